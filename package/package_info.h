@@ -1,0 +1,54 @@
+// The upgrade package description read from info.txt.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/machine.h"
+
+namespace pelmo {
+
+// One file of the package, in installation order.
+struct PackageEntry {
+    int disk = 0;                 // number of the package disk that holds the file
+    int kind = 0;                 // 1: LHA archive to extract; anything else: plain copy
+    std::string fileName;         // relative to SourceFolder, upper-cased
+    std::string targetSubfolder;  // below the destination folder, as written
+};
+
+// Every text is code page 932, held without its line end.
+struct PackageInfo {
+    std::string installFolder;
+    std::string systemIniName;
+    std::array<std::string, 5> productKeys;
+    std::string requiredVersion;
+    std::string masterAdjustFlag;
+    std::string digitizerFlag;
+    std::string mainPicture;
+    std::string startPicture;
+    std::string destinationPicture;
+    std::string confirmPicture;
+    std::string startNotes;
+    std::string destinationNotes;
+    std::vector<PackageEntry> entries;
+    std::array<std::string, 5> titleKeywords;
+    int systemKind = -1;
+
+    int entryCount() const { return static_cast<int>(entries.size()); }
+};
+
+// Reads sourceFolder + "info.txt". 1 when the file was opened and read, 0 when it
+// cannot be opened (then `info` is left empty). A read error after opening ends
+// the file there: what was read stands.
+int LoadPackageInfo(const Machine& machine, std::string_view sourceFolder, PackageInfo& info);
+
+// Each TAB becomes CR and the byte after it LF, at most 100 times; a TAB at the
+// very end becomes CR alone.
+void ConvertTabsToLineBreaks(std::string& text);
+
+// Splits one entry line into its four comma-separated fields.
+PackageEntry ParseEntryLine(std::string_view line);
+
+}  // namespace pelmo

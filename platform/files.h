@@ -1,0 +1,134 @@
+// File services with Windows semantics on Windows-form paths: existence, folders,
+// copies, status, wildcard search and streamed reading and replacing.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/machine.h"
+
+namespace pelmo {
+
+// _access: mode 0 existence, 2 write, 4 read, 6 both. 0 or -1. A folder written
+// with a trailing backslash exists; "" does not. A file without write permission
+// bits is read-only, even for root.
+int Access(const Machine& machine, std::string_view path, int mode);
+
+// _mkdir: one level. 0 or -1.
+int MkDir(const Machine& machine, std::string_view path);
+
+// CopyFile: replaces an existing target unless `failIfExists`; fails when the
+// existing target is read-only. Copies the last-write time and, to a new target,
+// the read-only attribute. Never leaves a truncated target.
+bool CopyFile(const Machine& machine, std::string_view source, std::string_view target, bool failIfExists);
+
+enum FileAttribute : std::uint8_t {
+    kAttributeNormal = 0x00,
+    kAttributeReadOnly = 0x01,
+    kAttributeHidden = 0x02,
+    kAttributeSystem = 0x04,
+    kAttributeFolder = 0x10,
+    kAttributeArchive = 0x20,
+};
+
+// CFile::GetStatus / SetStatus.
+struct FileStatus {
+    std::time_t created = 0;
+    std::time_t modified = 0;
+    std::time_t accessed = 0;
+    std::uint64_t size = 0;
+    std::uint8_t attribute = 0;
+};
+bool GetStatus(const Machine& machine, std::string_view path, FileStatus& status);
+// Writes the modification and access times and the attribute; attribute 0 makes
+// the file writable.
+bool SetStatus(const Machine& machine, std::string_view path, const FileStatus& status);
+
+struct FoundFile {
+    std::string name;  // code page 932; '?' for what it cannot express
+    bool isFolder = false;
+};
+// FindFirstFile/FindNextFile over "folder\pattern": '*' any run, '?' exactly one
+// character, letter case folded as for file names. Folders are reported too, "."
+// and ".." as well when they match. Sorted as NTFS does: by upper-cased UTF-16.
+std::vector<FoundFile> FindFiles(const Machine& machine, std::string_view pattern);
+
+// A file opened for reading.
+class InputFile {
+public:
+    static std::optional<InputFile> Open(const Machine& machine, std::string_view path);
+    InputFile(InputFile&& other) noexcept;
+    InputFile& operator=(InputFile&& other) noexcept;
+    ~InputFile();
+
+    // Bytes read, 0 at the end, -1 on an error.
+    long Read(void* buffer, std::size_t size);
+    // _llseek from the start of the file; a position past the end reads as the end.
+    bool Seek(std::uint64_t offset);
+
+private:
+    explicit InputFile(int fd) : fd_(fd) {}
+    int fd_ = -1;
+};
+
+// Writes a new version of a file beside it and puts it in place with one atomic
+// rename, so the target is always either its old or its new content. Dropped
+// without Commit, the work file is removed.
+class ReplacementFile {
+public:
+    // `workPath` names the work file; by default a unique hidden name in the
+    // target's folder. Fails when the folder is missing or the work file cannot be
+    // created.
+    static std::optional<ReplacementFile> Create(const Machine& machine, std::string_view target,
+                                                 std::optional<std::string_view> workPath = std::nullopt);
+    ReplacementFile(ReplacementFile&& other) noexcept;
+    ReplacementFile& operator=(ReplacementFile&& other) noexcept;
+    ~ReplacementFile();
+
+    bool Write(std::string_view bytes);
+    // Applied at Commit: the read-only attribute and the last-write time.
+    void SetReadOnly(bool readOnly);
+    void SetModifiedTime(std::time_t seconds, long nanoseconds = 0);
+    // Flushes to the disk and renames over the target. False (and nothing replaced)
+    // when any write failed.
+    bool Commit();
+    void Discard();
+
+private:
+    ReplacementFile() = default;
+    int fd_ = -1;
+    bool failed_ = false;
+    bool readOnly_ = false;
+    std::optional<std::pair<std::time_t, long>> modified_;
+    std::string workHost_;
+    std::string targetHost_;
+};
+
+// Reads a file in text mode: a line ends at LF, a CR right before it is dropped,
+// Ctrl-Z ends the input. The last line is read without a line end too.
+class TextReader {
+public:
+    explicit TextReader(InputFile file) : file_(std::move(file)) {}
+    // False at the end of the input (or after a read error, which counts as the end).
+    bool ReadLine(std::string& line);
+    bool failed() const { return failed_; }
+
+private:
+    bool Fill();
+    InputFile file_;
+    std::string buffer_;
+    std::size_t pos_ = 0;
+    bool eof_ = false;   // no more bytes from the file
+    bool ended_ = false; // no more lines
+    bool failed_ = false;
+};
+
+// Reads a whole file; nothing when it cannot be opened or read.
+std::optional<std::string> ReadWholeFile(const Machine& machine, std::string_view path);
+
+}  // namespace pelmo

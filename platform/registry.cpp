@@ -1,0 +1,630 @@
+// HKEY_LOCAL_MACHINE read from a Wine system.reg, queried as a 32-bit program sees it.
+#include "platform/registry.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <sstream>
+#include <type_traits>
+
+namespace pelmo {
+namespace {
+
+// ---------------------------------------------------------------------------
+// UTF-8 / UTF-16 / code page 932
+
+struct IconvCloser {
+    void operator()(iconv_t cd) const { iconv_close(cd); }
+};
+using IconvHandle = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser>;
+
+IconvHandle OpenIconv(const char* to, const char* from)
+{
+    iconv_t cd = iconv_open(to, from);
+    return IconvHandle(cd == reinterpret_cast<iconv_t>(-1) ? nullptr : cd);
+}
+
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+void AppendCodePoint(char32_t cp, std::u16string& out)
+{
+    if (cp < 0x10000) {
+        out += static_cast<char16_t>(cp);
+    } else {
+        cp -= 0x10000;
+        out += static_cast<char16_t>(0xD800 + (cp >> 10));
+        out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    }
+}
+
+// Bytes in the UTF-8 sequence that `lead` starts; 0 when it starts none.
+std::size_t Utf8SequenceLength(unsigned char lead)
+{
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead < 0xE0)
+        return 2;
+    if (lead >= 0xE0 && lead < 0xF0)
+        return 3;
+    if (lead >= 0xF0 && lead < 0xF5)
+        return 4;
+    return 0;
+}
+
+// Decodes the UTF-8 character at `pos` and advances past it; a byte that does not
+// start a well-formed sequence becomes U+FFFD on its own.
+void DecodeUtf8Char(std::string_view text, std::size_t& pos, std::u16string& out)
+{
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    const std::size_t length = Utf8SequenceLength(lead);
+    if (length == 1) {
+        out += static_cast<char16_t>(lead);
+        ++pos;
+        return;
+    }
+    char32_t cp = length == 0 ? 0 : lead & (0xFF >> (length + 1));
+    bool valid = length != 0 && pos + length <= text.size();
+    for (std::size_t i = 1; valid && i < length; ++i) {
+        const auto trail = static_cast<unsigned char>(text[pos + i]);
+        valid = (trail & 0xC0) == 0x80;
+        cp = (cp << 6) | (trail & 0x3F);
+    }
+    const char32_t minimum = length == 3 ? 0x800 : 0x10000;
+    if (!valid || (length > 2 && cp < minimum) || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        out += u'\uFFFD';
+        ++pos;
+        return;
+    }
+    AppendCodePoint(cp, out);
+    pos += length;
+}
+
+std::u16string Utf8ToUtf16(std::string_view text)
+{
+    std::u16string out;
+    for (std::size_t pos = 0; pos < text.size();)
+        DecodeUtf8Char(text, pos, out);
+    return out;
+}
+
+// A lone surrogate is kept as its own three-byte sequence so distinct names stay distinct.
+std::string Utf16ToUtf8(std::u16string_view text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        }
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+// Every character without a code page 932 form becomes '?', a surrogate pair as one.
+std::string Utf16ToCp932(std::u16string_view text)
+{
+    IconvHandle cd = OpenIconv("CP932", "UTF-16LE");
+    if (!cd)
+        return std::string(text.size(), '?');
+    std::string in;
+    for (char16_t unit : text) {
+        in += static_cast<char>(unit & 0xFF);
+        in += static_cast<char>(unit >> 8);
+    }
+    std::string out(in.size() + 4, '\0');  // at most two bytes per UTF-16 unit
+    char* inPtr = in.data();
+    std::size_t inLeft = in.size();
+    char* outPtr = out.data();
+    std::size_t outLeft = out.size();
+    while (inLeft > 0) {
+        if (iconv(cd.get(), &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1))
+            break;
+        if (errno == E2BIG || outLeft == 0)
+            break;  // cannot happen with the sizing above; keep what was converted
+        const std::size_t unit = (in.size() - inLeft) / 2;
+        const bool pair = unit + 1 < text.size() && IsHighSurrogate(text[unit]) && IsLowSurrogate(text[unit + 1]);
+        const std::size_t skip = std::min<std::size_t>(pair ? 4 : 2, inLeft);
+        inPtr += skip;
+        inLeft -= skip;
+        *outPtr++ = '?';
+        --outLeft;
+    }
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+// Nothing when the bytes are not code page 932.
+std::optional<std::u16string> Cp932ToUtf16(std::string_view text)
+{
+    IconvHandle cd = OpenIconv("UTF-16LE", "CP932");
+    if (!cd)
+        return std::nullopt;
+    std::string in(text);
+    std::string out(in.size() * 2 + 4, '\0');  // one UTF-16 unit per byte at most
+    char* inPtr = in.data();
+    std::size_t inLeft = in.size();
+    char* outPtr = out.data();
+    std::size_t outLeft = out.size();
+    if (iconv(cd.get(), &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0)
+        return std::nullopt;
+    const std::size_t produced = out.size() - outLeft;
+    std::u16string result;
+    for (std::size_t i = 0; i + 1 < produced; i += 2)
+        result += static_cast<char16_t>(static_cast<unsigned char>(out[i]) | static_cast<unsigned char>(out[i + 1]) << 8);
+    return result;
+}
+
+// Upper-cases the letters that have a capital in code page 932 (ASCII, Greek,
+// Cyrillic, full-width Latin), plus Latin-1, independently of the host locale.
+char16_t FoldCase(char16_t c)
+{
+    if ((c >= u'a' && c <= u'z') || (c >= 0x00E0 && c <= 0x00FE && c != 0x00F7))
+        return c - 0x20;
+    if (c == 0x00FF)
+        return 0x0178;
+    if (c == 0x03C2)  // final sigma
+        return 0x03A3;
+    if ((c >= 0x03B1 && c <= 0x03C9) || (c >= 0x0430 && c <= 0x044F) || (c >= 0xFF41 && c <= 0xFF5A))
+        return c - 0x20;
+    if (c >= 0x0450 && c <= 0x045F)
+        return c - 0x50;
+    return c;
+}
+
+// The form names are stored under: upper-cased, in UTF-8.
+std::string LookupName(std::u16string_view name)
+{
+    std::u16string folded(name);
+    for (char16_t& c : folded)
+        c = FoldCase(c);
+    return Utf16ToUtf8(folded);
+}
+
+// Splits at '\' and drops empty components, so "\A\\B\" names the key A\B.
+std::vector<std::u16string> SplitPath(std::u16string_view path)
+{
+    std::vector<std::u16string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find(u'\\', start);
+        if (end == std::u16string_view::npos)
+            end = path.size();
+        if (end > start)
+            parts.emplace_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+std::u16string JoinPath(const std::vector<std::u16string>& parts, std::size_t first = 0)
+{
+    std::u16string path;
+    for (std::size_t i = first; i < parts.size(); ++i) {
+        if (!path.empty())
+            path += u'\\';
+        path += parts[i];
+    }
+    return path;
+}
+
+// ---------------------------------------------------------------------------
+// system.reg lines
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+char16_t ControlEscape(char c)
+{
+    switch (c) {
+    case 'a': return u'\a';
+    case 'b': return u'\b';
+    case 't': return u'\t';
+    case 'n': return u'\n';
+    case 'v': return u'\v';
+    case 'f': return u'\f';
+    case 'r': return u'\r';
+    case 'e': return 0x1B;
+    default: return 0;
+    }
+}
+
+// Decodes the escape whose backslash is at `pos`, advancing past it.
+void DecodeEscape(std::string_view line, std::size_t& pos, std::u16string& out)
+{
+    ++pos;  // the backslash
+    if (pos >= line.size())
+        return;
+    const char c = line[pos];
+    if (char16_t control = ControlEscape(c)) {
+        out += control;
+        ++pos;
+    } else if (c >= '0' && c <= '7') {
+        char16_t value = 0;
+        for (int n = 0; n < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7'; ++n, ++pos)
+            value = static_cast<char16_t>(value * 8 + (line[pos] - '0'));
+        out += value;
+    } else if (c == 'x' && pos + 1 < line.size() && HexDigit(line[pos + 1]) >= 0) {
+        ++pos;
+        char16_t value = 0;
+        for (int n = 0; n < 4 && pos < line.size() && HexDigit(line[pos]) >= 0; ++n, ++pos)
+            value = static_cast<char16_t>(value * 16 + HexDigit(line[pos]));
+        out += value;
+    } else {
+        DecodeUtf8Char(line, pos, out);  // \\, \", \[, \] and any other character stand for themselves
+    }
+}
+
+// Reads an escaped string from `pos` up to the unescaped `end` character and moves
+// past it. Nothing when the line stops first.
+std::optional<std::u16string> ReadQuoted(std::string_view line, std::size_t& pos, char end)
+{
+    std::u16string text;
+    while (pos < line.size()) {
+        if (line[pos] == end) {
+            ++pos;
+            return text;
+        }
+        if (line[pos] == '\\')
+            DecodeEscape(line, pos, text);
+        else
+            DecodeUtf8Char(line, pos, text);
+    }
+    return std::nullopt;
+}
+
+bool OnlyBlanks(std::string_view text)
+{
+    return text.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+std::string_view TrimLeft(std::string_view text)
+{
+    const std::size_t start = text.find_first_not_of(" \t");
+    return start == std::string_view::npos ? std::string_view() : text.substr(start);
+}
+
+bool ConsumePrefix(std::string_view line, std::size_t& pos, std::string_view prefix)
+{
+    if (line.substr(pos, prefix.size()) != prefix)
+        return false;
+    pos += prefix.size();
+    return true;
+}
+
+// "(N):" with N in hexadecimal, as in hex(N): and str(N):.
+std::optional<std::uint32_t> ReadTypeNumber(std::string_view line, std::size_t& pos)
+{
+    if (!ConsumePrefix(line, pos, "("))
+        return std::nullopt;
+    std::uint32_t type = 0;
+    int digits = 0;
+    for (; pos < line.size() && HexDigit(line[pos]) >= 0; ++pos, ++digits)
+        type = type * 16 + static_cast<std::uint32_t>(HexDigit(line[pos]));
+    if (digits == 0 || digits > 8 || !ConsumePrefix(line, pos, "):"))
+        return std::nullopt;
+    return type;
+}
+
+std::string_view Trim(std::string_view text)
+{
+    text = TrimLeft(text);
+    return text.substr(0, text.find_last_not_of(" \t") + 1);
+}
+
+// One item of hex data: always two digits, so a line cut inside a byte is noticed.
+std::optional<std::uint8_t> ReadHexByte(std::string_view item)
+{
+    item = Trim(item);
+    if (item.size() != 2 || HexDigit(item[0]) < 0 || HexDigit(item[1]) < 0)
+        return std::nullopt;
+    return static_cast<std::uint8_t>(HexDigit(item[0]) * 16 + HexDigit(item[1]));
+}
+
+// "xx,xx,...": blank data is no bytes; an empty item, as a cut line leaves, is an error.
+std::optional<std::vector<std::uint8_t>> ReadHexBytes(std::string_view data)
+{
+    std::vector<std::uint8_t> bytes;
+    if (OnlyBlanks(data))
+        return bytes;
+    while (true) {
+        const std::size_t comma = data.find(',');
+        const std::optional<std::uint8_t> byte = ReadHexByte(data.substr(0, comma));
+        if (!byte)
+            return std::nullopt;
+        bytes.push_back(*byte);
+        if (comma == std::string_view::npos)
+            return bytes;
+        data.remove_prefix(comma + 1);
+    }
+}
+
+std::optional<std::uint32_t> ReadDword(std::string_view data)
+{
+    data = Trim(data);
+    if (data.size() != 8)
+        return std::nullopt;
+    std::uint32_t value = 0;
+    for (char c : data) {
+        if (HexDigit(c) < 0)
+            return std::nullopt;
+        value = value * 16 + static_cast<std::uint32_t>(HexDigit(c));
+    }
+    return value;
+}
+
+bool IsStringType(std::uint32_t type)
+{
+    return type == 1 || type == 2 || type == 7;
+}
+
+// String types written as hex(N) hold UTF-16LE bytes with their terminator.
+std::u16string TextFromBytes(const std::vector<std::uint8_t>& bytes)
+{
+    std::u16string text;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        text += static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8);
+    if (!text.empty() && text.back() == u'\0')
+        text.pop_back();
+    return text;
+}
+
+// A hex continuation line holds nothing but hex digits, commas, blanks and a final '\'.
+bool IsHexContinuation(std::string_view line)
+{
+    return !OnlyBlanks(line) && line.find_first_not_of("0123456789abcdefABCDEF, \t\\") == std::string_view::npos;
+}
+
+class Parser {
+public:
+    explicit Parser(std::string_view text) : text_(text) {}
+
+    void Run(bool& is64Bit, std::map<std::string, std::map<std::string, RegistryValue>>& keys)
+    {
+        std::string_view line;
+        while (NextLine(line)) {
+            line = TrimLeft(line);
+            if (line.starts_with("#arch=win64")) {
+                is64Bit = true;
+            } else if (line.starts_with("#arch=win32")) {
+                is64Bit = false;
+            } else if (line.starts_with('[')) {
+                current_ = OpenKeyBlock(line, keys);
+            } else if (current_ && (line.starts_with('"') || line.starts_with('@'))) {
+                ReadValue(line);
+            }
+        }
+    }
+
+private:
+    bool NextLine(std::string_view& line)
+    {
+        if (pos_ >= text_.size())
+            return false;
+        std::size_t end = text_.find('\n', pos_);
+        if (end == std::string_view::npos)
+            end = text_.size();
+        line = text_.substr(pos_, end - pos_);
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
+        terminated_ = end < text_.size();
+        pos_ = end + 1;
+        return true;
+    }
+
+    // Takes the next line only when it continues hex data; otherwise leaves it for the main loop.
+    bool NextHexContinuation(std::string_view& line)
+    {
+        const std::size_t savedPos = pos_;
+        const bool savedTerminated = terminated_;
+        if (NextLine(line) && IsHexContinuation(line))
+            return true;
+        pos_ = savedPos;
+        terminated_ = savedTerminated;
+        return false;
+    }
+
+    // "[Key\\Path] seconds": creates the key and every key above it.
+    static std::map<std::string, RegistryValue>* OpenKeyBlock(std::string_view line,
+                                                              std::map<std::string, std::map<std::string, RegistryValue>>& keys)
+    {
+        std::size_t pos = 1;
+        const std::optional<std::u16string> name = ReadQuoted(line, pos, ']');
+        if (!name)
+            return nullptr;
+        const std::vector<std::u16string> parts = SplitPath(*name);
+        if (parts.empty())
+            return nullptr;
+        std::u16string path;
+        std::map<std::string, RegistryValue>* key = nullptr;
+        for (const std::u16string& part : parts) {
+            path += path.empty() ? part : u"\\" + part;
+            key = &keys[LookupName(path)];
+        }
+        return key;
+    }
+
+    // "name"=data or @=data; a line that does not parse is dropped.
+    void ReadValue(std::string_view line)
+    {
+        std::size_t pos = 1;
+        std::optional<std::u16string> name = std::u16string();
+        if (line[0] == '"')
+            name = ReadQuoted(line, pos, '"');
+        if (!name || !ConsumePrefix(line, pos, "="))
+            return;
+        if (std::optional<RegistryValue> value = ReadData(line, pos))
+            (*current_)[LookupName(*name)] = std::move(*value);
+    }
+
+    std::optional<RegistryValue> ReadData(std::string_view line, std::size_t pos)
+    {
+        RegistryValue value;
+        if (ConsumePrefix(line, pos, "\"")) {
+            value.type = 1;
+            return ReadStringData(line, pos, value);
+        }
+        if (ConsumePrefix(line, pos, "str")) {
+            std::optional<std::uint32_t> type = ReadTypeNumber(line, pos);
+            if (!type || !ConsumePrefix(line, pos, "\""))
+                return std::nullopt;
+            value.type = *type;
+            return ReadStringData(line, pos, value);
+        }
+        if (ConsumePrefix(line, pos, "dword:")) {
+            std::optional<std::uint32_t> dword = ReadDword(line.substr(pos));
+            if (!dword)
+                return std::nullopt;
+            value.type = 4;
+            for (int shift = 0; shift < 32; shift += 8)
+                value.bytes.push_back(static_cast<std::uint8_t>(*dword >> shift));
+            return value;
+        }
+        if (ConsumePrefix(line, pos, "hex")) {
+            std::optional<std::uint32_t> type = 3;
+            if (!ConsumePrefix(line, pos, ":"))
+                type = ReadTypeNumber(line, pos);
+            if (!type)
+                return std::nullopt;
+            return ReadHexData(line.substr(pos), *type);
+        }
+        return std::nullopt;
+    }
+
+    static std::optional<RegistryValue> ReadStringData(std::string_view line, std::size_t pos, RegistryValue& value)
+    {
+        std::optional<std::u16string> text = ReadQuoted(line, pos, '"');
+        if (!text || !OnlyBlanks(line.substr(pos)))
+            return std::nullopt;
+        value.text = std::move(*text);
+        return value;
+    }
+
+    // Hex data may go on over lines that end in '\'. Nothing marks its end, so data
+    // whose last line has no newline may have been cut and is dropped.
+    std::optional<RegistryValue> ReadHexData(std::string_view first, std::uint32_t type)
+    {
+        std::string data(first);
+        std::string_view next;
+        while (!data.empty() && data.back() == '\\') {
+            data.pop_back();
+            if (!NextHexContinuation(next))
+                return std::nullopt;
+            data += TrimLeft(next);
+        }
+        std::optional<std::vector<std::uint8_t>> bytes = ReadHexBytes(data);
+        if (!bytes || !terminated_)
+            return std::nullopt;
+        RegistryValue value;
+        value.type = type;
+        if (IsStringType(type))
+            value.text = TextFromBytes(*bytes);
+        else
+            value.bytes = std::move(*bytes);
+        return value;
+    }
+
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    bool terminated_ = true;  // whether the last line read ended in a newline
+    std::map<std::string, RegistryValue>* current_ = nullptr;
+};
+
+const std::map<std::string, RegistryValue>& NoValues()
+{
+    static const std::map<std::string, RegistryValue> empty;
+    return empty;
+}
+
+}  // namespace
+
+Registry Registry::Parse(std::string_view text)
+{
+    Registry registry;
+    Parser(text).Run(registry.is64Bit_, registry.keys_);
+    return registry;
+}
+
+Registry Registry::Load(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return Registry();
+    std::ostringstream contents;
+    contents << in.rdbuf();
+    return Parse(contents.str());
+}
+
+const std::map<std::string, RegistryValue>* Registry::FindKey(std::string_view path) const
+{
+    const auto found = keys_.find(LookupName(Utf8ToUtf16(path)));
+    return found == keys_.end() ? nullptr : &found->second;
+}
+
+std::optional<RegistryKey> RegistryKey::Open(const Registry& registry, std::string_view subKey)
+{
+    const std::optional<std::u16string> wide = Cp932ToUtf16(subKey);
+    if (!wide)
+        return std::nullopt;
+    const std::vector<std::u16string> parts = SplitPath(*wide);
+    if (parts.empty())
+        return RegistryKey(&NoValues());  // HKEY_LOCAL_MACHINE itself holds no values
+    if (registry.Is64Bit() && LookupName(parts[0]) == "SOFTWARE") {
+        std::u16string redirected = u"Software\\Wow6432Node";
+        if (parts.size() > 1)
+            redirected += u"\\" + JoinPath(parts, 1);
+        if (const auto* values = registry.FindKey(Utf16ToUtf8(redirected)))
+            return RegistryKey(values);
+    }
+    if (const auto* values = registry.FindKey(Utf16ToUtf8(JoinPath(parts))))
+        return RegistryKey(values);
+    return std::nullopt;
+}
+
+std::optional<std::string> RegistryKey::QueryString(std::string_view valueName, std::size_t bufferSize) const
+{
+    const std::optional<std::u16string> name = Cp932ToUtf16(valueName);
+    if (!name)
+        return std::nullopt;
+    const auto found = values_->find(LookupName(*name));
+    if (found == values_->end())
+        return std::nullopt;
+    const RegistryValue& value = found->second;
+    if (value.type != static_cast<std::uint32_t>(RegistryValueType::String) &&
+        value.type != static_cast<std::uint32_t>(RegistryValueType::ExpandString))
+        return std::nullopt;
+    std::string text = Utf16ToCp932(value.text);
+    if (text.size() + 1 > bufferSize)
+        return std::nullopt;
+    // The caller reads a C string: an embedded NUL ends it, though the whole data had to fit.
+    text.resize(std::min(text.size(), text.find('\0')));
+    return text;
+}
+
+}  // namespace pelmo

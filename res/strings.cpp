@@ -1,0 +1,144 @@
+// The string catalogue, written in UTF-8 and converted once to code page 932.
+#include "res/strings.h"
+
+#include <array>
+#include <cstdlib>
+#include <cstdio>
+
+#include "platform/cp932.h"
+
+namespace pelmo {
+namespace {
+
+struct Entry {
+    Text id;
+    const char* utf8;
+};
+
+// In the order of the Text enumeration.
+constexpr Entry kCatalogue[] = {
+    {Text::KorimuIni, "korimu1.ini"},
+    {Text::TivonelIni, "tivonel1.ini"},
+    {Text::KorimuIniUpper, "KORIMU1.INI"},
+    {Text::TivonelIniUpper, "TIVONEL1.INI"},
+    {Text::NullName, "NULL"},
+    {Text::InfoTxt, "info.txt"},
+    {Text::SectionSystem, "SYSTEM"},
+    {Text::SectionDir, "DIR"},
+    {Text::KeyVersion, "VERSION"},
+    {Text::KeyMaker, "MAKER"},
+    {Text::KeyTitle, "TITLE"},
+    {Text::KeyMaster, "MASTER"},
+    {Text::KeyWav, "WAV"},
+    {Text::KeyDigitizer, "ﾃﾞｼﾞﾀｲｻﾞ"},
+    {Text::KeyDigitizerMst, "ﾃﾞｼﾞﾀｲｻﾞMST"},
+    {Text::DigitizerName, "ﾍﾟﾙﾓﾝﾄ"},
+    {Text::DigitizerSuffix, " with ﾍﾟﾙﾓﾝﾄ"},
+    {Text::VoiceArchive, "音声\\wave"},
+    {Text::CaptionError, "ｴﾗｰ"},
+    {Text::CaptionUpdateError, "更新ｴﾗｰ"},
+    {Text::CaptionConfirm, "確認"},
+    {Text::WrongInstallFolder, "ｲﾝｽﾄｰﾙ先ﾎﾙﾀﾞが正しくないと思われます。"},
+    {Text::CannotUpgradeVersion, "このﾊﾞｰｼﾞｮﾝのｱｯﾌﾟﾃﾞｲﾄはできません。"},
+    {Text::InsertDisk, "%d 枚目のｱｯﾌﾟﾃﾞｲﾄFDをｾｯﾄしてください。"},
+    {Text::UpgradeCancelled, "ｱｯﾌﾟﾃﾞｲﾄを取消しました。"},
+    {Text::SystemNameUnknown, "ｼｽﾃﾑ名称が取得できませんでした。"},
+    {Text::UpdateFailed, "%sの更新に失敗しました。"},
+    {Text::AttributeUpdateFailed, "%sの属性更新に失敗しました。"},
+    {Text::MaterialSizeFailed, "材料ｻｲｽﾞ変換が正常に更新されませんでした。"},
+    {Text::MaterialTypeFailed, "材料ﾀｲﾌﾟ変換が正常に更新されませんでした。"},
+    {Text::UpgradeSucceeded, "システムは正常に更新されました。"},
+    {Text::ArchiveNotFound, "書庫が見つかりません: %s"},
+    {Text::ArchiveDamaged, "書庫が壊れています: %s"},
+    {Text::ArchiveCannotWrite, "展開先に書き込めません: %s"},
+    {Text::ArchiveBadCommand, "コマンドが正しくありません: %s"},
+    {Text::MasterPattern, "zai??\?-3.mst"},  // escaped: "??-" is a trigraph
+    {Text::MasterWorkFile, "temp.mst"},
+    {Text::MasterSubfolder1, "1\\"},
+    {Text::MasterSubfolder21, "21\\"},
+    {Text::Ko2MenuIni, "ko2menu.ini"},
+    {Text::Ko1MenuIni, "ko1menu.ini"},
+    {Text::FormatterExe, "formater.exe"},
+    {Text::DefaultVersion, "9999"},
+    {Text::DefaultMaker, "1"},
+    {Text::StartArchive, "START"},
+    {Text::Master21Prefix, "MASTER21"},
+    {Text::ArchiveExtension, ".lzh"},
+    {Text::UninstallKey, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"},
+    {Text::UninstallValue, "UninstallString"},
+    {Text::UninstallFolderSwitch, " -f"},
+    {Text::UninstallSwitch, " -"},
+    {Text::CliUsage,
+     "usage: pelmo [--package DIR] [--machine DIR]\n"
+     "       pelmo --unattended [--target FOLDER] [--package DIR] [--machine DIR]\n"
+     "  --unattended     run the upgrade without dialogs, printing every message\n"
+     "  --target FOLDER  the installed system's folder, in Windows form (C:\\KORIMU)\n"
+     "  --package DIR    the package folder (default: the program's own folder)\n"
+     "  --machine DIR    the machine folder (default: $WINEPREFIX, else ~/.wine)\n"
+     "  --help           show this text\n"},
+    {Text::CliUnknownOption, "pelmo: unknown option %s"},
+    {Text::CliMissingValue, "pelmo: %s needs a value"},
+    {Text::CliRepeatedOption, "pelmo: %s given more than once"},
+    {Text::CliWizardNotBuilt, "pelmo: the wizard is not built yet; run with --unattended"},
+    {Text::CliMachineFailed, "pelmo: cannot use the machine: %s"},
+    {Text::CliNotOnMachine, "pelmo: %s lies on no drive of the machine"},
+    {Text::CliNoPackage, "pelmo: no info.txt in %s"},
+    {Text::CliBadTarget, "pelmo: the target folder cannot be written in code page 932: %s"},
+    {Text::CliTargetNeedsUnattended, "pelmo: --target is only for --unattended; the wizard asks for the folder"},
+    {Text::CaptionUpdate, "ｱｯﾌﾟﾃﾞｲﾄ"},
+    {Text::ButtonOk, "OK"},
+    {Text::ButtonCancel, "キャンセル"},
+    {Text::FrameTitle, "Pelmo"},
+    {Text::AllFilesPattern, "*.*"},
+};
+static_assert(std::size(kCatalogue) == static_cast<std::size_t>(Text::Count));
+
+const std::array<std::string, static_cast<std::size_t>(Text::Count)>& Converted()
+{
+    static const auto table = [] {
+        std::array<std::string, static_cast<std::size_t>(Text::Count)> result;
+        for (std::size_t i = 0; i < std::size(kCatalogue); ++i) {
+            auto cp932 = Utf8ToCp932(kCatalogue[i].utf8);
+            if (!cp932 || kCatalogue[i].id != static_cast<Text>(i)) {
+                // A catalogue that cannot be written in code page 932 is a build fault.
+                std::fprintf(stderr, "pelmo: catalogue entry %zu is broken\n", i);
+                std::abort();
+            }
+            result[i] = *cp932;
+        }
+        return result;
+    }();
+    return table;
+}
+
+}  // namespace
+
+const std::string& GetText(Text id)
+{
+    return Converted()[static_cast<std::size_t>(id)];
+}
+
+const char* GetTextUtf8(Text id)
+{
+    return kCatalogue[static_cast<std::size_t>(id)].utf8;
+}
+
+std::string FormatText(Text id, const std::string& argument)
+{
+    const std::string& format = GetText(id);
+    std::size_t at = format.find('%');
+    if (at == std::string::npos || at + 1 >= format.size())
+        return format;
+    return format.substr(0, at) + argument + format.substr(at + 2);
+}
+
+std::string FormatTextUtf8(Text id, const std::string& argument)
+{
+    std::string text = GetTextUtf8(id);
+    std::size_t at = text.find('%');
+    if (at == std::string::npos || at + 1 >= text.size())
+        return text;
+    return text.replace(at, 2, argument);
+}
+
+}  // namespace pelmo

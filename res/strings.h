@@ -1,0 +1,100 @@
+// The string catalogue: every fixed text of the program, in code page 932.
+#pragma once
+
+#include <string>
+
+namespace pelmo {
+
+enum class Text {
+    // Settings files, sections, keys and fixed file names.
+    KorimuIni,          // "korimu1.ini"
+    TivonelIni,         // "tivonel1.ini"
+    KorimuIniUpper,     // "KORIMU1.INI"
+    TivonelIniUpper,    // "TIVONEL1.INI"
+    NullName,           // "NULL"
+    InfoTxt,            // "info.txt"
+    SectionSystem,      // "SYSTEM"
+    SectionDir,         // "DIR"
+    KeyVersion,         // "VERSION"
+    KeyMaker,           // "MAKER"
+    KeyTitle,           // "TITLE"
+    KeyMaster,          // "MASTER"
+    KeyWav,             // "WAV"
+    KeyDigitizer,       // "ﾃﾞｼﾞﾀｲｻﾞ"
+    KeyDigitizerMst,    // "ﾃﾞｼﾞﾀｲｻﾞMST"
+    DigitizerName,      // "ﾍﾟﾙﾓﾝﾄ"
+    DigitizerSuffix,    // " with ﾍﾟﾙﾓﾝﾄ"
+    VoiceArchive,       // "音声\wave"
+    // Captions.
+    CaptionError,       // "ｴﾗｰ"
+    CaptionUpdateError, // "更新ｴﾗｰ"
+    CaptionConfirm,     // "確認"
+    // Messages of the upgrade run.
+    WrongInstallFolder,      // "ｲﾝｽﾄｰﾙ先ﾎﾙﾀﾞが正しくないと思われます。"
+    CannotUpgradeVersion,    // "このﾊﾞｰｼﾞｮﾝのｱｯﾌﾟﾃﾞｲﾄはできません。"
+    InsertDisk,              // "%d 枚目のｱｯﾌﾟﾃﾞｲﾄFDをｾｯﾄしてください。"
+    UpgradeCancelled,        // "ｱｯﾌﾟﾃﾞｲﾄを取消しました。"
+    SystemNameUnknown,       // "ｼｽﾃﾑ名称が取得できませんでした。"
+    UpdateFailed,            // "%sの更新に失敗しました。"
+    AttributeUpdateFailed,   // "%sの属性更新に失敗しました。"
+    MaterialSizeFailed,      // "材料ｻｲｽﾞ変換が正常に更新されませんでした。"
+    MaterialTypeFailed,      // "材料ﾀｲﾌﾟ変換が正常に更新されませんでした。"
+    UpgradeSucceeded,        // "システムは正常に更新されました。"
+    // Messages of the archive component.
+    // The reason comes first, so that a small output buffer cuts the path rather than the reason.
+    ArchiveNotFound,         // "書庫が見つかりません: %s"
+    ArchiveDamaged,          // "書庫が壊れています: %s"
+    ArchiveCannotWrite,      // "展開先に書き込めません: %s"
+    ArchiveBadCommand,       // "コマンドが正しくありません: %s"
+    // Material master files.
+    MasterPattern,           // "zai???-3.mst"
+    MasterWorkFile,          // "temp.mst"
+    MasterSubfolder1,        // "1\"
+    MasterSubfolder21,       // "21\"
+    // Files of the installed system and settings defaults of the checks.
+    Ko2MenuIni,              // "ko2menu.ini"
+    Ko1MenuIni,              // "ko1menu.ini"
+    FormatterExe,            // "formater.exe"
+    DefaultVersion,          // "9999"
+    DefaultMaker,            // "1"
+    // Package names the upgrade run recognises.
+    StartArchive,            // "START"
+    Master21Prefix,          // "MASTER21"
+    ArchiveExtension,        // ".lzh"
+    // The product's Uninstall entry in the registry.
+    UninstallKey,            // "SOFTWARE\Microsoft\Windows\..."
+    UninstallValue,          // "UninstallString"
+    UninstallFolderSwitch,   // " -f"
+    UninstallSwitch,         // " -"
+    // The command line of the pelmo executable (UTF-8 on the terminal).
+    CliUsage,                // "usage: pelmo [--package DIR] [..."
+    CliUnknownOption,        // "pelmo: unknown option %s"
+    CliMissingValue,         // "pelmo: %s needs a value"
+    CliRepeatedOption,       // "pelmo: %s given more than once"
+    CliWizardNotBuilt,       // "pelmo: the wizard is not built..."
+    CliMachineFailed,        // "pelmo: cannot use the machine: %s"
+    CliNotOnMachine,         // "pelmo: %s lies on no drive of ..."
+    CliNoPackage,            // "pelmo: no info.txt in %s"
+    CliBadTarget,            // "pelmo: the target folder canno..."
+    CliTargetNeedsUnattended, // "pelmo: --target is only for ..."
+    // Texts of the wizard's windows.
+    CaptionUpdate,           // "ｱｯﾌﾟﾃﾞｲﾄ"
+    ButtonOk,                // "OK"
+    ButtonCancel,            // "キャンセル"
+    FrameTitle,              // "Pelmo"
+    AllFilesPattern,         // "*.*"
+    Count
+};
+
+// The text in code page 932.
+const std::string& GetText(Text id);
+// The same text in UTF-8, as written in the catalogue.
+const char* GetTextUtf8(Text id);
+
+// Replaces the first "%s" or "%d" of a catalogue format with `argument`. The
+// result is as long as it needs to be: no fixed buffer cuts it.
+std::string FormatText(Text id, const std::string& argument);
+// The same on the UTF-8 form, for texts shown outside the program's code page.
+std::string FormatTextUtf8(Text id, const std::string& argument);
+
+}  // namespace pelmo
