@@ -395,6 +395,7 @@ ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept
       failed_(other.failed_),
       readOnly_(other.readOnly_),
       modified_(other.modified_),
+      pending_(std::move(other.pending_)),
       workHost_(std::move(other.workHost_)),
       targetHost_(std::move(other.targetHost_))
 {
@@ -408,6 +409,7 @@ ReplacementFile& ReplacementFile::operator=(ReplacementFile&& other) noexcept
         failed_ = other.failed_;
         readOnly_ = other.readOnly_;
         modified_ = other.modified_;
+        pending_ = std::move(other.pending_);
         workHost_ = std::move(other.workHost_);
         targetHost_ = std::move(other.targetHost_);
     }
@@ -421,11 +423,20 @@ ReplacementFile::~ReplacementFile()
 
 bool ReplacementFile::Write(std::string_view bytes)
 {
+    constexpr std::size_t kFlushSize = 1 << 16;
     if (fd_ < 0 || failed_)
         return false;
-    if (!WriteAll(fd_, bytes.data(), bytes.size()))
-        failed_ = true;
+    pending_.append(bytes);
+    if (pending_.size() >= kFlushSize)
+        Flush();
     return !failed_;
+}
+
+void ReplacementFile::Flush()
+{
+    if (fd_ >= 0 && !failed_ && !WriteAll(fd_, pending_.data(), pending_.size()))
+        failed_ = true;
+    pending_.clear();
 }
 
 void ReplacementFile::SetReadOnly(bool readOnly)
@@ -442,6 +453,7 @@ bool ReplacementFile::Commit()
 {
     if (fd_ < 0)
         return false;
+    Flush();
     bool ok = !failed_ && ::fsync(fd_) == 0;
     if (ok && readOnly_) {
         struct stat st {};

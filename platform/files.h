@@ -90,6 +90,7 @@ public:
     ReplacementFile& operator=(ReplacementFile&& other) noexcept;
     ~ReplacementFile();
 
+    // Buffered; a failure may show only at a later Write or at Commit.
     bool Write(std::string_view bytes);
     // Applied at Commit: the read-only attribute and the last-write time.
     void SetReadOnly(bool readOnly);
@@ -101,10 +102,12 @@ public:
 
 private:
     ReplacementFile() = default;
+    void Flush();
     int fd_ = -1;
     bool failed_ = false;
     bool readOnly_ = false;
     std::optional<std::pair<std::time_t, long>> modified_;
+    std::string pending_;  // written bytes not yet handed to the kernel
     std::string workHost_;
     std::string targetHost_;
 };

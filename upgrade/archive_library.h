@@ -1,0 +1,44 @@
+// The LHA archive library as the program calls it, and our component behind it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "platform/machine.h"
+
+namespace pelmo {
+
+// The three entry points the program uses, by the library's ordinals.
+class ArchiveLibrary {
+public:
+    virtual ~ArchiveLibrary() = default;
+    // Ordinal 6 and ordinal 8: mode settings, called with 0 and 1 before the
+    // first extraction. Results are not examined.
+    virtual int SetMode6(int value) = 0;
+    virtual int SetMode8(int value) = 0;
+    // Ordinal 1: carries out one command line. 0 on success; otherwise nonzero
+    // with a text for the user in `output`, at most outputSize - 1 bytes (code
+    // page 932, never a split character).
+    virtual int Execute(std::string_view commandLine, std::string& output, std::size_t outputSize) = 0;
+};
+
+// Our component on libarchive: `e -mcw<windows folder> "<archive>" "<target folder>"`
+// extracts every regular member into the target folder without stored folder
+// names, replacing files of the same name.
+class LhaComponent : public ArchiveLibrary {
+public:
+    explicit LhaComponent(const Machine& machine) : machine_(machine) {}
+    int SetMode6(int) override { return 0; }
+    int SetMode8(int) override { return 0; }
+    int Execute(std::string_view commandLine, std::string& output, std::size_t outputSize) override;
+
+private:
+    const Machine& machine_;
+};
+
+// The command line of one extraction: e -mcw<windowsFolder> "<archive>" "<target>".
+std::string BuildExtractCommand(std::string_view windowsFolder, std::string_view archivePath,
+                                std::string_view targetFolder);
+
+}  // namespace pelmo
