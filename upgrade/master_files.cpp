@@ -1,0 +1,136 @@
+// The material master files: size and type conversions, line by line.
+#include "upgrade/master_files.h"
+
+#include <cstddef>
+
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "res/strings.h"
+
+namespace pelmo {
+namespace {
+
+// The settings value is read into a 64-byte buffer, as the program always did.
+constexpr std::size_t kMasterValueSize = 64;
+constexpr std::size_t kMaxMasterFiles = 1000;
+
+// Write access as the program asks for it: `_access` mode 2.
+constexpr int kWriteAccess = 2;
+
+using LineRule = std::string (*)(std::string_view line);
+
+// Rewrites one master file through the work file. The master file keeps its old
+// bytes unless the whole new content was written and renamed over it.
+bool ConvertFile(const Machine& machine, const std::string& path, const std::string& workPath, LineRule rule)
+{
+    // A read-only master file (no write bits, even for root) is one that cannot be
+    // opened for writing, so it stops the folder.
+    if (Access(machine, path, kWriteAccess) != 0)
+        return false;
+    auto input = InputFile::Open(machine, path);
+    if (!input)
+        return false;
+    auto output = ReplacementFile::Create(machine, path, workPath);
+    if (!output)
+        return false;
+    TextReader reader(std::move(*input));
+    std::string line;
+    while (reader.ReadLine(line)) {
+        if (!output->Write(rule(line)) || !output->Write("\r\n"))
+            return false;  // the work file is removed as `output` goes
+    }
+    if (reader.failed())
+        return false;
+    return output->Commit();
+}
+
+int ConvertFolder(const Machine& machine, std::string_view folder, LineRule rule)
+{
+    const std::string prefix(folder);
+    std::vector<std::string> names;
+    ListMatchingFiles(machine, names, prefix + GetText(Text::MasterPattern));
+    const std::string workPath = prefix + GetText(Text::MasterWorkFile);
+    for (const std::string& name : names) {
+        // The files after a failed one stay as they were.
+        if (!ConvertFile(machine, prefix + name, workPath, rule))
+            return 0;
+    }
+    return 1;
+}
+
+int ConvertMaster(const Machine& machine, std::string_view iniPath, LineRule rule)
+{
+    const std::string master = GetPrivateProfileString(machine, iniPath, GetText(Text::SectionDir),
+                                                       GetText(Text::KeyMaster), "", kMasterValueSize);
+    // "21\" is left alone when "1\" failed.
+    if (ConvertFolder(machine, master + GetText(Text::MasterSubfolder1), rule) != 1)
+        return 0;
+    return ConvertFolder(machine, master + GetText(Text::MasterSubfolder21), rule);
+}
+
+bool IsSizeRecord(std::string_view line)
+{
+    if (line.size() < 12 || line.substr(0, 6) != "400400")
+        return false;
+    std::string_view second = line.substr(6, 6);
+    return second == "000107" || second == "000111";
+}
+
+}  // namespace
+
+std::string ConvertSizeLine(std::string_view line)
+{
+    // A selected record of 185 bytes already has the new layout; one of 66 bytes or
+    // fewer has no 67th byte to drop.
+    constexpr std::size_t kNewLength = 185;
+    constexpr std::size_t kDroppedIndex = 66;
+    std::string result(line);
+    if (IsSizeRecord(line) && line.size() != kNewLength && line.size() > kDroppedIndex)
+        result.erase(kDroppedIndex, 1);
+    return result;
+}
+
+std::string ConvertTypeLine(std::string_view line)
+{
+    constexpr std::size_t kTypeIndex = 13;
+    std::string result(line);
+    if (result.size() > kTypeIndex && (result[kTypeIndex] == 'A' || result[kTypeIndex] == 'B'))
+        result[kTypeIndex] = 'Z';
+    return result;
+}
+
+int ConvertMaterialSize(const Machine& machine, std::string_view iniPath)
+{
+    return ConvertMaster(machine, iniPath, ConvertSizeLine);
+}
+
+int ConvertMaterialType(const Machine& machine, std::string_view iniPath)
+{
+    return ConvertMaster(machine, iniPath, ConvertTypeLine);
+}
+
+int ConvertMaterialSizeInFolder(const Machine& machine, std::string_view folder)
+{
+    return ConvertFolder(machine, folder, ConvertSizeLine);
+}
+
+int ConvertMaterialTypeInFolder(const Machine& machine, std::string_view folder)
+{
+    return ConvertFolder(machine, folder, ConvertTypeLine);
+}
+
+int ListMatchingFiles(const Machine& machine, std::vector<std::string>& table, std::string_view pattern)
+{
+    table.clear();
+    for (FoundFile& found : FindFiles(machine, pattern)) {
+        if (table.size() == kMaxMasterFiles)
+            break;
+        // Folders, "." and ".." among them, are not master files.
+        if (found.isFolder || found.name == "." || found.name == "..")
+            continue;
+        table.push_back(std::move(found.name));
+    }
+    return static_cast<int>(table.size());
+}
+
+}  // namespace pelmo
