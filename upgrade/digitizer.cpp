@@ -1,0 +1,76 @@
+// The digitizer step: settings keys, the title, and the voice data.
+#include "upgrade/digitizer.h"
+
+#include <limits>
+#include <string>
+
+#include "platform/cp932.h"
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "res/strings.h"
+
+namespace pelmo {
+namespace {
+
+// The title is read whole: a title cut to a buffer and written back would lose
+// its end for good.
+constexpr std::size_t kWholeValue = std::numeric_limits<std::size_t>::max();
+constexpr std::size_t kVoiceFolderBufferSize = 100;
+constexpr std::size_t kVoiceOutputSize = 100;
+
+constexpr std::string_view kOne = "1";
+
+// Appends the option's name to the title once; true when nothing had to be
+// written or the write succeeded.
+bool ExtendTitle(const Machine& machine, std::string_view iniPath)
+{
+    const std::string& section = GetText(Text::SectionSystem);
+    std::string title = GetPrivateProfileString(machine, iniPath, section, GetText(Text::KeyTitle), "", kWholeValue);
+    if (FindCp932(title, GetText(Text::DigitizerName)) != std::string_view::npos)
+        return true;
+    title += GetText(Text::DigitizerSuffix);
+    return WritePrivateProfileString(machine, iniPath, section, GetText(Text::KeyTitle), title);
+}
+
+}  // namespace
+
+void RunDigitizerStep(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive,
+                      std::string_view workFolder, std::string_view iniName, bool masterFileCopied)
+{
+    const std::string iniPath = std::string(workFolder) + std::string(iniName);
+    const std::string& section = GetText(Text::SectionSystem);
+
+    // Every write is tried even after one failed; the user hears of it once.
+    bool written = WritePrivateProfileString(machine, iniPath, section, GetText(Text::KeyDigitizer), kOne);
+    if (masterFileCopied)
+        written = WritePrivateProfileString(machine, iniPath, section, GetText(Text::KeyDigitizerMst), kOne) && written;
+    written = ExtendTitle(machine, iniPath) && written;
+    if (!written)
+        prompter.MessageBox(FormatText(Text::UpdateFailed, iniPath), GetText(Text::CaptionConfirm), MB_OK);
+
+    ExtractVoiceData(machine, prompter, archive, workFolder, iniName);
+}
+
+void ExtractVoiceData(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive,
+                      std::string_view folder, std::string_view iniName)
+{
+    const std::string iniPath = std::string(folder) + std::string(iniName);
+    const std::string windowsFolder = machine.GetWindowsDirectory();
+    archive.SetMode6(0);
+    archive.SetMode8(1);
+
+    const std::string voiceFolder = GetPrivateProfileString(machine, iniPath, GetText(Text::SectionDir),
+                                                            GetText(Text::KeyWav), "", kVoiceFolderBufferSize);
+    if (Access(machine, voiceFolder, 0) != 0)
+        return;
+
+    // The command line is as long as it needs to be; a long installed folder must
+    // not cut the target off.
+    const std::string archivePath = std::string(folder) + GetText(Text::VoiceArchive);
+    const std::string command = BuildExtractCommand(windowsFolder, archivePath, voiceFolder);
+    std::string output;
+    if (archive.Execute(command, output, kVoiceOutputSize) != 0)
+        prompter.MessageBox(output, GetText(Text::CaptionConfirm), MB_OK);
+}
+
+}  // namespace pelmo

@@ -1,0 +1,127 @@
+// The checks of the installed system's folder, run before anything is installed.
+#include "upgrade/system_checks.h"
+
+#include "platform/cp932.h"
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "platform/runtime.h"
+#include "res/strings.h"
+
+namespace pelmo {
+namespace {
+
+// Buffer sizes of the settings reads; each value is cut to one byte less.
+constexpr std::size_t kVersionBufferSize = 32;
+constexpr std::size_t kMakerBufferSize = 100;
+constexpr std::size_t kTitleBufferSize = 100;
+
+// A korimu1.ini without "VERSION" reads as 9999, which stands for version 2.
+constexpr int kUnversioned = 9999;
+constexpr int kUnversionedMeans = 2;
+
+constexpr int kKindUnknown = -1;
+constexpr int kKindMakerOne = 0;
+constexpr int kKindOtherMaker = 99;
+
+bool Exists(const Machine& machine, std::string_view path)
+{
+    return Access(machine, path, 0) == 0;
+}
+
+bool ExistsIn(const Machine& machine, std::string_view folder, std::string_view name)
+{
+    return Exists(machine, std::string(folder) + std::string(name));
+}
+
+// Settings-file names from info.txt may be written in any letter case.
+bool NameIs(std::string_view name, Text upperCaseName)
+{
+    return UpperCaseAscii(name) == GetText(upperCaseName);
+}
+
+// 1 when one of `names` is in the folder as given or, failing that, with a
+// backslash appended (which then stays); 0 when the folder does not exist.
+int FindInFolderOrBelowBackslash(const Machine& machine, std::string& folder, std::initializer_list<Text> names)
+{
+    if (!Exists(machine, folder))
+        return 0;
+    for (Text name : names) {
+        if (ExistsIn(machine, folder, GetText(name)))
+            return 1;
+    }
+    folder += '\\';
+    for (Text name : names) {
+        if (ExistsIn(machine, folder, GetText(name)))
+            return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int LocateFileInFolder(const Machine& machine, std::string& folder, std::string_view name)
+{
+    if (!Exists(machine, folder))
+        return 0;
+    if (ExistsIn(machine, folder, name))
+        return 1;
+    folder += '\\';
+    return ExistsIn(machine, folder, name) ? 1 : 0;
+}
+
+int CheckInstalledFolder(const Machine& machine, std::string& folder, std::string_view name)
+{
+    const std::string onEntry = folder;
+    if (LocateFileInFolder(machine, folder, name) == 1)
+        return 1;
+    // A bare drive letter ("E") becomes the drive's root ("E:\").
+    folder += ":\\";
+    if (LocateFileInFolder(machine, folder, name) == 1)
+        return 1;
+    folder = onEntry;
+    return 0;
+}
+
+int CheckSystemFiles(const Machine& machine, std::string& folder, std::string_view iniName)
+{
+    if (NameIs(iniName, Text::KorimuIniUpper) &&
+        FindInFolderOrBelowBackslash(machine, folder, {Text::Ko2MenuIni, Text::Ko1MenuIni}) == 0)
+        return 0;
+    return FindInFolderOrBelowBackslash(machine, folder, {Text::FormatterExe});
+}
+
+int CheckSystemVersion(const Machine& machine, std::string_view folder, std::string_view requiredVersion)
+{
+    // The version lives in korimu1.ini whatever settings file the system uses.
+    const std::string iniPath = std::string(folder) + GetText(Text::KorimuIni);
+    const std::string text = GetPrivateProfileString(machine, iniPath, GetText(Text::SectionSystem),
+                                                     GetText(Text::KeyVersion), GetText(Text::DefaultVersion),
+                                                     kVersionBufferSize);
+    int installed = Atoi(text);
+    if (installed == kUnversioned)
+        installed = kUnversionedMeans;
+    return Atoi(requiredVersion) == installed ? 1 : 0;
+}
+
+int DetectSystemKind(const Machine& machine, std::string_view folder, std::string_view iniName,
+                     const std::array<std::string, 5>& titleKeywords)
+{
+    const std::string iniPath = std::string(folder) + std::string(iniName);
+    if (NameIs(iniName, Text::TivonelIniUpper)) {
+        const std::string maker = GetPrivateProfileString(machine, iniPath, GetText(Text::SectionSystem),
+                                                          GetText(Text::KeyMaker), GetText(Text::DefaultMaker),
+                                                          kMakerBufferSize);
+        return Atoi(maker) == 1 ? kKindMakerOne : kKindOtherMaker;
+    }
+    // Only the first 99 bytes of the title are searched, as the system always did.
+    const std::string title = GetPrivateProfileString(machine, iniPath, GetText(Text::SectionSystem),
+                                                      GetText(Text::KeyTitle), "", kTitleBufferSize);
+    for (std::size_t k = 0; k < titleKeywords.size(); ++k) {
+        // A keyword must start on a character, never on the trail byte of one.
+        if (FindCp932(title, titleKeywords[k]) != std::string_view::npos)
+            return static_cast<int>(k) + 1;
+    }
+    return kKindUnknown;
+}
+
+}  // namespace pelmo

@@ -1,0 +1,31 @@
+// The checks of the installed system's folder, run before anything is installed.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "platform/machine.h"
+
+namespace pelmo {
+
+// 1 when folder + name exists, testing the folder as given, then with a backslash
+// appended (which then stays). 0 when the folder does not exist.
+int LocateFileInFolder(const Machine& machine, std::string& folder, std::string_view name);
+
+// 1 when the settings file `name` is in the folder, which then holds the form under
+// which it was found ("D:\SYS\", "E:\"); on 0 the folder is as on entry.
+int CheckInstalledFolder(const Machine& machine, std::string& folder, std::string_view name);
+
+// 1 when the menu files (korimu1.ini systems only) and "formater.exe" are present.
+// Backslashes appended while looking stay in the folder.
+int CheckSystemFiles(const Machine& machine, std::string& folder, std::string_view iniName);
+
+// 1 when "VERSION" of korimu1.ini (missing or 9999 meaning 2) equals requiredVersion.
+int CheckSystemVersion(const Machine& machine, std::string_view folder, std::string_view requiredVersion);
+
+// -1, 0 or 99 (tivonel1.ini, by "MAKER"), or 1 to 5 (the first keyword in "TITLE").
+int DetectSystemKind(const Machine& machine, std::string_view folder, std::string_view iniName,
+                     const std::array<std::string, 5>& titleKeywords);
+
+}  // namespace pelmo
