@@ -79,7 +79,7 @@ constexpr Entry kCatalogue[] = {
     {Text::CliUnknownOption, "pelmo: unknown option %s"},
     {Text::CliMissingValue, "pelmo: %s needs a value"},
     {Text::CliRepeatedOption, "pelmo: %s given more than once"},
-    {Text::CliWizardNotBuilt, "pelmo: the wizard is not built yet; run with --unattended"},
+    {Text::CliNoDisplay, "pelmo: no display for the wizard; set DISPLAY or run with --unattended"},
     {Text::CliMachineFailed, "pelmo: cannot use the machine: %s"},
     {Text::CliNotOnMachine, "pelmo: %s lies on no drive of the machine"},
     {Text::CliNoPackage, "pelmo: no info.txt in %s"},

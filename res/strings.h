@@ -71,7 +71,7 @@ enum class Text {
     CliUnknownOption,        // "pelmo: unknown option %s"
     CliMissingValue,         // "pelmo: %s needs a value"
     CliRepeatedOption,       // "pelmo: %s given more than once"
-    CliWizardNotBuilt,       // "pelmo: the wizard is not built..."
+    CliNoDisplay,            // "pelmo: no display for the wizard..."
     CliMachineFailed,        // "pelmo: cannot use the machine: %s"
     CliNotOnMachine,         // "pelmo: %s lies on no drive of ..."
     CliNoPackage,            // "pelmo: no info.txt in %s"

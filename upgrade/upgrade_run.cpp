@@ -1,0 +1,233 @@
+// The upgrade run: checks, installation of every entry, optional steps, outcome.
+#include "upgrade/upgrade_run.h"
+
+#include <limits>
+#include <optional>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/runtime.h"
+#include "res/strings.h"
+#include "upgrade/digitizer.h"
+#include "upgrade/master_files.h"
+#include "upgrade/system_checks.h"
+
+namespace pelmo {
+namespace {
+
+// The archive of the "START" entry for each system kind; any other kind
+// extracts "START" itself. Keep sorted by kind.
+struct StartSuffix {
+    int systemKind;
+    const char* suffix;
+};
+constexpr StartSuffix kStartSuffixes[] = {
+    {0, "0"}, {1, "1"}, {2, "2"}, {3, "3"}, {4, "4"}, {5, "5"}, {99, "99"},
+};
+
+constexpr int kArchiveKind = 1;
+
+bool IsStartEntry(const PackageEntry& entry)
+{
+    return SplitPath(entry.fileName).baseName == GetText(Text::StartArchive);
+}
+
+bool BeginsWithMaster21(std::string_view baseName)
+{
+    const std::string& prefix = GetText(Text::Master21Prefix);
+    return baseName.substr(0, prefix.size()) == prefix;
+}
+
+// How one step of the run ends: go on, or return this result.
+using Outcome = std::optional<int>;
+constexpr Outcome kGoOn = std::nullopt;
+
+class UpgradeRun {
+public:
+    UpgradeRun(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive, PackageInfo& info,
+               std::string_view sourceFolder)
+        : machine_(machine), prompter_(prompter), archive_(archive), info_(info), sourceFolder_(sourceFolder)
+    {
+    }
+
+    int Run()
+    {
+        BusyScope busy(prompter_);
+        workFolder_ = info_.installFolder;
+        masterFileCopied_ = false;
+        if (Outcome checked = CheckInstalledSystem())
+            return *checked;
+        info_.systemKind = DetectSystemKind(machine_, workFolder_, info_.systemIniName, info_.titleKeywords);
+        windowsFolder_ = machine_.GetWindowsDirectory();
+        archive_.SetMode6(0);
+        archive_.SetMode8(1);
+        currentDisk_ = 1;
+        for (PackageEntry& entry : info_.entries)
+            if (Outcome installed = InstallEntry(entry))
+                return *installed;
+        RunOptionalSteps();
+        return Show(GetText(Text::UpgradeSucceeded), Text::CaptionConfirm, 1);
+    }
+
+private:
+    void Tell(const std::string& text, Text caption) { prompter_.MessageBox(text, GetText(caption), MB_OK); }
+
+    int Show(const std::string& text, Text caption, int result)
+    {
+        Tell(text, caption);
+        return result;
+    }
+
+    Outcome CheckInstalledSystem()
+    {
+        if (FindSettingsFile() != 1)
+            return Show(GetText(Text::WrongInstallFolder), Text::CaptionError, 0);
+        if (CheckSystemFiles(machine_, workFolder_, info_.systemIniName) != 1)
+            return Show(GetText(Text::CannotUpgradeVersion), Text::CaptionError, 0);
+        if (CheckSystemVersion(machine_, workFolder_, info_.requiredVersion) != 1)
+            return Show(GetText(Text::CannotUpgradeVersion), Text::CaptionError, 0);
+        return kGoOn;
+    }
+
+    // "NULL" lets the run try korimu1.ini, then tivonel1.ini; the name last tried
+    // stays in the package, so a later run tests only that one.
+    int FindSettingsFile()
+    {
+        if (info_.systemIniName != GetText(Text::NullName))
+            return CheckInstalledFolder(machine_, workFolder_, info_.systemIniName);
+        info_.systemIniName = GetText(Text::KorimuIni);
+        if (CheckInstalledFolder(machine_, workFolder_, info_.systemIniName) == 1)
+            return 1;
+        info_.systemIniName = GetText(Text::TivonelIni);
+        return CheckInstalledFolder(machine_, workFolder_, info_.systemIniName);
+    }
+
+    Outcome InstallEntry(PackageEntry& entry)
+    {
+        if (Outcome prompted = AskForDisk(entry))
+            return prompted;
+        const std::string targetFolder = workFolder_ + entry.targetSubfolder;
+        EnsureFolder(machine_, targetFolder);
+        if (entry.kind == kArchiveKind)
+            return ExtractArchive(entry, targetFolder);
+        return CopyPlainFile(entry, targetFolder);
+    }
+
+    // The file a disk must hold for this entry: the archive that will be
+    // extracted (with the kind's suffix for "START"), or the plain file itself.
+    std::string FileReadFor(const PackageEntry& entry) const
+    {
+        if (entry.kind != kArchiveKind)
+            return sourceFolder_ + entry.fileName;
+        std::string name = entry.fileName;
+        if (IsStartEntry(entry))
+            name += StartArchiveSuffix(info_.systemKind);
+        return sourceFolder_ + name + GetText(Text::ArchiveExtension);
+    }
+
+    // Only a program started from a floppy drive's root asks for disks.
+    Outcome AskForDisk(const PackageEntry& entry)
+    {
+        if (entry.disk == 1 || entry.disk == currentDisk_ ||
+            machine_.GetDriveType(sourceFolder_) != DriveType::Removable)
+            return kGoOn;
+        const std::string prompt = FormatText(Text::InsertDisk, std::to_string(entry.disk));
+        const std::string wanted = FileReadFor(entry);
+        for (;;) {
+            if (prompter_.MessageBox(prompt, GetText(Text::CaptionConfirm), MB_OKCANCEL) != IDOK)
+                return Show(GetText(Text::UpgradeCancelled), Text::CaptionConfirm, 1);
+            if (Access(machine_, wanted, 0) == 0) {
+                currentDisk_ = entry.disk;
+                return kGoOn;
+            }
+        }
+    }
+
+    Outcome ExtractArchive(PackageEntry& entry, const std::string& targetFolder)
+    {
+        if (IsStartEntry(entry)) {
+            if (info_.systemKind == -1)
+                return Show(GetText(Text::SystemNameUnknown), Text::CaptionUpdateError, 0);
+            entry.fileName += StartArchiveSuffix(info_.systemKind);
+        }
+        const std::string command = BuildExtractCommand(windowsFolder_, sourceFolder_ + entry.fileName, targetFolder);
+        std::string output;
+        if (archive_.Execute(command, output, kOutputSize) != 0)
+            return Show(output, Text::CaptionConfirm, 1);
+        return kGoOn;
+    }
+
+    Outcome CopyPlainFile(const PackageEntry& entry, const std::string& targetFolder)
+    {
+        const std::string source = sourceFolder_ + entry.fileName;
+        const SplitPathResult parts = SplitPath(source);
+        if (BeginsWithMaster21(parts.baseName))
+            masterFileCopied_ = true;
+        const std::string target = targetFolder + parts.baseName + parts.extension;
+        if (!CopyFile(machine_, source, target, false))
+            return Show(FormatText(Text::UpdateFailed, target), Text::CaptionConfirm, 1);
+        // A file that was read-only on the disk must be writable once installed;
+        // failing to make it so is reported like failing to read its status.
+        FileStatus status;
+        if (!GetStatus(machine_, target, status))
+            return Show(FormatText(Text::AttributeUpdateFailed, source), Text::CaptionConfirm, 1);
+        status.attribute = kAttributeNormal;
+        if (!SetStatus(machine_, target, status))
+            return Show(FormatText(Text::AttributeUpdateFailed, source), Text::CaptionConfirm, 1);
+        return kGoOn;
+    }
+
+    void RunOptionalSteps()
+    {
+        if (Atoi(info_.digitizerFlag) == 1)
+            RunDigitizerStep(machine_, prompter_, archive_, workFolder_, info_.systemIniName, masterFileCopied_);
+        if (Atoi(info_.masterAdjustFlag) == 1) {
+            BusyScope busy(prompter_);
+            // The master folder is always read from korimu1.ini, whatever settings
+            // file the checks found.
+            const std::string iniPath = workFolder_ + GetText(Text::KorimuIni);
+            if (ConvertMaterialSize(machine_, iniPath) == 0)
+                Tell(GetText(Text::MaterialSizeFailed), Text::CaptionConfirm);
+            if (ConvertMaterialType(machine_, iniPath) == 0)
+                Tell(GetText(Text::MaterialTypeFailed), Text::CaptionConfirm);
+        }
+    }
+
+    // The library's text is shown whole: a long archive path must not cut off
+    // the reason that follows it.
+    static constexpr std::size_t kOutputSize = std::numeric_limits<std::size_t>::max();
+
+    const Machine& machine_;
+    Prompter& prompter_;
+    ArchiveLibrary& archive_;
+    PackageInfo& info_;
+    const std::string sourceFolder_;
+    std::string workFolder_;
+    std::string windowsFolder_;
+    bool masterFileCopied_ = false;
+    int currentDisk_ = 1;
+};
+
+}  // namespace
+
+int RunUpgrade(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive, PackageInfo& info,
+               std::string_view sourceFolder)
+{
+    return UpgradeRun(machine, prompter, archive, info, sourceFolder).Run();
+}
+
+std::string StartArchiveSuffix(int systemKind)
+{
+    for (const StartSuffix& row : kStartSuffixes)
+        if (row.systemKind == systemKind)
+            return row.suffix;
+    return {};
+}
+
+void EnsureFolder(const Machine& machine, std::string_view path)
+{
+    if (Access(machine, path, 0) != 0)
+        MkDir(machine, path);
+}
+
+}  // namespace pelmo
