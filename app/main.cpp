@@ -1,5 +1,47 @@
 // pelmo: the upgrade wizard, or the same run unattended.
-int main()
+#include <cstdlib>
+#include <iostream>
+
+#include "app/options.h"
+#include "app/unattended.h"
+#include "app/wizard_main.h"
+#include "res/strings.h"
+
+namespace {
+
+// Without a display Qt would abort; say what to do instead.
+bool HasDisplay()
 {
-    return 0;
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(variable);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    std::string error;
+    std::optional<pelmo::Options> options = pelmo::ParseOptions(argc, argv, error);
+    if (!options) {
+        std::cerr << error << '\n' << pelmo::GetTextUtf8(pelmo::Text::CliUsage);
+        return pelmo::kExitBadCommandLine;
+    }
+    if (options->help) {
+        std::cout << pelmo::GetTextUtf8(pelmo::Text::CliUsage);
+        return 0;
+    }
+    if (options->unattended)
+        return pelmo::RunUnattended(*options);
+    if (!HasDisplay()) {
+        std::cerr << pelmo::GetTextUtf8(pelmo::Text::CliNoDisplay) << '\n';
+        return pelmo::kExitBadCommandLine;
+    }
+    std::optional<pelmo::FrontEndSetting> setting = pelmo::ChooseMachineAndSource(*options, std::cerr);
+    if (!setting)
+        return pelmo::kExitBadCommandLine;
+    return pelmo::RunWizard(argc, argv, setting->machine, setting->sourceFolder);
 }

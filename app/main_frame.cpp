@@ -1,0 +1,73 @@
+// CMainFrame: the main window and its caption.
+#include "app/main_frame.h"
+
+#include <QResizeEvent>
+
+#include "platform/files.h"
+#include "res/strings.h"
+#include "wizard/display_text.h"
+#include "wizard/pelmo_view.h"
+
+namespace pelmo {
+
+const CommandEntry<CMainFrame> CMainFrame::kCommands[] = {
+    {ID_PACKAGE_TITLE, &CMainFrame::OnPackageTitle},
+};
+
+std::span<const CommandEntry<CMainFrame>> CMainFrame::Commands()
+{
+    return kCommands;
+}
+
+CMainFrame::CMainFrame(WizardContext& context) : QMainWindow(nullptr), context_(context)
+{
+    // A title bar and nothing else: no system menu, so no close, minimise or
+    // maximise button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setWindowTitle(ToDisplay(GetText(Text::FrameTitle)));
+}
+
+int CMainFrame::OnCreate()
+{
+    view_ = new CPelmoView(context_, this);
+    setCentralWidget(view_);
+    if (view_->OnCreate() == -1)
+        return -1;
+    setMenuBar(nullptr);
+    setWindowState(Qt::WindowMaximized);
+    PostCommand(this, ID_PACKAGE_TITLE);
+    return 0;
+}
+
+bool CMainFrame::event(QEvent* event)
+{
+    if (DispatchCommand(*this, Commands(), event))
+        return true;
+    if (event->type() == CloseMessageEvent::Type()) {
+        close();
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    // Once it fills the screen the window keeps that size: it has no sizing border.
+    if (windowState() & Qt::WindowMaximized)
+        setFixedSize(event->size());
+}
+
+void CMainFrame::OnPackageTitle()
+{
+    // Read here on its own, apart from the package reader.
+    std::string line;
+    if (auto file = InputFile::Open(context_.machine, context_.sourceFolder + GetText(Text::InfoTxt))) {
+        TextReader reader(std::move(*file));
+        if (!reader.ReadLine(line))
+            line.clear();
+    }
+    setWindowTitle(ToDisplay(line));
+}
+
+}  // namespace pelmo

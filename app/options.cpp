@@ -1,0 +1,98 @@
+// The command line of the pelmo executable.
+#include "app/options.h"
+
+#include <string_view>
+#include <utility>
+
+#include "res/strings.h"
+
+namespace pelmo {
+namespace {
+
+enum class Takes { Nothing, Value };
+
+struct OptionSpec {
+    std::string_view name;
+    Takes takes;
+};
+constexpr OptionSpec kOptions[] = {
+    {"--help", Takes::Nothing},
+    {"--machine", Takes::Value},
+    {"--package", Takes::Value},
+    {"--target", Takes::Value},
+    {"--unattended", Takes::Nothing},
+};
+
+const OptionSpec* FindOption(std::string_view name)
+{
+    for (const OptionSpec& spec : kOptions)
+        if (spec.name == name)
+            return &spec;
+    return nullptr;
+}
+
+// Stores one option; false when it was given before.
+template <typename T>
+bool StoreOnce(std::optional<T>& slot, std::string_view value)
+{
+    if (slot)
+        return false;
+    slot = T(std::string(value));
+    return true;
+}
+
+bool Store(Options& options, std::string_view name, std::string_view value)
+{
+    if (name == "--help")
+        return !std::exchange(options.help, true);
+    if (name == "--unattended")
+        return !std::exchange(options.unattended, true);
+    if (name == "--target")
+        return StoreOnce(options.target, value);
+    if (name == "--package")
+        return StoreOnce(options.package, value);
+    return StoreOnce(options.machine, value);
+}
+
+}  // namespace
+
+std::optional<Options> ParseOptions(int argc, const char* const* argv, std::string& error)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view argument = argv[i];
+        std::string_view name = argument;
+        std::optional<std::string_view> value;
+        if (std::size_t equals = argument.find('='); argument.starts_with("--") && equals != std::string_view::npos) {
+            name = argument.substr(0, equals);
+            value = argument.substr(equals + 1);
+        }
+        const OptionSpec* spec = FindOption(name);
+        if (!spec || (spec->takes == Takes::Nothing && value)) {
+            error = FormatTextUtf8(Text::CliUnknownOption, std::string(argument));
+            return std::nullopt;
+        }
+        if (spec->takes == Takes::Value && !value) {
+            if (i + 1 >= argc) {
+                error = FormatTextUtf8(Text::CliMissingValue, std::string(name));
+                return std::nullopt;
+            }
+            value = argv[++i];
+        }
+        if (spec->takes == Takes::Value && value->empty()) {
+            error = FormatTextUtf8(Text::CliMissingValue, std::string(name));
+            return std::nullopt;
+        }
+        if (!Store(options, name, value.value_or(""))) {
+            error = FormatTextUtf8(Text::CliRepeatedOption, std::string(name));
+            return std::nullopt;
+        }
+    }
+    if (options.target && !options.unattended && !options.help) {
+        error = GetTextUtf8(Text::CliTargetNeedsUnattended);
+        return std::nullopt;
+    }
+    return options;
+}
+
+}  // namespace pelmo

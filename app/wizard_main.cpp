@@ -1,0 +1,20 @@
+// The wizard front end.
+#include "app/wizard_main.h"
+
+#include <QApplication>
+
+#include "app/pelmo_app.h"
+
+namespace pelmo {
+
+int RunWizard(int& argc, char** argv, const Machine& machine, std::string sourceFolder)
+{
+    QApplication application(argc, argv);
+    CPelmoApp app(machine, std::move(sourceFolder));
+    if (!app.InitInstance())
+        return 1;
+    application.exec();
+    return 0;
+}
+
+}  // namespace pelmo

@@ -1,0 +1,14 @@
+// The wizard front end: runs the Qt application on a machine and a package folder.
+#pragma once
+
+#include <string>
+
+#include "platform/machine.h"
+
+namespace pelmo {
+
+// Shows the wizard until it closes. `sourceFolder` is SourceFolder (Windows form,
+// code page 932). 0 when the wizard ran, 1 when its window could not be made.
+int RunWizard(int& argc, char** argv, const Machine& machine, std::string sourceFolder);
+
+}  // namespace pelmo

@@ -1,0 +1,196 @@
+// Turns a dialog template into widgets.
+#include "wizard/dialog_builder.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyle>
+
+#include "wizard/list_box.h"
+#include "wizard/picture_frame.h"
+
+namespace pelmo {
+namespace {
+
+// MulDiv: a * b / c rounded half away from zero.
+int MulDiv(int a, int b, int c)
+{
+    long long product = static_cast<long long>(a) * b;
+    long long half = c / 2;
+    return static_cast<int>(product >= 0 ? (product + half) / c : (product - half) / c);
+}
+
+void RegisterFontSubstitute()
+{
+    static const bool once = [] {
+        QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
+        return true;
+    }();
+    (void)once;
+}
+
+Qt::Alignment TextAlignment(std::uint32_t style)
+{
+    Qt::Alignment horizontal = (style & kCenter) ? Qt::AlignHCenter : Qt::AlignLeft;
+    Qt::Alignment vertical = (style & kCenterVertical) ? Qt::AlignVCenter : Qt::AlignTop;
+    return horizontal | vertical;
+}
+
+QWidget* MakeStaticText(const ControlTemplate& control, QWidget* parent)
+{
+    auto* label = new QLabel(QString::fromUtf8(control.text), parent);
+    label->setAlignment(TextAlignment(control.style));
+    // A left-aligned static text wraps its words; a vertically centred one is one line.
+    label->setWordWrap(!(control.style & kCenterVertical));
+    label->setTextFormat(Qt::PlainText);
+    if (control.style & kSunken)
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    return label;
+}
+
+QWidget* MakeEditBox(const ControlTemplate& control, QWidget* parent)
+{
+    if (!(control.style & kMultiline)) {
+        auto* edit = new QLineEdit(QString::fromUtf8(control.text), parent);
+        edit->setReadOnly(control.style & kReadOnly);
+        return edit;
+    }
+    auto* edit = new QPlainTextEdit(QString::fromUtf8(control.text), parent);
+    edit->setReadOnly(control.style & kReadOnly);
+    if (control.style & kReadOnly)
+        edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // An edit box with a vertical scroll bar always shows it.
+    edit->setVerticalScrollBarPolicy((control.style & kVScroll) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    edit->setTabChangesFocus(true);
+    return edit;
+}
+
+QWidget* MakeListBox(const ControlTemplate& control, QWidget* parent)
+{
+    auto* list = new ListBox(control.style & kSort, parent);
+    list->setVerticalScrollBarPolicy((control.style & kDisableNoScroll) ? Qt::ScrollBarAlwaysOn
+                                                                         : Qt::ScrollBarAsNeeded);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return list;
+}
+
+QWidget* MakeIcon(QWidget* parent)
+{
+    auto* icon = new QLabel(parent);
+    QIcon image = QApplication::windowIcon();
+    if (image.isNull())
+        image = parent->style()->standardIcon(QStyle::SP_ComputerIcon);
+    icon->setPixmap(image.pixmap(32, 32));
+    return icon;
+}
+
+QWidget* MakeControl(const ControlTemplate& control, QWidget* parent)
+{
+    switch (control.kind) {
+    case ControlKind::PushButton: {
+        auto* button = new QPushButton(QString::fromUtf8(control.text), parent);
+        button->setAutoDefault(true);
+        button->setDefault(control.style & kDefaultButton);
+        return button;
+    }
+    case ControlKind::ListBox:
+        return MakeListBox(control, parent);
+    case ControlKind::StaticText:
+        return MakeStaticText(control, parent);
+    case ControlKind::CheckBox:
+        return new QCheckBox(QString::fromUtf8(control.text), parent);
+    case ControlKind::EditBox:
+        return MakeEditBox(control, parent);
+    case ControlKind::BlackFrame:
+        return new PictureFrame(parent);
+    case ControlKind::Icon:
+        return MakeIcon(parent);
+    }
+    return nullptr;
+}
+
+QRect ControlRect(const ControlTemplate& control, const DialogBaseUnits& units)
+{
+    QRect rect = DialogUnitsToPixels(units, control.x, control.y, control.width, control.height);
+    // An icon control takes the icon's own size, whatever the template says.
+    if (control.kind == ControlKind::Icon)
+        rect.setSize(QSize(32, 32));
+    return rect;
+}
+
+}  // namespace
+
+QFont DialogFont(const DialogTemplate& dialog, int dotsPerInch)
+{
+    RegisterFontSubstitute();
+    QFont font(QString::fromUtf8(dialog.fontName));
+    font.setPixelSize(MulDiv(dialog.pointSize, dotsPerInch, 72));
+    // Windows measures and draws dialog text without kerning.
+    font.setKerning(false);
+    return font;
+}
+
+DialogBaseUnits MeasureBaseUnits(const QFont& font)
+{
+    QFontMetrics metrics(font);
+    int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return {(letters / 26 + 1) / 2, metrics.height()};
+}
+
+QRect DialogUnitsToPixels(const DialogBaseUnits& units, int x, int y, int width, int height)
+{
+    return QRect(MulDiv(x, units.width, 4), MulDiv(y, units.height, 8), MulDiv(width, units.width, 4),
+                 MulDiv(height, units.height, 8));
+}
+
+QWidget* DialogControls::Find(int id) const
+{
+    auto found = byId_.find(id);
+    return found == byId_.end() ? nullptr : found->second;
+}
+
+void DialogControls::Add(int id, QWidget* widget)
+{
+    if (id != IDC_STATIC)
+        byId_[id] = widget;
+}
+
+DialogControls BuildDialog(QDialog& dialog, const DialogTemplate& templ)
+{
+    QFont font = DialogFont(templ, dialog.logicalDpiY());
+    dialog.setFont(font);
+    dialog.setWindowTitle(QString::fromUtf8(templ.caption));
+    const DialogBaseUnits units = MeasureBaseUnits(font);
+
+    DialogControls controls;
+    QWidget* previousTabStop = nullptr;
+    for (const ControlTemplate& control : templ.controls) {
+        QWidget* widget = MakeControl(control, &dialog);
+        widget->setObjectName(QStringLiteral("control%1").arg(control.id));
+        widget->setGeometry(ControlRect(control, units));
+        if (control.style & kHidden)
+            widget->hide();
+        widget->setEnabled(!(control.style & kDisabled));
+        if (control.style & kTabStop) {
+            widget->setFocusPolicy(Qt::StrongFocus);
+            if (previousTabStop)
+                QWidget::setTabOrder(previousTabStop, widget);
+            previousTabStop = widget;
+        } else {
+            widget->setFocusPolicy(Qt::NoFocus);
+        }
+        controls.Add(control.id, widget);
+    }
+    const QRect client = DialogUnitsToPixels(units, 0, 0, templ.width, templ.height);
+    dialog.setFixedSize(client.size());
+    return controls;
+}
+
+}  // namespace pelmo
