@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The demo: builds pelmo, runs the unattended upgrade on a fresh copy of the demo
+# The demo: builds pelmo, runs the upgrade (the wizard when a display is present,
+# else unattended) on a fresh copy of the demo
 # package and machine (examples/), shows what changed, then runs it a second time on
 # the same copy and checks that nothing more changes.
 set -euo pipefail
@@ -25,20 +26,32 @@ snapshot() { (cd "$drive_c" && find . -type f -print0 | sort -z | xargs -0 -r sh
 # A host path below drive C: in the program's Windows form.
 windows() { printf 'C:\\%s' "${1//\//\\}"; }
 
+# The first run opens the wizard when there is a display to show it on; the
+# check run after it is always unattended.
 run() {
-  echo "\$ pelmo --unattended --package $demo/package --machine $demo/machine"
+  local mode=${1:-unattended}
   set +e
-  "$pelmo" --unattended --package "$demo/package" --machine "$demo/machine"
+  if [ "$mode" = wizard ]; then
+    echo "\$ pelmo --package $demo/package --machine $demo/machine"
+    "$pelmo" --package "$demo/package" --machine "$demo/machine"
+  else
+    echo "\$ pelmo --unattended --package $demo/package --machine $demo/machine"
+    "$pelmo" --unattended --package "$demo/package" --machine "$demo/machine"
+  fi
   status=$?
   set -e
   echo "exit status $status"
 }
+first_mode=unattended
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${PELMO_DEMO_UNATTENDED:-}" ]; then
+  first_mode=wizard
+fi
 
 echo
 echo "== First run on $demo"
 snapshot > "$demo/before/files"
 cp -a "$drive_c" "$demo/before/drive_c"
-run
+run "$first_mode"
 first_status=$status
 snapshot > "$demo/after-first"
 
