@@ -1,7 +1,9 @@
 // CMainFrame: the main window and its caption.
 #include "app/main_frame.h"
 
+#include <QGuiApplication>
 #include <QResizeEvent>
+#include <QScreen>
 
 #include "platform/files.h"
 #include "res/strings.h"
@@ -34,6 +36,10 @@ int CMainFrame::OnCreate()
     if (view_->OnCreate() == -1)
         return -1;
     setMenuBar(nullptr);
+    // Fill the screen from its top-left corner also where no window manager
+    // acts on the maximised state.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
     setWindowState(Qt::WindowMaximized);
     PostCommand(this, ID_PACKAGE_TITLE);
     return 0;
