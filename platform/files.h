@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -58,7 +60,7 @@ struct FoundFile {
 // and ".." as well when they match. Sorted as NTFS does: by upper-cased UTF-16.
 std::vector<FoundFile> FindFiles(const Machine& machine, std::string_view pattern);
 
-// A file opened for reading.
+// A regular file opened for reading; a folder, pipe or device is not opened.
 class InputFile {
 public:
     static std::optional<InputFile> Open(const Machine& machine, std::string_view path);
@@ -76,6 +78,19 @@ private:
     int fd_ = -1;
 };
 
+// What Commit waits for. Both put the new content in place with one rename, so a
+// failed or interrupted write never leaves a broken target.
+enum class Durability {
+    // The content is on the disk before the rename and the rename before Commit
+    // returns: even after a power loss the target is the old or the new file. For
+    // what exists nowhere else (settings files, converted master files).
+    Flushed,
+    // The disk write is left to the system, as every copy and archiver does: for
+    // files installed from a package, which can be installed again. A flush costs
+    // about a millisecond a file, the whole time of extracting small members.
+    Cached,
+};
+
 // Writes a new version of a file beside it and puts it in place with one atomic
 // rename, so the target is always either its old or its new content. Dropped
 // without Commit, the work file is removed.
@@ -85,7 +100,8 @@ public:
     // target's folder. Fails when the folder is missing or the work file cannot be
     // created.
     static std::optional<ReplacementFile> Create(const Machine& machine, std::string_view target,
-                                                 std::optional<std::string_view> workPath = std::nullopt);
+                                                 std::optional<std::string_view> workPath = std::nullopt,
+                                                 Durability durability = Durability::Flushed);
     ReplacementFile(ReplacementFile&& other) noexcept;
     ReplacementFile& operator=(ReplacementFile&& other) noexcept;
     ~ReplacementFile();
@@ -101,15 +117,49 @@ public:
     void Discard();
 
 private:
+    friend class FolderWriter;
     ReplacementFile() = default;
+    static std::optional<ReplacementFile> CreateAt(const std::filesystem::path& targetHost,
+                                                   const std::optional<std::filesystem::path>& workHost,
+                                                   Durability durability);
     void Flush();
     int fd_ = -1;
     bool failed_ = false;
     bool readOnly_ = false;
+    Durability durability_ = Durability::Flushed;
     std::optional<std::pair<std::time_t, long>> modified_;
     std::string pending_;  // written bytes not yet handed to the kernel
     std::string workHost_;
     std::string targetHost_;
+};
+
+// A folder that many files are written into in a row, as an extraction fills its
+// target folder. Its names are read once, so that finding the file a new name
+// replaces (matched case-insensitively, as every path is) does not read the whole
+// folder again for each file, which made filling a folder quadratic. Names
+// written through it are added; what others change meanwhile is not seen.
+class FolderWriter {
+public:
+    // Nothing when `folder` (Windows form) is not a folder that can be read.
+    static std::optional<FolderWriter> Open(const Machine& machine, std::string_view folder);
+    // The status of the file that `name` (one name, code page 932) stands for.
+    bool GetStatus(std::string_view name, FileStatus& status) const;
+    // A replacement for that file, which counts as present from now on. A
+    // `workName` in the folder names the work file, which is gone again once the
+    // replacement is committed or dropped (ReplacementFile::Create's `workPath`).
+    std::optional<ReplacementFile> Replace(std::string_view name, Durability durability,
+                                           std::optional<std::string_view> workName = std::nullopt);
+
+private:
+    FolderWriter() = default;
+    // As the machine resolves one name: an exact match, else the first
+    // case-insensitive match in name order, else the name as written (UTF-8).
+    std::string OnDiskName(std::string_view name) const;
+    void Remember(const std::string& onDisk);
+    void Forget(const std::string& onDisk);
+    std::filesystem::path host_;
+    std::unordered_set<std::string> names_;                // as on the disk
+    std::unordered_map<std::string, std::string> folded_;  // folded name -> first such name
 };
 
 // Reads a file in text mode: a line ends at LF, a CR right before it is dropped,

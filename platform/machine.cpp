@@ -1,9 +1,12 @@
 // The machine: drive mapping, current folders and path resolution onto the host.
 #include "platform/machine.h"
 
+#include <dirent.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
+#include <memory>
 #include <system_error>
 
 #include "platform/cp932.h"
@@ -101,12 +104,20 @@ std::string FindOnDisk(const fs::path& folder, const std::string& wanted)
     std::error_code ec;
     if (fs::symlink_status(folder / wanted, ec).type() != fs::file_type::not_found && !ec)
         return wanted;
-    std::string folded = FoldName(wanted);
+    // Every name that is not on the disk as written (each new file) reads the
+    // whole folder, so this stays a plain readdir loop: building a path object per
+    // entry cost several times the reading itself.
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir)
+        return wanted;
+    const std::string folded = FoldName(wanted);
     std::string best;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string name = it->path().filename().string();
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
         // Folding keeps byte lengths, so most names are ruled out without it.
-        if (name.size() == folded.size() && FoldName(name) == folded && (best.empty() || name < best))
+        if (name.size() != folded.size() || name == "." || name == "..")
+            continue;
+        if (FoldName(name) == folded && (best.empty() || name < best))
             best = name;
     }
     return best.empty() ? wanted : best;
@@ -117,6 +128,11 @@ std::string FindOnDisk(const fs::path& folder, const std::string& wanted)
 bool NamesEqualIgnoringCase(std::string_view utf8a, std::string_view utf8b)
 {
     return FoldName(utf8a) == FoldName(utf8b);
+}
+
+std::string FoldFileName(std::string_view utf8)
+{
+    return FoldName(utf8);
 }
 
 std::optional<Machine> Machine::Load(const fs::path& folder, std::string* error)

@@ -363,7 +363,13 @@ std::optional<std::string> EditProfileString(const std::optional<std::string_vie
         if (line.value == stored) {
             return std::nullopt;
         }
-        return Splice(text, line.begin, line.end, std::string(line.name) + "=" + stored);
+        std::string replaced = std::string(line.name) + "=" + stored;
+        // On the last line a value ending in Ctrl-Z needs a line end after it, or a
+        // read would take that Ctrl-Z for the end of the text and lose it.
+        if (line.next == line.end && replaced.back() == kCtrlZ) {
+            replaced += kNewLine;
+        }
+        return Splice(text, line.begin, line.end, replaced);
     }
 
     // A last line without a line end gets one before the new key.

@@ -64,31 +64,6 @@ std::string WithDefaultExtension(std::string path)
     return path;
 }
 
-// The byte offset of the last character of code page 932 text, scanning whole
-// characters so that a trail byte 0x5C is never taken for a backslash.
-std::size_t LastCharOffset(std::string_view text)
-{
-    std::size_t last = 0;
-    for (std::size_t i = 0; i < text.size(); i += CharLength(text, i))
-        last = i;
-    return last;
-}
-
-// A folder written as "C:\out" names the folder itself, so a backslash goes
-// between it and a name; "C:\out\" and a bare "C:" take the name directly.
-std::string JoinFolder(std::string_view folder, std::string_view name)
-{
-    std::string path(folder);
-    const std::size_t last = LastCharOffset(folder);
-    const bool endsInSeparator =
-        !folder.empty() && CharLength(folder, last) == 1 && (folder[last] == '\\' || folder[last] == '/');
-    const bool bareDrive = folder.size() == 2 && folder[1] == ':';
-    if (!endsInSeparator && !bareDrive)
-        path += '\\';
-    path += name;
-    return path;
-}
-
 // The part of code page 932 text after its last '\', '/' or ':'.
 std::string_view BaseNameCp932(std::string_view path)
 {
@@ -133,23 +108,29 @@ bool EnsureFolder(const Machine& machine, const std::string& folder)
 }
 
 // Copies the current member's data into `file`. libarchive checks the CRC when
-// it reports the end, so only a member read to its end counts as whole.
-Result CopyMemberData(archive* reader, ReplacementFile& file, std::vector<char>& buffer)
+// it reports the end, so only a member read to its end counts as whole; but it
+// lets the data end short of the size the header declares, so that is checked here.
+Result CopyMemberData(archive* reader, archive_entry* entry, ReplacementFile& file, std::vector<char>& buffer)
 {
+    la_int64_t copied = 0;
     for (;;) {
         const la_ssize_t got = archive_read_data(reader, buffer.data(), buffer.size());
         if (got == 0)
-            return kSuccess;
+            break;
         if (got < 0)
             return kDamaged;
+        copied += got;
         if (!file.Write(std::string_view(buffer.data(), static_cast<std::size_t>(got))))
             return kCannotWrite;
     }
+    if (archive_entry_size_is_set(entry) && copied != archive_entry_size(entry))
+        return kDamaged;
+    return kSuccess;
 }
 
 class Extraction {
 public:
-    Extraction(const Machine& machine, std::string_view folder) : machine_(machine), folder_(folder) {}
+    explicit Extraction(FolderWriter& folder) : folder_(folder) {}
 
     Result Run(archive* reader)
     {
@@ -182,25 +163,25 @@ private:
         if (name->empty())
             return kSuccess;
 
-        // The machine matches the name case-insensitively, so "foo.exe" replaces
-        // an existing "FOO.EXE" instead of adding a second file.
-        const std::string path = JoinFolder(folder_, *name);
+        // Names match case-insensitively, so "foo.exe" replaces an existing
+        // "FOO.EXE" instead of adding a second file.
         FileStatus existing;
-        if (GetStatus(machine_, path, existing) && (existing.attribute & (kAttributeFolder | kAttributeReadOnly)))
+        if (folder_.GetStatus(*name, existing) && (existing.attribute & (kAttributeFolder | kAttributeReadOnly)))
             return kCannotWrite;
-        auto file = ReplacementFile::Create(machine_, path);
+        // Members come from the package and can be extracted again, so they are
+        // not flushed one by one; the rename alone keeps a broken member out.
+        auto file = folder_.Replace(*name, Durability::Cached);
         if (!file)
             return kCannotWrite;
         // On any failure the work file is dropped and the old file stays as it was.
-        if (const Result result = CopyMemberData(reader, *file, buffer_); result != kSuccess)
+        if (const Result result = CopyMemberData(reader, entry, *file, buffer_); result != kSuccess)
             return result;
         if (archive_entry_mtime_is_set(entry))
             file->SetModifiedTime(archive_entry_mtime(entry));
         return file->Commit() ? kSuccess : kCannotWrite;
     }
 
-    const Machine& machine_;
-    std::string folder_;
+    FolderWriter& folder_;
     std::vector<char> buffer_ = std::vector<char>(kChunkSize);
 };
 
@@ -233,7 +214,10 @@ Result Extract(const Machine& machine, const std::string& archivePath, const std
         return kDamaged;
     if (!EnsureFolder(machine, folder))
         return kCannotWrite;
-    return Extraction(machine, folder).Run(reader.get());
+    auto target = FolderWriter::Open(machine, folder);
+    if (!target)
+        return kCannotWrite;
+    return Extraction(*target).Run(reader.get());
 }
 
 Text MessageFor(Result result)

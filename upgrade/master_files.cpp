@@ -20,9 +20,11 @@ constexpr int kWriteAccess = 2;
 using LineRule = std::string (*)(std::string_view line);
 
 // Rewrites one master file through the work file. The master file keeps its old
-// bytes unless the whole new content was written and renamed over it.
-bool ConvertFile(const Machine& machine, const std::string& path, const std::string& workPath, LineRule rule)
+// bytes unless the whole new content was written, flushed and renamed over it.
+bool ConvertFile(const Machine& machine, FolderWriter& folder, const std::string& prefix, const std::string& name,
+                 LineRule rule)
 {
+    const std::string path = prefix + name;
     // A read-only master file (no write bits, even for root) is one that cannot be
     // opened for writing, so it stops the folder.
     if (Access(machine, path, kWriteAccess) != 0)
@@ -30,7 +32,7 @@ bool ConvertFile(const Machine& machine, const std::string& path, const std::str
     auto input = InputFile::Open(machine, path);
     if (!input)
         return false;
-    auto output = ReplacementFile::Create(machine, path, workPath);
+    auto output = folder.Replace(name, Durability::Flushed, GetText(Text::MasterWorkFile));
     if (!output)
         return false;
     TextReader reader(std::move(*input));
@@ -49,10 +51,16 @@ int ConvertFolder(const Machine& machine, std::string_view folder, LineRule rule
     const std::string prefix(folder);
     std::vector<std::string> names;
     ListMatchingFiles(machine, names, prefix + GetText(Text::MasterPattern));
-    const std::string workPath = prefix + GetText(Text::MasterWorkFile);
+    if (names.empty())
+        return 1;
+    // The folder's names are read once: finding the missing work file afresh
+    // for every master file read the whole folder each time.
+    auto writer = FolderWriter::Open(machine, prefix);
+    if (!writer)
+        return 0;
     for (const std::string& name : names) {
         // The files after a failed one stay as they were.
-        if (!ConvertFile(machine, prefix + name, workPath, rule))
+        if (!ConvertFile(machine, *writer, prefix, name, rule))
             return 0;
     }
     return 1;

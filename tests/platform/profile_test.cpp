@@ -317,6 +317,12 @@ TEST(ProfileEdit, ChangesOnlyTheTargetedLine)
         {"quoted value differs", "[S]\r\nk=\"v\"\r\n"sv, "S", "k", "v", "[S]\r\nk=v\r\n"sv},
         {"commented key is no key", "[S]\r\n;k=1\r\n"sv, "S", "k", "2", "[S]\r\nk=2\r\n;k=1\r\n"sv},
         {"Ctrl-Z stays last", "[S]\r\nk=1\r\n\x1A"sv, "T", "x", "1", "[S]\r\nk=1\r\n[T]\r\nx=1\r\n\x1A"sv},
+        {"value ending in Ctrl-Z on the last line gets a line end", "[S]\r\nk=1"sv, "S", "k", "v\x1A",
+         "[S]\r\nk=v\x1A\r\n"sv},
+        {"value ending in Ctrl-Z before a Ctrl-Z tail", "[S]\r\nk=1\x1A"sv, "S", "k", "v\x1A",
+         "[S]\r\nk=v\x1A\r\n\x1A"sv},
+        {"value ending in Ctrl-Z inside the file", "[S]\r\nk=1\r\nj=2"sv, "S", "k", "v\x1A",
+         "[S]\r\nk=v\x1A\r\nj=2"sv},
         {"0x5C trail byte key", "[S]\r\n\x83\x5C\x83\x74\x83\x67=old\r\n"sv, "S", "\x83\x5C\x83\x74\x83\x67", "new",
          "[S]\r\n\x83\x5C\x83\x74\x83\x67=new\r\n"sv},
         {"half-width katakana key", "[S]\r\n"sv, "S", "\xC3\xDE\xBC\xDE\xC0\xB2\xBB\xDE", "\xB1",
@@ -376,6 +382,7 @@ TEST(ProfileEdit, WritesReadBackAndLeaveOtherEntriesAlone)
         {"T", "j", "\"quoted\"", "quoted"},
         {"\x83\x5C\x83\x74\x83\x67", "\x83\x5C", "\x82\xA0", "\x82\xA0"},
         {"New", "k", "", ""},
+        {"S", "k", "v\x1A", "v\x1A"},
     };
     // Entries read before and after each write; the written one is skipped.
     const std::vector<std::pair<std::string_view, std::string_view>> others = {

@@ -21,6 +21,21 @@ void PutLe32(std::string& out, std::uint32_t value)
     PutLe16(out, value >> 16);
 }
 
+std::uint32_t PackedSize(const LhaMember& member)
+{
+    return member.packedSize.value_or(static_cast<std::uint32_t>(member.content.size()));
+}
+
+std::uint32_t OriginalSize(const LhaMember& member)
+{
+    return member.originalSize.value_or(static_cast<std::uint32_t>(member.content.size()));
+}
+
+std::uint16_t DataCrc(const LhaMember& member)
+{
+    return member.dataCrc.value_or(LhaCrc16(member.content));
+}
+
 void CheckMethod(const std::string& method)
 {
     if (method.size() != 5)
@@ -33,8 +48,8 @@ std::string HeaderLevel0(const LhaMember& member)
 {
     CheckMethod(member.method);
     std::string body = member.method;
-    PutLe32(body, static_cast<std::uint32_t>(member.content.size()));
-    PutLe32(body, static_cast<std::uint32_t>(member.content.size()));
+    PutLe32(body, PackedSize(member));
+    PutLe32(body, OriginalSize(member));
     PutLe32(body, kDosStamp);
     body += '\x20';  // MS-DOS attribute: archive
     body += '\0';    // header level
@@ -42,7 +57,7 @@ std::string HeaderLevel0(const LhaMember& member)
         throw std::invalid_argument("a level 0 name has at most 221 bytes");
     body += static_cast<char>(member.name.size());
     body += member.name;
-    PutLe16(body, LhaCrc16(member.content));
+    PutLe16(body, DataCrc(member));
     if (member.unixMode) {
         body += 'U';
         body += '\0';  // minor version
@@ -76,12 +91,12 @@ std::string HeaderLevel2(const LhaMember& member, std::optional<std::uint32_t> c
     std::string header;
     PutLe16(header, 0);  // total size, filled in below
     header += member.method;
-    PutLe32(header, static_cast<std::uint32_t>(member.content.size()));
-    PutLe32(header, static_cast<std::uint32_t>(member.content.size()));
+    PutLe32(header, PackedSize(member));
+    PutLe32(header, OriginalSize(member));
     PutLe32(header, member.time);
     header += '\x20';
     header += '\x02';  // header level
-    PutLe16(header, LhaCrc16(member.content));
+    PutLe16(header, DataCrc(member));
     header += 'M';  // made on MS-DOS
 
     const std::size_t crcField = header.size() + 3;
@@ -104,6 +119,8 @@ std::string HeaderLevel2(const LhaMember& member, std::optional<std::uint32_t> c
         PutLe32(page, *codePage);
         PutExtension(header, '\x46', page);
     }
+    for (const auto& [type, data] : member.extensions)
+        PutExtension(header, type, data);
     PutLe16(header, 0);  // no further extension
     // A first byte of 0 marks the end of an archive, so such a size gets a pad byte.
     if ((header.size() & 0xFF) == 0)

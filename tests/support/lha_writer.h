@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace pelmo::test {
@@ -26,6 +27,14 @@ struct LhaMember {
     // Level 2 stores this time; level 0 always stores 2001-02-03 04:05:06 as
     // local MS-DOS time.
     std::uint32_t time = kLhaDefaultTime;
+    // Header fields that lie about the data: the packed and original sizes and the
+    // data CRC; by default each describes `content` truly.
+    std::optional<std::uint32_t> packedSize = {};
+    std::optional<std::uint32_t> originalSize = {};
+    std::optional<std::uint16_t> dataCrc = {};
+    // Level 2 only: further extensions (type byte, data) written as given, after
+    // the ones above.
+    std::vector<std::pair<char, std::string>> extensions = {};
 };
 
 enum class LhaLevel { Zero, Two };
