@@ -31,30 +31,6 @@ void Dismiss(QWidget* modal)
 
 }  // namespace
 
-void WritePackage(const fs::path& folder, const PackageText& package)
-{
-    std::vector<std::string> lines(package.productKeys.begin(), package.productKeys.end());
-    for (const std::string* field :
-         {&package.installFolder, &package.requiredVersion, &package.masterAdjustFlag, &package.systemIniName,
-          &package.digitizerFlag, &package.mainPicture, &package.startPicture, &package.destinationPicture,
-          &package.confirmPicture, &package.startNotes, &package.destinationNotes})
-        lines.push_back(*field);
-    lines.insert(lines.end(), package.titleKeywords.begin(), package.titleKeywords.end());
-    lines.insert(lines.end(), package.entries.begin(), package.entries.end());
-    std::string text;
-    for (const std::string& line : lines)
-        text += Sjis(line) + "\r\n";
-    WriteHostFile(folder / "info.txt", text);
-}
-
-void InstallSystem(const fs::path& folder, const std::string& version)
-{
-    WriteHostFile(folder / "korimu1.ini", "[SYSTEM]\r\nVERSION=" + version + "\r\nTITLE=" + Sjis("テスト") + "\r\n");
-    WriteHostFile(folder / "ko2menu.ini", "[MENU]\r\n");
-    WriteHostFile(folder / "ko1menu.ini", "[MENU]\r\n");
-    WriteHostFile(folder / "formater.exe", "MZ");
-}
-
 std::string Describe(QWidget* modal)
 {
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
