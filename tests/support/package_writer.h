@@ -17,14 +17,14 @@ struct PackageText {
     std::string masterAdjustFlag = "0";
     std::string systemIniName = "korimu1.ini";
     std::string digitizerFlag = "0";
-    std::string mainPicture;
-    std::string startPicture;
-    std::string destinationPicture;
-    std::string confirmPicture;
-    std::string startNotes;
-    std::string destinationNotes;
+    std::string mainPicture = {};
+    std::string startPicture = {};
+    std::string destinationPicture = {};
+    std::string confirmPicture = {};
+    std::string startNotes = {};
+    std::string destinationNotes = {};
     std::array<std::string, 5> titleKeywords{"テスト", "KIND2", "KIND3", "KIND4", "KIND5"};
-    std::vector<std::string> entries;
+    std::vector<std::string> entries = {};
 };
 void WritePackage(const std::filesystem::path& folder, const PackageText& package);
 

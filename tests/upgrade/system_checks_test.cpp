@@ -1,73 +1,44 @@
-// Tests of the installed-system checks: folder forms, system files, version and kind.
+// The checks of the installed folder, the system kind and the Uninstall entry's folder.
 #include "upgrade/system_checks.h"
 
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
-
+#include "platform/registry.h"
 #include "tests/support/test_machine.h"
+#include "upgrade/uninstall_entry.h"
 
-namespace pelmo {
+namespace pelmo::test {
 namespace {
 
-using test::Sjis;
-using test::TestMachine;
-using test::WriteHostFile;
-
-// A machine with drives C:, D: and E: (all empty), the current folder being C:\.
-// Files are placed by their Windows path; a path ending in '\' is a folder.
-class Drives {
-public:
-    Drives()
+// Drives C:, D: and E:; files placed by Windows path ('\' at the end: a folder).
+struct Drives {
+    explicit Drives(const std::vector<std::string>& paths)
     {
-        machine_.AddDrive('D');
-        machine_.AddDrive('E');
+        folder.AddDrive('D');
+        folder.AddDrive('E');
+        for (const std::string& path : paths)
+            Place(path, "");
     }
-
-    void Place(std::string_view windowsPath, std::string_view bytes = "")
+    void Place(std::string path, const std::string& bytes)
     {
-        std::filesystem::path host = HostRoot(windowsPath.front());
-        std::string rest(windowsPath.substr(3));
-        for (char& c : rest) {
-            if (c == '\\')
-                c = '/';
-        }
-        if (!rest.empty() && rest.back() == '/') {
-            std::filesystem::create_directories(host / rest);
-            return;
-        }
-        WriteHostFile(host / rest, bytes);
+        const std::filesystem::path root = folder.folder() / (std::string("drive_") + char(std::tolower(path[0])));
+        std::replace(path.begin(), path.end(), '\\', '/');
+        if (path.back() == '/')
+            std::filesystem::create_directories(root / path.substr(3));
+        else
+            WriteHostFile(root / path.substr(3), bytes);
     }
-
-    void PlaceAll(const std::vector<std::string>& windowsPaths)
-    {
-        for (const std::string& path : windowsPaths)
-            Place(path);
-    }
-
     Machine Load() const
     {
-        Machine machine = machine_.Load();
+        Machine machine = folder.Load();
         machine.ChDir("C:\\");
         return machine;
     }
-
-private:
-    std::filesystem::path HostRoot(char letter) const
-    {
-        if (letter == 'C')
-            return machine_.driveC();
-        return machine_.folder() / (std::string("drive_") + static_cast<char>(letter - 'A' + 'a'));
-    }
-
-    TestMachine machine_;
+    TestMachine folder;
 };
 
 struct FolderRow {
-    const char* description;
+    const char* title;
     std::vector<std::string> files;
     std::string folder;
     std::string name;
@@ -75,240 +46,173 @@ struct FolderRow {
     std::string folderAfter;
 };
 
-TEST(CheckInstalledFolder, BuildsTheFolderFormUnderWhichTheFileWasFound)
+template <typename Check>
+void ExpectFolders(const std::vector<FolderRow>& rows, Check check)
 {
-    const std::vector<FolderRow> rows = {
-        {"folder without backslash gets one", {"D:\\SYS\\korimu1.ini"}, "D:\\SYS", "korimu1.ini", 1, "D:\\SYS\\"},
-        {"folder with backslash stays", {"D:\\SYS\\korimu1.ini"}, "D:\\SYS\\", "korimu1.ini", 1, "D:\\SYS\\"},
-        {"bare drive letter becomes the root", {"E:\\korimu1.ini"}, "E", "korimu1.ini", 1, "E:\\"},
-        {"plain join is tried before the backslash",
-         {"D:\\SYSkorimu1.ini", "D:\\SYS\\korimu1.ini"}, "D:\\SYS", "korimu1.ini", 1, "D:\\SYS"},
-        {"a folder E in the current folder wins over drive E",
-         {"C:\\E\\korimu1.ini", "E:\\korimu1.ini"}, "E", "korimu1.ini", 1, "E\\"},
-        {"drive with colon names its current folder", {"D:\\korimu1.ini"}, "D:", "korimu1.ini", 1, "D:"},
-        {"letter case of the folder is kept", {"D:\\SYS\\korimu1.ini"}, "d:\\sys", "korimu1.ini", 1, "d:\\sys\\"},
-        {"file name matches in any case", {"D:\\SYS\\korimu1.ini"}, "D:\\SYS", "KORIMU1.INI", 1, "D:\\SYS\\"},
-        {"settings file missing: folder restored", {"D:\\SYS\\"}, "D:\\SYS", "korimu1.ini", 0, "D:\\SYS"},
-        {"settings file missing, backslash form", {"D:\\SYS\\"}, "D:\\SYS\\", "korimu1.ini", 0, "D:\\SYS\\"},
-        {"empty drive: letter restored", {}, "E", "korimu1.ini", 0, "E"},
-        {"folder missing", {"D:\\korimu1.ini"}, "D:\\NONE", "korimu1.ini", 0, "D:\\NONE"},
-        {"empty folder", {"C:\\korimu1.ini"}, "", "korimu1.ini", 0, ""},
-        {"other file only", {"D:\\SYS\\tivonel1.ini"}, "D:\\SYS", "korimu1.ini", 0, "D:\\SYS"},
-        {"tivonel1.ini found", {"D:\\SYS\\tivonel1.ini"}, "D:\\SYS", "tivonel1.ini", 1, "D:\\SYS\\"},
-    };
     for (const FolderRow& row : rows) {
-        SCOPED_TRACE(row.description);
-        Drives drives;
-        drives.PlaceAll(row.files);
+        SCOPED_TRACE(row.title);
+        const Drives drives(row.files);
         const Machine machine = drives.Load();
         std::string folder = row.folder;
-        EXPECT_EQ(CheckInstalledFolder(machine, folder, row.name), row.expected);
+        EXPECT_EQ(check(machine, folder, row.name), row.expected);
         EXPECT_EQ(folder, row.folderAfter);
     }
 }
 
-TEST(CheckInstalledFolder, SecondNameIsTriedOnTheUnchangedFolder)
+TEST(SystemChecks, TheSettingsFileDecidesTheFolderForm)
 {
-    // "NULL" in info.txt: korimu1.ini first, then tivonel1.ini on the same folder.
-    Drives drives;
-    drives.Place("D:\\SYS\\tivonel1.ini");
-    const Machine machine = drives.Load();
-    std::string folder = "D:\\SYS";
-    EXPECT_EQ(CheckInstalledFolder(machine, folder, "korimu1.ini"), 0);
-    EXPECT_EQ(folder, "D:\\SYS");
-    EXPECT_EQ(CheckInstalledFolder(machine, folder, "tivonel1.ini"), 1);
-    EXPECT_EQ(folder, "D:\\SYS\\");
-}
-
-TEST(LocateFileInFolder, KeepsTheBackslashEvenWhenTheFileIsMissing)
-{
-    const std::vector<FolderRow> rows = {
-        {"found as given", {"D:\\SYS\\korimu1.ini"}, "D:\\SYS\\", "korimu1.ini", 1, "D:\\SYS\\"},
-        {"found after the backslash", {"D:\\SYS\\korimu1.ini"}, "D:\\SYS", "korimu1.ini", 1, "D:\\SYS\\"},
+    ExpectFolders({
+        {"a backslash is added", {"D:\\SYS\\korimu1.ini"}, "D:\\SYS", "KORIMU1.INI", 1, "D:\\SYS\\"},
+        {"a backslash stays", {"D:\\SYS\\korimu1.ini"}, "D:\\SYS\\", "korimu1.ini", 1, "D:\\SYS\\"},
+        {"a bare letter is the root", {"E:\\korimu1.ini"}, "E", "korimu1.ini", 1, "E:\\"},
+        {"the plain join comes first", {"D:\\SYSkorimu1.ini", "D:\\SYS\\korimu1.ini"}, "D:\\SYS", "korimu1.ini", 1, "D:\\SYS"},
+        {"a folder E in the current folder wins", {"C:\\E\\korimu1.ini", "E:\\korimu1.ini"}, "E", "korimu1.ini", 1, "E\\"},
+        {"missing: the folder is restored", {"D:\\SYS\\"}, "D:\\SYS", "korimu1.ini", 0, "D:\\SYS"},
+        {"empty drive: the letter is restored", {}, "E", "korimu1.ini", 0, "E"},
+        {"an empty folder does not exist", {"C:\\korimu1.ini"}, "", "korimu1.ini", 0, ""},
+    }, CheckInstalledFolder);
+    ExpectFolders({
         {"missing file keeps the backslash", {"D:\\SYS\\"}, "D:\\SYS", "korimu1.ini", 0, "D:\\SYS\\"},
         {"missing folder unchanged", {}, "D:\\SYS", "korimu1.ini", 0, "D:\\SYS"},
-        {"empty folder does not exist", {"C:\\korimu1.ini"}, "", "korimu1.ini", 0, ""},
-    };
-    for (const FolderRow& row : rows) {
-        SCOPED_TRACE(row.description);
-        Drives drives;
-        drives.PlaceAll(row.files);
-        const Machine machine = drives.Load();
-        std::string folder = row.folder;
-        EXPECT_EQ(LocateFileInFolder(machine, folder, row.name), row.expected);
-        EXPECT_EQ(folder, row.folderAfter);
-    }
+    }, LocateFileInFolder);
+    ExpectFolders({
+        {"korimu: ko1menu and formatter", {"D:\\S\\ko1menu.ini", "D:\\S\\formater.exe"}, "D:\\S\\", "KoRiMu1.InI", 1, "D:\\S\\"},
+        {"korimu: ko2menu, no formatter", {"D:\\S\\ko2menu.ini"}, "D:\\S\\", "korimu1.ini", 0, "D:\\S\\\\"},
+        {"korimu: formatter, no menu", {"D:\\S\\formater.exe"}, "D:\\S\\", "korimu1.ini", 0, "D:\\S\\\\"},
+        {"tivonel: no menu needed", {"D:\\S\\formater.exe"}, "D:\\S", "tivonel1.ini", 1, "D:\\S\\"},
+        {"tivonel: the formatter is", {"D:\\S\\ko2menu.ini"}, "D:\\S\\", "tivonel1.ini", 0, "D:\\S\\\\"},
+        {"full-width letters name no korimu", {"D:\\S\\formater.exe"}, "D:\\S\\", Sjis("ｋｏｒｉｍｕ1.ini"), 1, "D:\\S\\"},
+        {"plain join first", {"D:\\Sformater.exe", "D:\\S\\"}, "D:\\S", "tivonel1.ini", 1, "D:\\S"},
+        {"folder missing", {}, "D:\\NONE\\", "korimu1.ini", 0, "D:\\NONE\\"},
+    }, CheckSystemFiles);
 }
 
-TEST(CheckSystemFiles, MenuFilesOnlyForKorimuAndTheFormatterAlways)
+TEST(SystemChecks, TheVersionComesFromKorimuIniWhateverTheSettingsFile)
 {
-    const std::vector<FolderRow> rows = {
-        {"korimu: ko2menu and formatter", {"D:\\SYS\\ko2menu.ini", "D:\\SYS\\formater.exe"},
-         "D:\\SYS\\", "korimu1.ini", 1, "D:\\SYS\\"},
-        {"korimu: ko1menu alone is enough", {"D:\\SYS\\ko1menu.ini", "D:\\SYS\\formater.exe"},
-         "D:\\SYS\\", "korimu1.ini", 1, "D:\\SYS\\"},
-        {"korimu: menu but no formatter", {"D:\\SYS\\ko2menu.ini"}, "D:\\SYS\\", "korimu1.ini", 0, "D:\\SYS\\\\"},
-        // Looking for the formatter would have appended a second backslash.
-        {"korimu: no menu, formatter not looked for", {"D:\\SYS\\"}, "D:\\SYS\\", "korimu1.ini", 0, "D:\\SYS\\\\"},
-        {"korimu: no menu though the formatter is there", {"D:\\SYS\\formater.exe"},
-         "D:\\SYS\\", "korimu1.ini", 0, "D:\\SYS\\\\"},
-        {"korimu in other letter case gets the menu check", {"D:\\SYS\\formater.exe"},
-         "D:\\SYS\\", "KoRiMu1.InI", 0, "D:\\SYS\\\\"},
-        {"korimu in other letter case passes", {"D:\\SYS\\ko1menu.ini", "D:\\SYS\\formater.exe"},
-         "D:\\SYS\\", "KORIMU1.INI", 1, "D:\\SYS\\"},
-        {"tivonel: menus not looked for", {"D:\\SYS\\formater.exe"}, "D:\\SYS\\", "tivonel1.ini", 1, "D:\\SYS\\"},
-        {"tivonel: formatter still required", {"D:\\SYS\\ko2menu.ini", "D:\\SYS\\ko1menu.ini"},
-         "D:\\SYS\\", "tivonel1.ini", 0, "D:\\SYS\\\\"},
-        {"full-width letters are another name", {"D:\\SYS\\formater.exe"},
-         "D:\\SYS\\", Sjis("ｋｏｒｉｍｕ1.ini"), 1, "D:\\SYS\\"},
-        {"korimu: folder without backslash", {"D:\\SYS\\ko2menu.ini", "D:\\SYS\\formater.exe"},
-         "D:\\SYS", "korimu1.ini", 1, "D:\\SYS\\"},
-        {"tivonel: folder without backslash", {"D:\\SYS\\formater.exe"}, "D:\\SYS", "tivonel1.ini", 1, "D:\\SYS\\"},
-        {"plain join found first", {"D:\\SYSformater.exe", "D:\\SYS\\"}, "D:\\SYS", "tivonel1.ini", 1, "D:\\SYS"},
-        {"korimu: folder missing", {}, "D:\\NONE\\", "korimu1.ini", 0, "D:\\NONE\\"},
-        {"tivonel: folder missing", {}, "D:\\NONE\\", "tivonel1.ini", 0, "D:\\NONE\\"},
+    struct Row {
+        const char* title;
+        std::string korimuIni;  // empty: none
+        std::string required;
+        int expected;
     };
-    for (const FolderRow& row : rows) {
-        SCOPED_TRACE(row.description);
-        Drives drives;
-        drives.PlaceAll(row.files);
-        const Machine machine = drives.Load();
-        std::string folder = row.folder;
-        EXPECT_EQ(CheckSystemFiles(machine, folder, row.name), row.expected);
-        EXPECT_EQ(folder, row.folderAfter);
-    }
-}
-
-struct VersionRow {
-    const char* description;
-    std::optional<std::string> korimuIni;  // nothing: no korimu1.ini in the folder
-    std::string requiredVersion;
-    int expected;
-};
-
-TEST(CheckSystemVersion, ComparesTheInstalledVersionWithTheRequiredOne)
-{
     const std::string zeros31(31, '0');
-    const std::vector<VersionRow> rows = {
+    const Row rows[] = {
         {"equal", "[SYSTEM]\r\nVERSION=3\r\n", "3", 1},
         {"different", "[SYSTEM]\r\nVERSION=3\r\n", "2", 0},
-        {"no korimu1.ini counts as 2", std::nullopt, "2", 1},
-        {"no korimu1.ini is not 9999", std::nullopt, "9999", 0},
-        {"no VERSION counts as 2", "[SYSTEM]\r\nTITLE=x\r\n", "2", 1},
-        {"no SYSTEM section counts as 2", "[DIR]\r\nVERSION=5\r\n", "2", 1},
+        {"no korimu1.ini counts as 2", "", "2", 1},
+        {"no VERSION counts as 2, not 9999", "[SYSTEM]\r\nTITLE=x\r\n", "9999", 0},
         {"9999 counts as 2", "[SYSTEM]\r\nVERSION=9999\r\n", "2", 1},
-        {"9999 is not 9999", "[SYSTEM]\r\nVERSION=9999\r\n", "9999", 0},
-        {"empty VERSION reads as 0", "[SYSTEM]\r\nVERSION=\r\n", "0", 1},
-        {"empty VERSION is not 2", "[SYSTEM]\r\nVERSION=\r\n", "2", 0},
-        {"3.1 reads as 3", "[SYSTEM]\r\nVERSION=3.1\r\n", "3", 1},
-        {"required 3.5 reads as 3", "[SYSTEM]\r\nVERSION=3\r\n", "3.5", 1},
-        {"required not a number matches 0", "[SYSTEM]\r\nVERSION=0\r\n", "abc", 1},
-        {"required not a number matches letters", "[SYSTEM]\r\nVERSION=xyz\r\n", "abc", 1},
-        {"required not a number rejects 2", std::nullopt, "abc", 0},
-        {"empty required reads as 0", "[SYSTEM]\r\nVERSION=2\r\n", "", 0},
-        {"leading blanks and sign", "[SYSTEM]\r\nVERSION=+4\r\n", "  4", 1},
-        {"key and section in other case", "[system]\r\nversion=6\r\n", "6", 1},
-        // The value is read into 32 bytes: the 32nd byte is cut off.
-        {"31 bytes are read whole", "[SYSTEM]\r\nVERSION=" + zeros31.substr(1) + "7\r\n", "7", 1},
-        {"the 32nd byte is cut off", "[SYSTEM]\r\nVERSION=" + zeros31 + "7\r\n", "0", 1},
-        {"the cut digit is lost", "[SYSTEM]\r\nVERSION=" + zeros31 + "7\r\n", "7", 0},
+        {"numbers read as atoi reads them", "[SYSTEM]\r\nVERSION=+4.1\r\n", "  4x", 1},
+        {"31 bytes are read", "[SYSTEM]\r\nVERSION=" + zeros31.substr(1) + "7\r\n", "7", 1},
+        {"the 32nd is not", "[SYSTEM]\r\nVERSION=" + zeros31 + "7\r\n", "0", 1},
     };
-    for (const VersionRow& row : rows) {
-        SCOPED_TRACE(row.description);
-        Drives drives;
-        drives.Place("D:\\SYS\\");
-        if (row.korimuIni)
-            drives.Place("D:\\SYS\\korimu1.ini", *row.korimuIni);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.title);
+        Drives drives({"D:\\SYS\\"});
+        drives.Place("D:\\SYS\\tivonel1.ini", "[SYSTEM]\r\nVERSION=5\r\n");
+        if (!row.korimuIni.empty())
+            drives.Place("D:\\SYS\\korimu1.ini", row.korimuIni);
         const Machine machine = drives.Load();
-        EXPECT_EQ(CheckSystemVersion(machine, "D:\\SYS\\", row.requiredVersion), row.expected);
+        EXPECT_EQ(CheckSystemVersion(machine, "D:\\SYS\\", row.required), row.expected);
     }
 }
 
-TEST(CheckSystemVersion, ReadsKorimuIniWhateverTheSettingsFile)
+TEST(SystemChecks, TheKindComesFromMakerOrTheFirstKeywordInTheTitle)
 {
-    Drives drives;
-    drives.Place("D:\\SYS\\tivonel1.ini", "[SYSTEM]\r\nVERSION=5\r\n");
-    const Machine machine = drives.Load();
-    EXPECT_EQ(CheckSystemVersion(machine, "D:\\SYS\\", "5"), 0);
-    EXPECT_EQ(CheckSystemVersion(machine, "D:\\SYS\\", "2"), 1);
-}
-
-struct KindRow {
-    const char* description;
-    std::string iniName;
-    std::optional<std::string> ini;  // nothing: the settings file is missing
-    std::array<std::string, 5> keywords;
-    int expected;
-};
-
-void ExpectKinds(const std::vector<KindRow>& rows)
-{
-    for (const KindRow& row : rows) {
-        SCOPED_TRACE(row.description);
-        Drives drives;
-        drives.Place("D:\\SYS\\");
-        if (row.ini)
-            drives.Place("D:\\SYS\\" + row.iniName, *row.ini);
+    struct Row {
+        const char* title;
+        std::string iniName;
+        std::string ini;  // empty: none
+        std::array<std::string, 5> keywords;
+        int expected;
+    };
+    const std::array<std::string, 5> kinds = {Sjis("ｺﾘﾑ"), Sjis("商事"), "PRO", "LITE", "EX"};
+    auto title = [](const std::string& text) { return "[SYSTEM]\r\nMAKER=2\r\nTITLE=" + text + "\r\n"; };
+    const std::string pad98(98, 'x');
+    const Row rows[] = {
+        {"MAKER 1", "tivonel1.ini", "[SYSTEM]\r\nMAKER= 01x\r\nTITLE=PRO\r\n", kinds, 0},
+        {"MAKER missing reads as 1", "Tivonel1.Ini", "[SYSTEM]\r\n", kinds, 0},
+        {"MAKER 2", "TIVONEL1.INI", title("PRO"), kinds, 99},
+        {"MAKER read to 99 bytes", "tivonel1.ini", "[SYSTEM]\r\nMAKER=" + pad98 + "1\r\n", kinds, 99},
+        {"first keyword", "korimu1.ini", title(Sjis("ｺﾘﾑ 2000")), kinds, 1},
+        {"lowest keyword wins, wherever it is", "korimu1.ini", title(Sjis("EX LITE PRO 商事")), kinds, 2},
+        {"case matters", "korimu1.ini", title("pro"), kinds, -1},
+        {"no TITLE", "korimu1.ini", "[SYSTEM]\r\n", kinds, -1},
+        {"other settings files ignore MAKER", "tivonel2.ini", title("EX"), kinds, 5},
+        {"an empty keyword matches", "korimu1.ini", "", {"A", "", "C", "D", "E"}, 2},
+        {"no match at a trail byte", "korimu1.ini", title("\x83\x41"), {"A", "B", "C", "D", "E"}, -1},
+        {"match after a double-byte character", "korimu1.ini", title("\x83\x41" "A"), {"A", "B", "C", "D", "E"}, 1},
+        {"keyword ending at byte 99", "korimu1.ini", title(pad98.substr(1) + "EX"), kinds, 5},
+        {"keyword straddling byte 99", "korimu1.ini", title(pad98 + "EX"), kinds, -1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.title);
+        Drives drives({"D:\\SYS\\"});
+        if (!row.ini.empty())
+            drives.Place("D:\\SYS\\" + row.iniName, row.ini);
         const Machine machine = drives.Load();
         EXPECT_EQ(DetectSystemKind(machine, "D:\\SYS\\", row.iniName, row.keywords), row.expected);
     }
 }
 
-TEST(DetectSystemKind, TivonelKindComesFromMaker)
+TEST(UninstallEntry, TheFolderIsThatOfTheFileAfterTheSwitch)
 {
-    const std::array<std::string, 5> keywords = {"A", "B", "C", "D", "E"};
-    const std::string zeros99(99, '0');
-    ExpectKinds({
-        {"MAKER 1", "tivonel1.ini", "[SYSTEM]\r\nMAKER=1\r\nTITLE=A\r\n", keywords, 0},
-        {"MAKER 01", "tivonel1.ini", "[SYSTEM]\r\nMAKER=01\r\n", keywords, 0},
-        {"MAKER with blanks", "tivonel1.ini", "[SYSTEM]\r\nMAKER= 1 \r\n", keywords, 0},
-        {"MAKER 1 followed by letters", "tivonel1.ini", "[SYSTEM]\r\nMAKER=1x\r\n", keywords, 0},
-        {"MAKER missing", "tivonel1.ini", "[SYSTEM]\r\nTITLE=A\r\n", keywords, 0},
-        {"settings file missing", "tivonel1.ini", std::nullopt, keywords, 0},
-        {"MAKER 2", "tivonel1.ini", "[SYSTEM]\r\nMAKER=2\r\nTITLE=A\r\n", keywords, 99},
-        {"MAKER of letters", "tivonel1.ini", "[SYSTEM]\r\nMAKER=abc\r\n", keywords, 99},
-        {"MAKER empty", "tivonel1.ini", "[SYSTEM]\r\nMAKER=\r\n", keywords, 99},
-        {"MAKER -1", "tivonel1.ini", "[SYSTEM]\r\nMAKER=-1\r\n", keywords, 99},
-        {"name in other letter case", "TIVONEL1.INI", "[SYSTEM]\r\nMAKER=2\r\n", keywords, 99},
-        {"name in mixed case", "Tivonel1.Ini", "[SYSTEM]\r\nMAKER=1\r\n", keywords, 0},
-        // The value is read into 100 bytes: a 1 at the 100th byte is cut off.
-        {"MAKER read to 99 bytes", "tivonel1.ini", "[SYSTEM]\r\nMAKER=" + zeros99.substr(1) + "1\r\n", keywords, 0},
-        {"MAKER cut after 99 bytes", "tivonel1.ini", "[SYSTEM]\r\nMAKER=" + zeros99 + "1\r\n", keywords, 99},
-    });
+    const std::pair<const char*, const char*> rows[] = {
+        {"A.EXE -fD:\\APP\\SUB\\LOG.DAT -c1", "D:\\APP\\SUB\\"},
+        {"A.EXE -fLOG.DAT", ""},
+        {"A.EXE -f D:\\APP\\LOG.DAT", " D:\\APP\\"},
+        {"A.EXE -x -fD:\\A\\L -fE:\\B\\L", "D:\\A\\"},
+        {"A.EXE -f\"C:\\My -App\\LOG.DAT\" -c1", "C:\\My -App\\"},
+        {"A.EXE -f\"C:\\APP\\LOG.DAT -c1", "C:\\APP\\"},
+        {"A.EXE -fC:\\表\\表", "C:\\表\\"},
+    };
+    for (const auto& [value, folder] : rows) {
+        SCOPED_TRACE(value);
+        std::string text = Sjis(value);
+        EXPECT_EQ(ParseUninstallString(text), 1);
+        EXPECT_EQ(text, Sjis(folder));
+    }
+    for (std::string text : {"A.EXE /S", "A.EXE -FD:\\A\\L", "-fD:\\A\\L"}) {
+        const std::string before = text;
+        EXPECT_EQ(ParseUninstallString(text), 0);
+        EXPECT_EQ(text, before);
+    }
 }
 
-TEST(DetectSystemKind, OtherSystemsTakeTheFirstKeywordInTheTitle)
+TEST(UninstallEntry, TheFirstProductKeyThatExistsDecides)
 {
-    const std::array<std::string, 5> kinds = {Sjis("ｺﾘﾑ"), Sjis("商事"), "PRO", "LITE", "EX"};
-    auto title = [](std::string_view text) { return "[SYSTEM]\r\nTITLE=" + std::string(text) + "\r\n"; };
-    const std::string pad98(98, 'x');
-    ExpectKinds({
-        {"first keyword", "korimu1.ini", title(Sjis("ｺﾘﾑ 2000")), kinds, 1},
-        {"fifth keyword", "korimu1.ini", title("SYSTEM EX"), kinds, 5},
-        {"keyword in the middle", "korimu1.ini", title(Sjis("大阪商事様")), kinds, 2},
-        {"lowest keyword wins", "korimu1.ini", title(Sjis("EX LITE PRO 商事")), kinds, 2},
-        {"lowest keyword wins whatever the position", "korimu1.ini", title("LITE PRO"), kinds, 3},
-        {"case matters", "korimu1.ini", title("pro"), kinds, -1},
-        {"no keyword", "korimu1.ini", title("OTHER"), kinds, -1},
-        {"no TITLE", "korimu1.ini", "[SYSTEM]\r\nVERSION=2\r\n", kinds, -1},
-        {"settings file missing", "korimu1.ini", std::nullopt, kinds, -1},
-        {"tivonel name with no MAKER rule for other files", "tivonel2.ini", title("PRO"), kinds, 3},
-        {"MAKER is not read for korimu", "korimu1.ini", "[SYSTEM]\r\nMAKER=1\r\n", kinds, -1},
-        {"empty keyword matches any title", "korimu1.ini", title("OTHER"), {"A", "", "C", "D", "E"}, 2},
-        {"empty keyword matches a missing title", "korimu1.ini", std::nullopt, {"A", "B", "C", "D", ""}, 5},
-        {"earlier keyword beats the empty one", "korimu1.ini", title("XA"), {"", "A", "C", "D", "E"}, 1},
-        {"keyword after an empty one", "korimu1.ini", title("C"), {"A", "B", "C", "", "E"}, 3},
-        // 0x83 0x41 is "ア": its trail byte is not the letter A.
-        {"no match at a trail byte", "korimu1.ini", title("\x83\x41"), {"A", "B", "C", "D", "E"}, -1},
-        {"match after a double-byte character", "korimu1.ini", title("\x83\x41" "A"), {"A", "B", "C", "D", "E"},
-         1},
-        // Only the first 99 bytes of the title are searched.
-        {"keyword ending at byte 99", "korimu1.ini", title(pad98.substr(1) + "EX"), kinds, 5},
-        {"keyword straddling byte 99", "korimu1.ini", title(pad98 + "EX"), kinds, -1},
-        {"keyword beyond byte 99", "korimu1.ini", title(pad98 + "x" + "PRO"), kinds, -1},
-        {"cut never splits a character", "korimu1.ini", title(pad98 + "\x83\x41"), {"\x83", "", "", "", ""}, 2},
-    });
+    auto key = [](const std::string& name, const std::string& value, const char* node = "") {
+        return "[Software\\\\" + std::string(node) + "Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\" + name +
+               "] 1\n\"UninstallString\"=" + value + "\n";
+    };
+    const std::string app = key("KORIMU", "\"U.EXE -fC:\\\\KORIMU\\\\SYS\\\\U.LOG -a\"");
+    const std::string other = key("OTHER", "\"U.EXE -fD:\\\\OTHER\\\\U.LOG\"");
+    struct Row {
+        const char* title;
+        std::string registry;
+        std::array<std::string, 5> keys;
+        std::optional<std::string> folder;
+    };
+    const Row rows[] = {
+        {"first key", app + other, {"korimu", "OTHER"}, "C:\\KORIMU\\SYS"},
+        {"a missing key, then the next", other, {"KORIMU", "B", "C", "D", "OTHER"}, "D:\\OTHER"},
+        {"NULL ends the list", other, {"KORIMU", "NULL", "OTHER"}, std::nullopt},
+        {"null is a name", other, {"null", "OTHER"}, "D:\\OTHER"},
+        {"a key without text ends the search", key("KORIMU", "dword:00000001") + other, {"KORIMU", "OTHER"}, std::nullopt},
+        {"no file switch", key("KORIMU", "\"U.EXE /S\""), {"KORIMU"}, std::nullopt},
+        {"a drive root", key("KORIMU", "\"U.EXE -fD:\\\\U.LOG\""), {"KORIMU"}, "D:"},
+        {"japanese names", key("\\xff7a\\xff98\\xff91", "\"U.EXE -fC:\\\\\\x8868\\\\U.LOG\""), {Sjis("ｺﾘﾑ")}, Sjis("C:\\表")},
+        {"Wow6432Node first on win64", "#arch=win64\n" + key("KORIMU", "\"U.EXE -fE:\\\\W\\\\U.LOG\"", "Wow6432Node\\\\") + app,
+         {"KORIMU"}, "E:\\W"},
+        {"255 bytes fit", key("KORIMU", "\"U.EXE -fC:\\\\" + std::string(238, 'A') + "\\\\U.LOG\""), {"KORIMU"},
+         "C:\\" + std::string(238, 'A')},
+        {"256 do not", key("KORIMU", "\"U.EXE -fC:\\\\" + std::string(239, 'A') + "\\\\U.LOG\""), {"KORIMU"}, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.title);
+        EXPECT_EQ(FindUninstallFolder(Registry::Parse("WINE REGISTRY Version 2\n" + row.registry), row.keys), row.folder);
+    }
 }
 
 }  // namespace
-}  // namespace pelmo
+}  // namespace pelmo::test

@@ -1,0 +1,143 @@
+// The command line, the unattended front end's own refusals, and the executable as a shell runs it.
+#include <stdio.h>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/options.h"
+#include "app/unattended.h"
+#include "tests/support/package_writer.h"
+#include "tests/support/test_machine.h"
+
+namespace pelmo::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(Options, AreReadOrRefusedWithALineForTheUser)
+{
+    struct Row {
+        std::vector<const char*> argv;
+        std::string read;  // what was read, or the line for the user
+    };
+    auto describe = [](const Options& o) {
+        return std::string(o.unattended ? "unattended " : "") + (o.help ? "help " : "") + "target=" +
+               o.target.value_or("-") + " package=" + o.package.value_or("-").string() +
+               " machine=" + o.machine.value_or("-").string();
+    };
+    const Row rows[] = {
+        {{}, "target=- package=- machine=-"},
+        {{"--unattended", "--target", "C:\\K", "--package", "/fd", "--machine", "/m"},
+         "unattended target=C:\\K package=/fd machine=/m"},
+        {{"--target=D:\\ｺﾘﾑ", "--unattended", "--machine=/m=x"}, "unattended target=D:\\ｺﾘﾑ package=- machine=/m=x"},
+        {{"--unattended", "--package", "--help"}, "unattended target=- package=--help machine=-"},
+        {{"--help", "--target", "C:"}, "help target=C: package=- machine=-"},
+        {{"-u"}, "pelmo: unknown option -u"},
+        {{"--unattended", "C:\\K"}, "pelmo: unknown option C:\\K"},
+        {{"--unattended=yes"}, "pelmo: unknown option --unattended=yes"},
+        {{"--unattended", "--target"}, "pelmo: --target needs a value"},
+        {{"--machine="}, "pelmo: --machine needs a value"},
+        {{"--package", "a", "--package=b"}, "pelmo: --package given more than once"},
+        {{"--target", "C:\\K"}, "pelmo: --target is only for --unattended; the wizard asks for the folder"},
+    };
+    for (const Row& row : rows) {
+        std::vector<const char*> argv{"pelmo"};
+        argv.insert(argv.end(), row.argv.begin(), row.argv.end());
+        std::string error;
+        const auto options = ParseOptions(static_cast<int>(argv.size()), argv.data(), error);
+        EXPECT_EQ(options ? describe(*options) : error, row.read) << row.read;
+    }
+}
+
+TEST(Unattended, WhatCannotBeRunIsABadCommandLine)
+{
+    TestMachine machine;
+    const fs::path package = machine.driveC() / "PKG";
+    WritePackage(package, {});
+    TempDir elsewhere;
+    struct Row {
+        std::optional<std::string> target;
+        fs::path package;
+        fs::path machine;
+        std::string error;
+    };
+    const Row rows[] = {
+        {"C:\\\xC3\xA9", package, machine.folder(), "the target folder cannot be written in code page 932: C:\\\xC3\xA9"},
+        {{}, machine.driveC(), machine.folder(), "no info.txt in " + machine.driveC().string()},
+        {{}, elsewhere.path(), machine.folder(), elsewhere.path().string() + " lies on no drive of the machine"},
+        {{}, package / "missing", machine.folder(), (package / "missing").string() + " lies on no drive of the machine"},
+        {{}, package, elsewhere.path() / "none", "cannot use the machine: "},
+    };
+    for (const Row& row : rows) {
+        Options options;
+        options.unattended = true;
+        options.target = row.target;
+        options.package = row.package;
+        options.machine = row.machine;
+        std::ostringstream out, err;
+        EXPECT_EQ(RunUnattended(options, out, err), kExitBadCommandLine) << row.error;
+        EXPECT_TRUE(err.str().starts_with("pelmo: " + row.error)) << err.str();
+        EXPECT_EQ(out.str(), "");
+    }
+    // A package at a drive's root is read from the drive itself.
+    machine.MapDrive('A', package);
+    EXPECT_EQ(SourceFolderForPackage(machine.Load(), package), "A:");
+}
+
+TEST(Unattended, PrintsWhatCodePage932CannotHoldAsQuestionMarks)
+{
+    std::ostringstream out;
+    PrintingPrompter prompter(out);
+    EXPECT_EQ(prompter.MessageBox("a\x85\x40" "b", Sjis("確認"), MB_OK), IDOK);
+    EXPECT_EQ(out.str(), "[確認] a?b\n");
+}
+
+struct Outcome {
+    int status = -1;
+    std::string output;  // standard output and error together
+};
+
+Outcome RunPelmo(const std::string& arguments, const std::string& environment = "")
+{
+    Outcome outcome;
+    FILE* pipe = popen((environment + " '" PELMO_EXECUTABLE "' " + arguments + " 2>&1").c_str(), "r");
+    char buffer[4096];
+    for (std::size_t got; pipe && (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        outcome.output.append(buffer, got);
+    const int wait = pipe ? pclose(pipe) : -1;
+    outcome.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : -1;
+    return outcome;
+}
+
+TEST(Executable, AnswersAsAShellExpects)
+{
+    EXPECT_EQ(RunPelmo("--help").status, 0);
+    EXPECT_TRUE(RunPelmo("--help").output.starts_with("usage: pelmo"));
+    const Outcome bad = RunPelmo("--unattended --unattended");
+    EXPECT_EQ(bad.status, 64);
+    EXPECT_TRUE(bad.output.starts_with("pelmo: --unattended given more than once\nusage: pelmo")) << bad.output;
+    const Outcome noDisplay = RunPelmo("", "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM");
+    EXPECT_EQ(noDisplay.status, 64);
+    EXPECT_EQ(noDisplay.output, "pelmo: no display for the wizard; set DISPLAY or run with --unattended\n");
+
+    TestMachine machine;
+    InstallSystem(machine.driveC() / "KORIMU");
+    WritePackage(machine.driveC() / "PKG", {.entries = {"1,0,A.DAT,DOC\\"}});
+    WriteHostFile(machine.driveC() / "PKG/A.DAT", "a");
+    const std::string arguments = "--unattended --package '" + (machine.driveC() / "PKG").string() + "' --machine '" +
+                                  machine.folder().string() + "'";
+    const Outcome done = RunPelmo(arguments);
+    EXPECT_EQ(done.status, 0);
+    EXPECT_EQ(done.output, "[確認] システムは正常に更新されました。\n");
+    EXPECT_EQ(ReadHostFile(machine.driveC() / "KORIMU/DOC/A.DAT"), "a");
+    // Without --package the program's own folder is the package.
+    machine.MapDrive('z', "/");
+    const Outcome own = RunPelmo("--unattended --machine '" + machine.folder().string() + "'");
+    EXPECT_EQ(own.status, 64);
+    EXPECT_EQ(own.output, "pelmo: no info.txt in " + fs::canonical(PELMO_EXECUTABLE).parent_path().string() + "\n");
+}
+
+}  // namespace
+}  // namespace pelmo::test

@@ -1,0 +1,250 @@
+// Whole unattended runs described as small text files.
+#include "tests/scenarios/scenario.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "app/options.h"
+#include "app/unattended.h"
+#include "tests/support/lha_writer.h"
+#include "tests/support/package_writer.h"
+#include "tests/support/test_machine.h"
+
+namespace fs = std::filesystem;
+
+namespace pelmo::test {
+namespace {
+
+std::pair<std::string, std::string> SplitWord(const std::string& line)
+{
+    const std::size_t blank = line.find(' ');
+    if (blank == std::string::npos)
+        return {line, ""};
+    return {line.substr(0, blank), line.substr(blank + 1)};
+}
+
+std::vector<std::string> Words(const std::string& text)
+{
+    std::istringstream in(text);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;)
+        words.push_back(word);
+    return words;
+}
+
+// "C:\KORIMU\a" -> "drive_c/KORIMU/a"
+std::string HostRelative(const std::string& windowsPath)
+{
+    std::string rest = windowsPath.substr(std::min<std::size_t>(3, windowsPath.size()));
+    std::replace(rest.begin(), rest.end(), '\\', '/');
+    std::string key = std::string("drive_") + static_cast<char>(std::tolower(windowsPath.at(0)));
+    return rest.empty() ? key : key + "/" + rest;
+}
+
+}  // namespace
+
+// A machine being built from a scenario's setup lines.
+class ScenarioMachine::Builder {
+public:
+    Builder() { fs::create_directories(Host("C:\\PKG")); }
+
+    void Apply(const std::string& line)
+    {
+        const auto [verb, rest] = SplitWord(line);
+        const auto [path, text] = SplitWord(rest);
+        if (verb == "system")
+            InstallSystem(Host("C:\\KORIMU"), rest.empty() ? "3" : rest);
+        else if (verb == "drive")
+            machine_.AddDrive(rest.at(0));
+        else if (verb == "package")
+            package_ = rest;
+        else if (verb == "file")
+            WriteHostFile(Host(path), ScenarioText(text));
+        else if (verb == "folder")
+            fs::create_directories(Host(rest));
+        else if (verb == "readonly")
+            fs::permissions(Host(rest), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                            fs::perm_options::remove);
+        else if (verb == "archive")
+            WriteArchive(path, text);
+        else if (verb == "uninstall")
+            registry_ += "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\" + path + "] 1\n" +
+                         "\"UninstallString\"=\"" + Escaped(text) + "\"\n";
+        else if (verb == "entry")
+            text_.entries.push_back(rest);
+        else if (verb == "info")
+            SetField(path, text);
+        else if (verb == "stat-fails")
+            faults_.statFails = Host(rest);
+        else if (verb == "chmod-fails")
+            faults_.chmodFails = Host(rest);
+        else
+            throw std::runtime_error("unknown scenario line: " + line);
+    }
+
+    // info.txt goes last, into the package folder.
+    void Finish()
+    {
+        WritePackage(Host(package_), text_);
+        if (!registry_.empty())
+            machine_.SetRegistry("WINE REGISTRY Version 2\n" + registry_);
+    }
+
+    fs::path Host(const std::string& windowsPath) const { return machine_.folder() / HostRelative(windowsPath); }
+    const TestMachine& machine() const { return machine_; }
+    const std::string& package() const { return package_; }
+    const FaultPlan& faults() const { return faults_; }
+
+private:
+    // "NAME=TEXT NAME=TEXT": a stored archive of these members.
+    void WriteArchive(const std::string& path, const std::string& members)
+    {
+        std::vector<LhaMember> stored;
+        for (const std::string& member : Words(members)) {
+            const std::size_t equals = member.find('=');
+            stored.push_back({.name = Sjis(member.substr(0, equals)), .content = ScenarioText(member.substr(equals + 1))});
+        }
+        WriteHostFile(Host(path), WriteStoredLha(stored, LhaLevel::Two));
+    }
+
+    static std::string Escaped(const std::string& text)
+    {
+        std::string escaped;
+        for (char c : text)
+            escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        return escaped;
+    }
+
+    void SetField(const std::string& name, const std::string& value)
+    {
+        const std::map<std::string, std::string*> fields{
+            {"installFolder", &text_.installFolder},   {"requiredVersion", &text_.requiredVersion},
+            {"masterAdjustFlag", &text_.masterAdjustFlag}, {"systemIniName", &text_.systemIniName},
+            {"digitizerFlag", &text_.digitizerFlag},   {"productKey", &text_.productKeys[0]},
+        };
+        if (name == "titleKeywords") {
+            const std::vector<std::string> words = Words(value);
+            std::copy_n(words.begin(), std::min(words.size(), text_.titleKeywords.size()), text_.titleKeywords.begin());
+        } else {
+            *fields.at(name) = value;
+        }
+    }
+
+    TestMachine machine_;
+    PackageText text_;
+    std::string package_ = "C:\\PKG";
+    std::string registry_;
+    FaultPlan faults_;
+};
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+}  // namespace
+
+std::string ScenarioText(const std::string& utf8)
+{
+    std::string text;
+    for (char c : utf8)
+        text += c == '|' ? std::string("\r\n") : std::string(1, c);
+    return Sjis(text);
+}
+
+std::string SnapshotKey(const std::string& windowsPath)
+{
+    return HostRelative(windowsPath);
+}
+
+Scenario LoadScenario(const fs::path& file)
+{
+    Scenario scenario;
+    scenario.name = file.stem().string();
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line.starts_with('#'))
+            continue;
+        const auto [verb, rest] = SplitWord(line);
+        if (verb == "run")
+            scenario.run = Words(rest);
+        else if (verb == "shows")
+            scenario.shows.push_back(rest);
+        else if (verb == "exit")
+            scenario.exit = std::stoi(rest);
+        else if (verb == "has")
+            scenario.has[SplitWord(rest).first] = SplitWord(rest).second;
+        else
+            scenario.setup.push_back(line);
+    }
+    return scenario;
+}
+
+std::vector<fs::path> ScenarioFiles()
+{
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(PELMO_SCENARIOS))
+        if (entry.path().extension() == ".txt")
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+ScenarioMachine::ScenarioMachine(const Scenario& scenario) : scenario_(scenario), builder_(std::make_unique<Builder>())
+{
+    for (const std::string& line : scenario.setup)
+        builder_->Apply(line);
+    builder_->Finish();
+}
+
+ScenarioMachine::~ScenarioMachine() = default;
+
+Snapshot ScenarioMachine::State() const
+{
+    return TakeSnapshot(builder_->machine().folder());
+}
+
+RunResult ScenarioMachine::Run(FaultPlan faults) const
+{
+    const std::string machine = builder_->machine().folder().string();
+    const std::string package = builder_->Host(builder_->package()).string();
+    std::vector<const char*> argv{"pelmo", "--unattended", "--machine", machine.c_str(), "--package", package.c_str()};
+    for (const std::string& argument : scenario_.run)
+        argv.push_back(argument.c_str());
+    std::string error;
+    const std::optional<Options> options = ParseOptions(static_cast<int>(argv.size()), argv.data(), error);
+    if (!options)
+        throw std::runtime_error(error);
+
+    faults.root = builder_->machine().folder();
+    faults.readsBelow = package;
+    faults.statFails = builder_->faults().statFails;
+    faults.chmodFails = builder_->faults().chmodFails;
+    RunResult result;
+    result.before = State();
+    std::ostringstream out;
+    std::ostringstream err;
+    {
+        FaultScope scope(faults);
+        result.exit = RunUnattended(*options, out, err);
+        result.writePoints = scope.writePoints();
+        result.readPoints = scope.readPoints();
+    }
+    result.after = State();
+    result.lines = Lines(out.str());
+    for (const std::string& line : Lines(err.str()))
+        result.lines.push_back(line);
+    return result;
+}
+
+}  // namespace pelmo::test

@@ -1,0 +1,62 @@
+// Whole unattended runs described as small text files: a machine, a package, and
+// what the run must show, return and leave on disk (docs/testing.md).
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/support/faults.h"
+#include "tests/support/snapshot.h"
+
+namespace pelmo::test {
+
+struct Scenario {
+    std::string name;
+    std::vector<std::string> setup;  // lines that build the machine and the package
+    std::vector<std::string> run;    // further command-line arguments
+    std::vector<std::string> shows;  // the printed lines, in order
+    int exit = -1;
+    std::map<std::string, std::string> has;  // Windows path -> what the run leaves there
+};
+
+Scenario LoadScenario(const std::filesystem::path& file);
+std::vector<std::filesystem::path> ScenarioFiles();
+
+struct RunResult {
+    int exit = -1;
+    std::vector<std::string> lines;  // standard output, then standard error
+    Snapshot before;
+    Snapshot after;
+    int writePoints = 0;
+    int readPoints = 0;
+};
+
+// A scenario's machine, built in a new temporary folder and removed with it.
+class ScenarioMachine {
+public:
+    explicit ScenarioMachine(const Scenario& scenario);
+    ~ScenarioMachine();
+    ScenarioMachine(const ScenarioMachine&) = delete;
+    ScenarioMachine& operator=(const ScenarioMachine&) = delete;
+
+    // Runs the scenario's command line; `faults` is armed for the run alone, with
+    // write points in the machine folder and read points in the package folder.
+    RunResult Run(FaultPlan faults = {}) const;
+    Snapshot State() const;
+
+private:
+    class Builder;
+    const Scenario& scenario_;
+    std::unique_ptr<Builder> builder_;
+};
+
+// Where a Windows path of a scenario lies in a Snapshot of its machine folder.
+std::string SnapshotKey(const std::string& windowsPath);
+// A scenario's text in code page 932, '|' standing for a line end (CR LF).
+std::string ScenarioText(const std::string& utf8);
+
+}  // namespace pelmo::test

@@ -1,0 +1,41 @@
+// Test support: faults injected into the host calls of the test process itself.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+
+namespace pelmo::test {
+
+// What goes wrong while a FaultScope lives. Write points are the calls that change
+// a file or folder below `root`: write(), open() with O_CREAT, mkstemp(), mkdir(),
+// rename(), fsync(), fchmod(), chmod(), futimens(), utimensat() and unlink().
+// Read points are the read() calls on files below `readsBelow`. Counts start at 1.
+// fsync() below `root` only counts: a killed process is not a lost machine, and
+// flushing would make every run slow.
+struct FaultPlan {
+    std::filesystem::path root = {};
+    int noSpaceAt = 0;  // this write point fails as on a full disk (unlink and chmod never do)
+    int killAt = 0;     // the process is killed (SIGKILL) at this write point
+    std::filesystem::path readsBelow = {};
+    int readErrorAt = 0;              // this read point fails with EIO
+    std::filesystem::path badFile = {};  // every read of this file from badOffset on fails with EIO
+    std::uint64_t badOffset = 0;
+    std::filesystem::path statFails = {};// stat() of this file fails as if it were missing
+    std::filesystem::path chmodFails = {};// chmod() of this file fails with EIO
+    std::function<void()> beforeEachWrite = {};  // called, unarmed, before each write point
+};
+
+class FaultScope {
+public:
+    explicit FaultScope(const FaultPlan& plan);
+    ~FaultScope();
+    FaultScope(const FaultScope&) = delete;
+    FaultScope& operator=(const FaultScope&) = delete;
+
+    // The points reached so far.
+    int writePoints() const;
+    int readPoints() const;
+};
+
+}  // namespace pelmo::test
