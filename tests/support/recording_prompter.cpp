@@ -1,7 +1,5 @@
-// Test support: a prompter that records every message box and answers from a queue.
+// Test support: a prompter that records every message box and the hourglass, and answers OK.
 #include "tests/support/recording_prompter.h"
-
-#include <algorithm>
 
 #include "platform/cp932.h"
 
@@ -14,30 +12,9 @@ void PrintTo(const ShownMessage& message, std::ostream* out)
 
 int RecordingPrompter::MessageBox(const std::string& text, const std::string& caption, unsigned buttons)
 {
+    busyAtMessages_.push_back(busy_);
     messages_.push_back({Cp932ToUtf8Lossy(text), Cp932ToUtf8Lossy(caption), buttons});
-    rawTexts_.push_back(text);
-    busyDepthAtMessages_.push_back(busyDepth_);
-    if (answers_.empty())
-        return IDOK;
-    const int answer = answers_.front();
-    answers_.pop_front();
-    return answer;
-}
-
-void RecordingPrompter::BeginBusy()
-{
-    ++busyBegins_;
-    ++busyDepth_;
-    maxBusyDepth_ = std::max(maxBusyDepth_, busyDepth_);
-}
-
-void RecordingPrompter::EndBusy()
-{
-    if (busyDepth_ == 0) {
-        busyUnderflow_ = true;
-        return;
-    }
-    --busyDepth_;
+    return IDOK;
 }
 
 }  // namespace pelmo::test

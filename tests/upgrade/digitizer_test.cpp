@@ -1,8 +1,10 @@
 // The digitizer step: its settings keys, the title, the voice data, and what it reports.
 #include "upgrade/digitizer.h"
+#include "upgrade/upgrade_run.h"
 
 #include <gtest/gtest.h>
 
+#include "tests/support/package_writer.h"
 #include "tests/support/recording_archive.h"
 #include "tests/support/recording_prompter.h"
 #include "tests/support/test_machine.h"
@@ -100,6 +102,27 @@ TEST(DigitizerStep, EachFailureIsReportedOnceAndTheStepGoesOn)
     none.Run(false);
     EXPECT_EQ(none.prompter.messages(),
               (std::vector<ShownMessage>{{"C:\\sys\\korimu1.iniの更新に失敗しました。", "確認", MB_OK}}));
+}
+
+// The run and its optional steps keep the hourglass up, nested, through every message.
+TEST(UpgradeRun, ShowsEveryMessageUnderTheHourglass)
+{
+    Installed installed("");
+    InstallSystem(installed.machineFolder.driveC() / "sys");
+    WriteHostFile(installed.Ini(), "[SYSTEM]\r\nVERSION=3\r\n[DIR]\r\nWAV=C:\\wav\r\nMASTER=C:\\m\\\r\n");
+    WriteHostFile(installed.machineFolder.driveC() / "m/1/zai001-3.mst", "x");
+    fs::permissions(installed.machineFolder.driveC() / "m/1/zai001-3.mst", fs::perms(0444));
+    installed.archive.failureText = "x";
+    PackageInfo info;
+    info.installFolder = "C:\\sys\\";
+    info.systemIniName = "NULL";
+    info.requiredVersion = "3";
+    info.masterAdjustFlag = "1";
+    info.digitizerFlag = "1";
+    EXPECT_EQ(RunUpgrade(installed.machineFolder.Load(), installed.prompter, installed.archive, info, "C:\\"), 1);
+    // The voice data's failure, both conversions', the final message.
+    EXPECT_EQ(installed.prompter.busyAtMessages(), (std::vector<int>{1, 2, 2, 1}));
+    EXPECT_EQ(installed.prompter.busy(), 0);
 }
 
 }  // namespace
