@@ -85,25 +85,16 @@ protected:
     std::map<std::string, std::set<State>> passedThrough;
 };
 
-TEST_P(FaultTest, AFullDiskAtAnyWriteLeavesEveryFileOldOrNew)
+TEST_P(FaultTest, AFullDiskAtAnyWriteOrAReadErrorOnThePackageLeavesEveryFileOldOrNew)
 {
-    for (int at = 1; at <= clean.writePoints; ++at) {
-        SCOPED_TRACE("no space at write point " + std::to_string(at));
-        const RunResult result = ScenarioMachine(scenario).Run({.noSpaceAt = at});
+    for (int at = 1; at <= clean.writePoints + clean.readPoints; ++at) {
+        const bool write = at <= clean.writePoints;
+        const int point = write ? at : at - clean.writePoints;
+        SCOPED_TRACE((write ? "no space at write point " : "read error at read point ") + std::to_string(point));
+        const RunResult result = ScenarioMachine(scenario).Run(write ? FaultPlan{.noSpaceAt = point}
+                                                                     : FaultPlan{.readErrorAt = point});
         ExpectOldOrNew(result.after, result.exit);
         // A fault is never reported as success.
-        if (result.exit == 0) {
-            EXPECT_EQ(Differences(clean.after, result.after), "");
-        }
-    }
-}
-
-TEST_P(FaultTest, AReadErrorOnThePackageMediumLeavesEveryFileOldOrNew)
-{
-    for (int at = 1; at <= clean.readPoints; ++at) {
-        SCOPED_TRACE("read error at read point " + std::to_string(at));
-        const RunResult result = ScenarioMachine(scenario).Run({.readErrorAt = at});
-        ExpectOldOrNew(result.after, result.exit);
         if (result.exit == 0) {
             EXPECT_EQ(Differences(clean.after, result.after), "");
         }
