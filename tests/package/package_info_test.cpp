@@ -80,7 +80,7 @@ TEST(PackageInfo, EntryLinesNotesAndSourceFolders)
         {"numbers that are none are 0", Entry, "x,y,n,s", "0|0|N|s"},
         {"long fields are kept whole", Entry, "1,2," + a40 + "," + a40, "1|2|" + std::string(40, 'A') + "|" + a40},
         {"TAB pair", Notes, "A\t\tB", "A\r\nB"}, {"TAB and any byte", Notes, "A\txB", "A\r\nB"},
-        {"TAB before a lead byte", Notes, "A\t\x82\xA0", "A\r\n\xA0"}, {"no TAB", Notes, "plain", "plain"},
+        {"TAB before a lead byte", Notes, "A\t\x82\xA0", "A\r\n\xA0"}, {"no TAB", Notes, "plain", "plain"}, {"TAB first", Notes, "\tx", "\r\n"},
         {"TAB as the last byte", Notes, "end\t", "end\r"}, {"101st TAB pair stays", Notes, many, manyBroken},
         {"drive root", Folder, "A:\\PELMO.EXE", "A:"}, {"folder", Folder, "A:\\SETUP\\PELMO.EXE", "A:\\SETUP\\"},
         {"trail byte 0x5C", Folder, "C:\\\x83\x5C\\PELMO.EXE", "C:\\\x83\x5C\\"}, {"slashes", Folder, "C:/pkg/pelmo", "C:/pkg/"},
