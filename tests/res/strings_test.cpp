@@ -21,6 +21,8 @@ TEST(Catalogue, FormatsWithoutAFixedBuffer)
     const std::string longPath(600, 'x');
     EXPECT_EQ(FormatText(Text::UpdateFailed, longPath), longPath + GetText(Text::UpdateFailed).substr(2));
     EXPECT_EQ(FormatText(Text::InsertDisk, "2").substr(0, 2), "2 ");
+    const std::string& notFound = GetText(Text::ArchiveNotFound);  // the argument comes last
+    EXPECT_EQ(FormatText(Text::ArchiveNotFound, "A"), notFound.substr(0, notFound.size() - 2) + "A");
     EXPECT_EQ(FormatTextUtf8(Text::CliNoPackage, longPath), "pelmo: no info.txt in " + longPath);
 }
 
