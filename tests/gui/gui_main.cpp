@@ -1,11 +1,10 @@
-// GUI tests: GoogleTest inside a QApplication on the offscreen platform.
+// GoogleTest inside a QApplication on the offscreen platform.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
-    // Listing and running the tests needs no display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
