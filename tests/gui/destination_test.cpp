@@ -13,12 +13,12 @@ namespace pelmo::test {
 ListBox* Drives(QWidget* dialog) { return Control<ListBox>(dialog, 1002); }
 ListBox* Folders(QWidget* dialog) { return Control<ListBox>(dialog, 1003); }
 QString Edit(QWidget* dialog) { return Control<QLineEdit>(dialog, 1005)->text(); }
-std::string Entries(ListBox* list)  // a long list by its length
+QString Entries(ListBox* list)  // a long list by its length
 {
     QStringList entries;
     for (int row = 0; row < list->count(); ++row)
         entries << list->item(row)->text();
-    return (list->count() > 20 ? QString::number(list->count()) : entries.join(' ')).toStdString();
+    return list->count() > 20 ? QString::number(list->count()) : entries.join(' ');
 }
 void ClickEntry(ListBox* list, const QString& text)
 {
@@ -60,100 +60,86 @@ TEST_F(DestinationTest, OpensWithTheDrivesNothingSelectedAndTheUninstallFolderEl
                                               "\\\\CurrentVersion\\\\Uninstall\\\\Pelmo Test] 1\n\"UninstallString\"=\"") +
                                   command + "\"\n");
         context.reset();
-        Show(Inspect(
-            [&](QWidget* dialog) {
-                EXPECT_EQ(Entries(Drives(dialog)), "[-a-] [-c-] [-d-]");
-                EXPECT_EQ(Drives(dialog)->GetCurSel(), -1);
-                EXPECT_EQ(Folders(dialog)->count(), 0);
-                EXPECT_EQ(Edit(dialog), shown);
-                EXPECT_EQ(Control<QPlainTextEdit>(dialog, 1006)->toPlainText(), "注意\nです");
-                EXPECT_EQ(dialog->focusWidget()->objectName(), "control1");
-            },
-            Click(1008)));
+        auto check = [&](QWidget* dialog) {
+            EXPECT_EQ(Entries(Drives(dialog)), "[-a-] [-c-] [-d-]");
+            EXPECT_EQ(Drives(dialog)->GetCurSel(), -1);
+            EXPECT_EQ(Folders(dialog)->count(), 0);
+            EXPECT_EQ(Edit(dialog), shown);
+            EXPECT_EQ(Control<QPlainTextEdit>(dialog, 1006)->toPlainText(), "注意\nです");
+            EXPECT_EQ(dialog->focusWidget()->objectName(), "control1");
+        };
+        Show(Inspect(check, Click(1008)));
     }
 }
 
-TEST_F(DestinationTest, WalksDrivesAndFoldersShowingFullPathsAsTheDiskSpellsThem)
+TEST_F(DestinationTest, WalksDrivesAndFoldersByMouseAndKeysShowingFullPathsAsTheDiskSpellsThem)
 {
     const QString name = "長い名前のフォルダ長い名前のフォルダ長い名前のフォルダ長い名前";  // 62 bytes
     const QString deep = "D:\\some\\" + name + "\\" + name;
     fs::create_directories(driveD / deep.mid(3).replace('\\', '/').toStdString());
     for (int i = 0; i < 1100; ++i)
         fs::create_directories(driveD / "App" / ("f" + std::to_string(10000 + i)));
-    Show(Inspect(
-        [&](QWidget* dialog) {
-            const QString root = "[..] [App] [some]", some = "[..] [dir] [" + name + "]";
-            const struct {
-                ListBox* list;
-                QString entry;  // clicked, else the key pressed
-                int key;
-                QString shown;
-                QString folders;
-            } actions[] = {
-                {Drives(dialog), "[-a-]", 0, "a:\\", "[..]"},  // no disk: its root all the same
-                {Drives(dialog), "[-d-]", 0, "d:\\", root},
-                {Folders(dialog), "[some]", 0, "D:\\some", some},
-                {Folders(dialog), "[..]", 0, "D:\\", root},
-                {Folders(dialog), "[..]", 0, "D:\\", root},  // at the root it stays there
-                {Drives(dialog), "", Qt::Key_Up, "c:\\", "[..] [PKG] [windows]"},
-                {Drives(dialog), "", Qt::Key_Down, "d:\\", root},
-                {Folders(dialog), "", Qt::Key_Down, "D:\\App", "1102"},
-                {Folders(dialog), "", Qt::Key_Up, "D:\\", root},
-                {Folders(dialog), "", Qt::Key_End, "D:\\some", some},
-                {Folders(dialog), "[" + name + "]", 0, "D:\\some\\" + name, "[..] [" + name + "]"},
-                {Folders(dialog), "[" + name + "]", 0, deep, "[..]"},
-            };
-            for (const auto& action : actions) {
-                SCOPED_TRACE(action.shown.toStdString());
-                action.list->setFocus();
-                action.key ? QTest::keyClick(action.list, Qt::Key(action.key)) : ClickEntry(action.list, action.entry);
-                EXPECT_EQ(Edit(dialog), action.shown);
-                EXPECT_EQ(Entries(Folders(dialog)), action.folders.toStdString());
-            }
-            EXPECT_EQ(Folders(dialog)->GetCurSel(), -1) << "filling selects nothing";
-            EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the hourglass ends with the fill";
-            ClickEntry(Folders(dialog), "[..]");
-            ClickEntry(Folders(dialog), "[..]");
-            fs::remove_all(driveD / "some" / "dir");
-            ClickEntry(Folders(dialog), "[dir]");
-            EXPECT_EQ(Edit(dialog), "D:\\some") << "a folder that cannot be entered";
-            EXPECT_EQ(Entries(Folders(dialog)), "[..] [" + name.toStdString() + "]");
-            ClickEntry(Folders(dialog), "[" + name + "]");
-            ClickEntry(Folders(dialog), "[" + name + "]");
-        },
-        Click(1)));
+    auto walk = [&](QWidget* dialog) {
+        const QString root = "[..] [App] [some]", some = "[..] [dir] [" + name + "]";
+        const std::tuple<ListBox*, QString, QString, QString> actions[] = {  // list, entry or key, shown, folders
+            {Drives(dialog), "[-a-]", "a:\\", "[..]"},  // no disk: its root all the same
+            {Drives(dialog), "[-d-]", "d:\\", root},
+            {Folders(dialog), "[some]", "D:\\some", some},
+            {Folders(dialog), "[..]", "D:\\", root},
+            {Folders(dialog), "[..]", "D:\\", root},  // at the root it stays there
+            {Drives(dialog), "Up", "c:\\", "[..] [PKG] [windows]"},
+            {Drives(dialog), "Down", "d:\\", root},
+            {Folders(dialog), "Down", "D:\\App", "1102"},
+            {Folders(dialog), "Up", "D:\\", root},
+            {Folders(dialog), "End", "D:\\some", some},
+            {Folders(dialog), "[" + name + "]", "D:\\some\\" + name, "[..] [" + name + "]"},
+            {Folders(dialog), "[" + name + "]", deep, "[..]"},
+            {Folders(dialog), "[..]", "D:\\some\\" + name, "[..] [" + name + "]"},
+            {Folders(dialog), "[..]", "D:\\some", some},
+        };
+        for (const auto& [list, action, shown, folders] : actions) {
+            SCOPED_TRACE(shown.toStdString());
+            list->setFocus();
+            action.startsWith('[') ? ClickEntry(list, action) : QTest::keyClick(list, QKeySequence(action)[0].key());
+            EXPECT_EQ(Edit(dialog), shown);
+            EXPECT_EQ(Entries(Folders(dialog)), folders);
+        }
+        EXPECT_EQ(Folders(dialog)->GetCurSel(), -1) << "filling selects nothing";
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the hourglass ends with the fill";
+        fs::remove_all(driveD / "some" / "dir");
+        ClickEntry(Folders(dialog), "[dir]");
+        EXPECT_EQ(Edit(dialog), "D:\\some") << "a folder that cannot be entered";
+        EXPECT_EQ(Entries(Folders(dialog)), "[..] [" + name + "]");
+        ClickEntry(Folders(dialog), "[" + name + "]");
+        ClickEntry(Folders(dialog), "[" + name + "]");
+    };
+    Show(Inspect(walk, Click(1)));
     EXPECT_EQ(installFolder, Sjis(deep.toStdString()));
 }
 
 TEST_F(DestinationTest, EveryWayOutPutsBackTheCurrentDriveAndEveryFolder)
 {
-    const struct {
-        const char* name;
-        const char* typed;
-        Step step;
-        int code;
-        std::string installFolder;
-    } rows[] = {
-        {"次へ", nullptr, Click(1), 1, "D:\\App\\SUB"},
-        {"Enter in the folder list", nullptr, Key(Qt::Key_Return), 1, "D:\\App\\SUB"},
-        {"次へ with a typed folder, unchecked", "  E:\\どこか\\ ", Click(1), 1, Sjis("  E:\\どこか\\ ")},
-        {"次へ with nothing typed", "", Click(1), 1, ""},
-        {"戻る", nullptr, Click(1008), 1008, "C:\\KORIMU"},
-        {"Escape", nullptr, Key(Qt::Key_Escape), 2, "C:\\KORIMU"},
+    const std::tuple<const char*, Step, int, std::string> rows[] = {  // typed, step, code, folder handed back
+        {nullptr, Click(1), 1, "D:\\App\\SUB"},
+        {nullptr, Key(Qt::Key_Return), 1, "D:\\App\\SUB"},
+        {"  E:\\どこか\\ ", Click(1), 1, Sjis("  E:\\どこか\\ ")},  // unchecked
+        {"", Click(1), 1, ""},
+        {nullptr, Click(1008), 1008, "C:\\KORIMU"},
+        {nullptr, Key(Qt::Key_Escape), 2, "C:\\KORIMU"},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [typed, step, code, folder] : rows) {
+        SCOPED_TRACE(code);
         Machine& drives = Context().machine;
         ASSERT_EQ(drives.ChDir("D:\\some\\dir") + drives.ChDir("C:\\PKG"), 0);
-        auto walk = [&row](QWidget* dialog) {
+        auto walk = [&](QWidget* dialog) {
             ClickEntry(Drives(dialog), "[-d-]");
             ClickEntry(Folders(dialog), "[App]");
             ClickEntry(Folders(dialog), "[SUB]");
-            if (row.typed)
-                Control<QLineEdit>(dialog, 1005)->setText(row.typed);
+            if (typed)
+                Control<QLineEdit>(dialog, 1005)->setText(typed);
         };
-        EXPECT_EQ(Show(Inspect(walk, row.step)), row.code);
-        EXPECT_EQ(installFolder, row.installFolder);
+        EXPECT_EQ(Show(Inspect(walk, step)), code);
+        EXPECT_EQ(installFolder, folder);
         EXPECT_EQ(drives.GetDrive(), 3);
         EXPECT_EQ(drives.GetDriveCwd(3), "C:\\PKG");
         EXPECT_EQ(drives.GetDriveCwd(4), "D:\\some\\dir");

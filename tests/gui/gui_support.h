@@ -20,6 +20,8 @@
 #include "tests/support/test_machine.h"
 #include "wizard/wizard_context.h"
 
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
 namespace pelmo::test {
 
 template <class Widget>
@@ -39,8 +41,7 @@ inline std::string Describe(QWidget* modal)
             buttons << button->text();
         return ("[" + title + "] " + box->text() + " (" + buttons.join('/') + ")").toStdString();
     }
-    QString line = QString(modal->metaObject()->className()).section(':', -1);
-    line += title.isEmpty() ? "" : " [" + title + "]";
+    QString line = QString(modal->metaObject()->className()).section(':', -1) + (title.isEmpty() ? "" : " [" + title + "]");
     if (auto* edit = Control<QLineEdit>(modal, 1005))
         line += " " + edit->text();
     if (auto* label = Control<QLabel>(modal, 1006))
@@ -49,22 +50,16 @@ inline std::string Describe(QWidget* modal)
 }
 
 using Step = std::function<void(QWidget* modal)>;
-inline Step Click(int id)
-{
-    return [id](QWidget* modal) { QTest::mouseClick(Control<QPushButton>(modal, id), Qt::LeftButton); };
-}
+inline Step Click(int id) { return [id](QWidget* modal) { QTest::mouseClick(Control<QPushButton>(modal, id), Qt::LeftButton); }; }
 inline Step Key(int key)  // to the focus widget
 {
     return [key](QWidget* modal) { QTest::keyClick(modal->focusWidget() ? modal->focusWidget() : modal, Qt::Key(key)); };
 }
-inline Step Inspect(Step check, Step then)
-{
-    return [check, then](QWidget* modal) { check(modal), then(modal); };
-}
+inline Step Inspect(Step check, Step then) { return [=](QWidget* modal) { check(modal), then(modal); }; }
 
-// Each modal window that comes up gets the next step, run from its own loop so
-// that a window the step opens is answered too. A window with no step left is
-// noted and dismissed, and so is one that outlives its step: a test never hangs.
+// Each modal window that comes up (again) gets the next step, run from its own
+// loop. A window with no step left, or still open long after its step, fails the
+// test and is dismissed: a test never hangs.
 class ScriptedUser : public QObject {
 public:
     explicit ScriptedUser(std::vector<Step> steps = {}) : steps_(steps.begin(), steps.end())
@@ -79,7 +74,6 @@ public:
         return finished();
     }
     std::vector<std::string> transcript;
-    bool unexpected = false;
 
 private:
     void Poll()
@@ -87,11 +81,12 @@ private:
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal || (modal == current_ && ++polls_ < 3000))
             return;
-        Step step = [](QWidget* window) { qobject_cast<QDialog*>(window)->reject(); };
-        if (modal == current_)
-            ADD_FAILURE() << "still open after its step: " << Describe(modal);
-        else if (transcript.push_back(Describe(modal)), steps_.empty())
-            unexpected = true;
+        const bool stuck = modal == current_;
+        if (!stuck)
+            transcript.push_back(Describe(modal));
+        Step step = [](QWidget* window) { static_cast<QDialog*>(window)->reject(); };
+        if (stuck || steps_.empty())
+            ADD_FAILURE() << (stuck ? "still open after its step: " : "no step left for ") << Describe(modal);
         else
             step = steps_.front(), steps_.pop_front();
         current_ = modal;
@@ -107,13 +102,12 @@ private:
 class GuiTest : public ::testing::Test {
 protected:
     GuiTest() { std::filesystem::create_directories(packageFolder); }
-    WizardContext& Context()  // the machine as it then stands
+    WizardContext& Context()  // on the machine as it then stands
     {
         if (!context)
-            machine.emplace(machineFolder.Load()), context.emplace(WizardContext{*machine, sourceFolder});
+            machine.emplace(machineFolder.Load()), context.emplace(*machine, sourceFolder);
         return *context;
     }
-
     TestMachine machineFolder;
     std::filesystem::path packageFolder = machineFolder.driveC() / "PKG";
     std::string sourceFolder = "C:\\PKG\\";

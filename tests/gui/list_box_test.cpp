@@ -17,8 +17,8 @@ protected:
     }
     void Click(int row, Qt::MouseButton button = Qt::LeftButton, bool twice = false)
     {
-        const QPoint centre = list.visualItemRect(list.item(row)).center();
-        twice ? QTest::mouseDClick(list.viewport(), button, {}, centre) : QTest::mouseClick(list.viewport(), button, {}, centre);
+        const QPoint at = list.visualItemRect(list.item(row)).center();
+        twice ? QTest::mouseDClick(list.viewport(), button, {}, at) : QTest::mouseClick(list.viewport(), button, {}, at);
     }
     ListBox list{true};
     QSignalSpy selChanges{&list, &ListBox::selChange};

