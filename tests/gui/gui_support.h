@@ -1,90 +1,118 @@
-// GUI test support: packages and installed systems on a test machine, and a scripted user
-// that answers each modal window as it comes up.
+// GUI test support: a test machine with the package folder C:\PKG\, and a scripted
+// user who answers each modal window as it comes up.
 #pragma once
 
-#include <QElapsedTimer>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
-#include <QString>
+#include <QPushButton>
 #include <QTimer>
-#include <QWidget>
-#include <array>
+#include <QtTest/QTest>
 #include <deque>
-#include <filesystem>
 #include <functional>
-#include <memory>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "platform/machine.h"
 #include "tests/support/package_writer.h"
 #include "tests/support/test_machine.h"
 #include "wizard/wizard_context.h"
 
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
 namespace pelmo::test {
 
-// The control of a built dialog by its template id.
 template <class Widget>
 Widget* Control(QWidget* dialog, int id)
 {
-    return dialog ? dialog->findChild<Widget*>(QStringLiteral("control%1").arg(id)) : nullptr;
+    return dialog->findChild<Widget*>(QStringLiteral("control%1").arg(id));
 }
 
-// The dialog class or "[caption] text" of a message box, as a transcript line.
-std::string Describe(QWidget* modal);
+// A message box as "[caption] text (buttons)"; a dialog as its class, its caption
+// when it has one, and the folder it shows.
+inline std::string Describe(QWidget* modal)
+{
+    const QString title = modal->windowTitle();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        QStringList buttons;
+        for (QAbstractButton* button : box->buttons())
+            buttons << button->text();
+        return ("[" + title + "] " + box->text() + " (" + buttons.join('/') + ")").toStdString();
+    }
+    QString line = QString(modal->metaObject()->className()).section(':', -1) + (title.isEmpty() ? "" : " [" + title + "]");
+    if (auto* edit = Control<QLineEdit>(modal, 1005))
+        line += " " + edit->text();
+    if (auto* label = Control<QLabel>(modal, 1006))
+        line += " " + label->text();
+    return line.toStdString();
+}
 
-// Plays the user: each modal window that comes up gets the next step, run from the
-// event loop once the window's own loop is running. A window that finds no step
-// left is recorded as unexpected and dismissed, so that a test never hangs.
+using Step = std::function<void(QWidget* modal)>;
+inline Step Click(int id) { return [id](QWidget* modal) { QTest::mouseClick(Control<QPushButton>(modal, id), Qt::LeftButton); }; }
+inline Step Key(int key)  // to the focus widget
+{
+    return [key](QWidget* modal) { QTest::keyClick(modal->focusWidget() ? modal->focusWidget() : modal, Qt::Key(key)); };
+}
+inline Step Inspect(Step check, Step then) { return [=](QWidget* modal) { check(modal), then(modal); }; }
+
+// Each modal window that comes up (again) gets the next step, run from its own
+// loop. A window with no step left, or still open long after its step, fails the
+// test and is dismissed: a test never hangs.
 class ScriptedUser : public QObject {
 public:
-    using Step = std::function<void(QWidget* modal)>;
-
-    ScriptedUser();
-    ScriptedUser& Then(Step step);
-    // Processes events until `finished` holds or the time is up. False on time-out.
-    bool RunUntil(const std::function<bool()>& finished, int timeoutMs = 20000);
-
-    // Adds a line of the test's own to the transcript.
-    void Note(std::string line) { transcript_.push_back(std::move(line)); }
-    // One line per window answered, in order (see Describe).
-    const std::vector<std::string>& transcript() const { return transcript_; }
-    bool sawUnexpectedWindow() const { return unexpected_; }
+    explicit ScriptedUser(std::vector<Step> steps = {}) : steps_(steps.begin(), steps.end())
+    {
+        connect(&timer_, &QTimer::timeout, this, &ScriptedUser::Poll);
+        timer_.start(5);
+    }
+    bool RunUntil(const std::function<bool()>& finished)
+    {
+        for (QDeadlineTimer deadline(20000); !finished() && !deadline.hasExpired();)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        return finished();
+    }
+    std::vector<std::string> transcript;
 
 private:
-    void Poll();
-
+    void Poll()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || (modal == current_ && ++polls_ < 3000))
+            return;
+        const bool stuck = modal == current_;
+        if (!stuck)
+            transcript.push_back(Describe(modal));
+        Step step = [](QWidget* window) { static_cast<QDialog*>(window)->reject(); };
+        if (stuck || steps_.empty())
+            ADD_FAILURE() << (stuck ? "still open after its step: " : "no step left for ") << Describe(modal);
+        else
+            step = steps_.front(), steps_.pop_front();
+        current_ = modal;
+        polls_ = 0;
+        QTimer::singleShot(0, this, [target = QPointer<QWidget>(modal), step] { target ? step(target) : void(); });
+    }
     QTimer timer_;
-    QElapsedTimer openFor_;  // since the current window was answered
     std::deque<Step> steps_;
-    std::vector<std::string> transcript_;
     QPointer<QWidget> current_;
-    bool unexpected_ = false;
+    int polls_ = 0;
 };
 
-// Steps.
-ScriptedUser::Step Click(int buttonId);
-ScriptedUser::Step Key(int key);  // to the widget that has the focus
-ScriptedUser::Step ClickMessageButton(const QString& text);
-// Runs `check` on the window, then `then`.
-ScriptedUser::Step Inspect(std::function<void(QWidget*)> check, ScriptedUser::Step then);
-
-// A test machine with drive C: and a package folder C:\PKG\ on it.
 class GuiTest : public ::testing::Test {
 protected:
-    GuiTest();
-    // Loads the machine as it then stands; call once the drives are laid out.
-    WizardContext& Context();
-    // Maps a drive to a link that leads nowhere: a floppy drive without a disk.
-    void AddEmptyFloppy(char letter);
-
+    GuiTest() { std::filesystem::create_directories(packageFolder); }
+    WizardContext& Context()  // on the machine as it then stands
+    {
+        if (!context)
+            machine.emplace(machineFolder.Load()), context.emplace(*machine, sourceFolder);
+        return *context;
+    }
     TestMachine machineFolder;
-    std::filesystem::path packageFolder;
+    std::filesystem::path packageFolder = machineFolder.driveC() / "PKG";
     std::string sourceFolder = "C:\\PKG\\";
     std::optional<Machine> machine;
-    std::unique_ptr<WizardContext> context;
+    std::optional<WizardContext> context;
 };
 
 }  // namespace pelmo::test

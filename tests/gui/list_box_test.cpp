@@ -1,120 +1,86 @@
-// The list box: notifications come from user actions only, entries keep their bytes.
-#include <gtest/gtest.h>
-
+// The list box: sorted entries that keep their bytes, notifications for user actions only.
 #include <QSignalSpy>
-#include <QtTest/QTest>
 
-#include "tests/support/test_machine.h"
+#include "tests/gui/gui_support.h"
 #include "wizard/list_box.h"
 
-namespace pelmo {
-namespace {
+namespace pelmo::test {
 
 class ListBoxTest : public ::testing::Test {
 protected:
-    ListBoxTest() : list(true)
+    void Fill(std::initializer_list<std::string> entries)
     {
-        list.resize(120, 200);
-        for (const char* entry : {"[b]", "[..]", "[A]", "[c]"})
+        list.ResetContent();
+        for (const std::string& entry : entries)
             list.AddEntry(entry);
         list.show();
     }
-    ~ListBoxTest() override { list.hide(); }
-
-    void ClickRow(int row)
+    void Click(int row, Qt::MouseButton button = Qt::LeftButton, bool twice = false)
     {
-        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.item(row)).center());
+        const QPoint at = list.visualItemRect(list.item(row)).center();
+        twice ? QTest::mouseDClick(list.viewport(), button, {}, at) : QTest::mouseClick(list.viewport(), button, {}, at);
     }
-
-    ListBox list;
+    ListBox list{true};
     QSignalSpy selChanges{&list, &ListBox::selChange};
     QSignalSpy doubleClicks{&list, &ListBox::dblClk};
 };
 
-TEST_F(ListBoxTest, SortsEntriesIgnoringLetterCase)
+TEST_F(ListBoxTest, SortsIgnoringLetterCaseEqualEntriesInOrderOfArrivalAndKeepsTheBytes)
 {
+    const std::string table = "[" + Sjis("ソフト表") + "]";  // two trail bytes 0x5C
+    Fill({"[b]", "[..]", "[A]", "[c]", "[a]", table, "[B]"});
     std::vector<std::string> entries;
-    for (int row = 0; row < list.count(); ++row)
+    for (int row = 0; row <= list.count(); ++row)
         entries.push_back(list.GetEntry(row));
-    EXPECT_EQ(entries, (std::vector<std::string>{"[..]", "[A]", "[b]", "[c]"}));
+    EXPECT_EQ(entries, (std::vector<std::string>{"[..]", "[A]", "[a]", "[b]", "[B]", "[c]", table, ""}));
+    EXPECT_EQ(list.item(6)->text(), "[ソフト表]");
+    ListBox unsorted(false);
+    unsorted.AddEntry("[b]");
+    unsorted.AddEntry("[a]");
+    EXPECT_EQ(unsorted.GetEntry(0), "[b]");
 }
 
-TEST_F(ListBoxTest, FillingAndEmptyingNotifyNothing)
+TEST_F(ListBoxTest, OnlyTheUserNotifiesALeftClickEachTimeADoubleClickOnlyItself)
 {
-    list.ResetContent();
-    list.AddEntry("[x]");
-    list.AddEntry("[y]");
+    Fill({"[x]", "[y]"});
+    Fill({"[..]"});
     EXPECT_EQ(list.GetCurSel(), -1);
-    EXPECT_EQ(selChanges.count(), 0);
-    EXPECT_EQ(doubleClicks.count(), 0);
-}
-
-TEST_F(ListBoxTest, AClickSelectsAndNotifiesOnceAlsoOnTheSelectedEntry)
-{
-    ClickRow(2);
+    EXPECT_EQ(selChanges.count(), 0) << "filling and emptying";
+    Click(0);
+    EXPECT_EQ(list.GetCurSel(), 0);
+    EXPECT_EQ(selChanges.count(), 1) << "also in a list of one entry";
+    Fill({"[..]", "[a]", "[b]"});
+    Click(1, Qt::RightButton);
+    Click(1, Qt::RightButton, true);
+    EXPECT_EQ(list.GetCurSel(), -1);
+    EXPECT_EQ(selChanges.count() + doubleClicks.count(), 1) << "the right button does nothing";
+    Click(2);
+    Click(2);
     EXPECT_EQ(list.GetCurSel(), 2);
-    EXPECT_EQ(selChanges.count(), 1);
-    ClickRow(2);
-    EXPECT_EQ(selChanges.count(), 2);
-}
-
-TEST_F(ListBoxTest, TheRightButtonSelectsNothing)
-{
-    QTest::mouseClick(list.viewport(), Qt::RightButton, {}, list.visualItemRect(list.item(1)).center());
-    EXPECT_EQ(list.GetCurSel(), -1);
-    EXPECT_EQ(selChanges.count(), 0);
-}
-
-TEST_F(ListBoxTest, ADoubleClickReportsItselfWithoutASecondSelection)
-{
-    ClickRow(1);
-    list.ResetContent();  // what the handler of the first click does
-    list.AddEntry("[x]");
-    list.AddEntry("[y]");
-    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.item(1)).center());
+    EXPECT_EQ(selChanges.count(), 3) << "also on the entry already selected";
+    Fill({"[x]", "[y]"});  // as the first click's handler does
+    Click(1, Qt::LeftButton, true);
     EXPECT_GE(doubleClicks.count(), 1);
-    EXPECT_EQ(list.GetCurSel(), -1) << "the double-click itself selects nothing";
+    EXPECT_EQ(list.GetCurSel(), -1);
 }
 
-struct KeyRow {
-    const char* name;
-    std::vector<Qt::Key> keys;
-    int selected;
-    int notifications;
-};
-
-TEST(ListBoxKeysTest, NavigationKeysSelectAndNotifyEachTime)
+TEST_F(ListBoxTest, NavigationKeysSelectAndNotifyEachTime)
 {
-    const KeyRow rows[] = {
-        {"down from a fresh list goes to the second entry", {Qt::Key_Down}, 1, 1},
-        {"up from a fresh list stays on the first", {Qt::Key_Up}, 0, 1},
-        {"two downs", {Qt::Key_Down, Qt::Key_Down}, 2, 2},
-        {"end", {Qt::Key_End}, 3, 1},
-        {"end then home", {Qt::Key_End, Qt::Key_Home}, 0, 2},
-        {"down past the last entry stays there", {Qt::Key_End, Qt::Key_Down}, 3, 2},
+    const std::pair<std::vector<Qt::Key>, int> rows[] = {
+        {{Qt::Key_Down}, 1},  // a fresh list's caret stands unselected on the first entry
+        {{Qt::Key_Up}, 0},
+        {{Qt::Key_Down, Qt::Key_Down}, 2},
+        {{Qt::Key_End, Qt::Key_Home}, 0},
+        {{Qt::Key_End, Qt::Key_Down}, 3},
     };
-    for (const KeyRow& row : rows) {
-        SCOPED_TRACE(row.name);
-        ListBox list(true);
-        for (const char* entry : {"[..]", "[a]", "[b]", "[c]"})
-            list.AddEntry(entry);
-        QSignalSpy selChanges(&list, &ListBox::selChange);
-        for (Qt::Key key : row.keys)
+    for (const auto& [keys, selected] : rows) {
+        Fill({"[..]", "[a]", "[b]", "[c]"});
+        selChanges.clear();
+        for (Qt::Key key : keys)
             QTest::keyClick(&list, key);
-        EXPECT_EQ(list.GetCurSel(), row.selected);
-        EXPECT_EQ(selChanges.count(), row.notifications);
+        EXPECT_EQ(list.GetCurSel(), selected) << keys.size();
+        EXPECT_EQ(selChanges.count(), int(keys.size()));
     }
 }
 
-TEST(ListBoxEntryTest, GivesBackTheBytesItWasGiven)
-{
-    ListBox list(true);
-    const std::string name = "[" + test::Sjis("ソフト表") + "]";  // trail bytes 0x5C and 0x5C
-    list.AddEntry(name);
-    EXPECT_EQ(list.GetEntry(0), name);
-    EXPECT_EQ(list.item(0)->text(), QStringLiteral("[ソフト表]"));
-    EXPECT_EQ(list.GetEntry(5), "");
-}
-
-}  // namespace
-}  // namespace pelmo
+}  // namespace pelmo::test

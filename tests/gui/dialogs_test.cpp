@@ -1,0 +1,163 @@
+// Dialogs built from the templates in res/, and what the start and confirmation
+// dialogs show.
+#include <QFontInfo>
+#include <QPlainTextEdit>
+
+#include "res/dialog_templates.h"
+#include "tests/gui/gui_support.h"
+#include "tests/support/bmp_writer.h"
+#include "wizard/confirm_dlg.h"
+#include "wizard/dialog_builder.h"
+#include "wizard/picture_frame.h"
+#include "wizard/start_dlg.h"
+
+namespace pelmo::test {
+
+// A dialog with nothing but what its template builds.
+class BareDialog : public TemplateDialog {
+public:
+    explicit BareDialog(int templateId) : TemplateDialog(templateId, nullptr) {}
+    using TemplateDialog::GetDlgItem;
+};
+
+TEST(DialogBuilderTest, ScalesDialogUnitsEachOnItsOwnRoundingHalfUpInItsFont)
+{
+    EXPECT_EQ(DialogUnitsToPixels({6, 15}, 0, 0, 4, 8), QRect(0, 0, 6, 15));
+    EXPECT_EQ(DialogUnitsToPixels({6, 15}, 2, 4, 2, 4), QRect(3, 8, 3, 8));
+    EXPECT_EQ(DialogUnitsToPixels({6, 15}, 158, 108, 50, 14), QRect(237, 203, 75, 26));
+    EXPECT_EQ(DialogUnitsToPixels({7, 13}, 7, 61, 48, 71), QRect(12, 99, 84, 115));
+    const int fonts[][3] = {{IDD_START, 96, 15}, {IDD_ABOUTBOX, 96, 12}, {IDD_DESTINATION, 120, 18}, {IDD_CONFIRM, 144, 22}};
+    for (const auto& [id, dotsPerInch, pixels] : fonts) {
+        const QFont font = DialogFont(*FindDialogTemplate(id), dotsPerInch);
+        EXPECT_EQ(font.pixelSize(), pixels) << id;
+        EXPECT_EQ(QFontInfo(font).family(), "IPAPGothic");
+        const QFontMetrics metrics(font);
+        int letters = 0;
+        for (char c = 'A'; c <= 'Z'; ++c)
+            letters += metrics.horizontalAdvance(QChar(c)) + metrics.horizontalAdvance(QChar(c + 32));
+        EXPECT_EQ(MeasureBaseUnits(font).width, (letters + 26) / 52) << "the average letter, rounded";
+        EXPECT_EQ(MeasureBaseUnits(font).height, metrics.height());
+    }
+}
+
+TEST(DialogBuilderTest, BuildsEveryControlOfEveryTemplateInTabOrder)
+{
+    for (int id : {IDD_ABOUTBOX, IDD_DESTINATION, IDD_START, IDD_CONFIRM}) {
+        SCOPED_TRACE(id);
+        const DialogTemplate& templ = *FindDialogTemplate(id);
+        BareDialog dialog(id);
+        const QFont font = DialogFont(templ, dialog.logicalDpiY());
+        const DialogBaseUnits units = MeasureBaseUnits(font);
+        EXPECT_EQ(dialog.font(), font);
+        EXPECT_EQ(dialog.size(), DialogUnitsToPixels(units, 0, 0, templ.width, templ.height).size());
+        EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+        EXPECT_EQ(dialog.windowTitle(), templ.caption);
+        EXPECT_EQ(bool(dialog.windowFlags() & Qt::WindowCloseButtonHint), bool(templ.style & kSystemMenu));
+        EXPECT_EQ(dialog.GetDlgItem(IDC_STATIC), nullptr);
+        const QList<QWidget*> widgets = dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        ASSERT_EQ(widgets.size(), templ.controls.size());
+        QList<QWidget*> tabStops;
+        for (size_t i = 0; i < templ.controls.size(); ++i) {
+            const ControlTemplate& control = templ.controls[i];
+            const std::uint32_t style = control.style;
+            QWidget* widget = widgets[i];
+            SCOPED_TRACE(control.text);
+            EXPECT_EQ(dialog.GetDlgItem(control.id), control.id == IDC_STATIC ? nullptr : widget);
+            QRect place = DialogUnitsToPixels(units, control.x, control.y, control.width, control.height);
+            EXPECT_EQ(widget->geometry(), control.kind == ControlKind::Icon ? QRect(place.topLeft(), QSize(32, 32)) : place);
+            EXPECT_EQ(widget->isHidden(), bool(style & kHidden));
+            EXPECT_EQ(widget->isEnabled(), !(style & kDisabled));
+            if (style & kTabStop)
+                tabStops << widget;
+            if (auto* button = qobject_cast<QPushButton*>(widget)) {
+                EXPECT_EQ(button->text(), control.text);
+                EXPECT_EQ(button->isDefault(), bool(style & kDefaultButton));
+            } else if (auto* label = qobject_cast<QLabel*>(widget); label && *control.text) {
+                EXPECT_EQ(label->text(), control.text);
+                EXPECT_EQ(label->alignment(), ((style & kCenter) ? Qt::AlignHCenter : Qt::AlignLeft) |
+                                                  ((style & kCenterVertical) ? Qt::AlignVCenter : Qt::AlignTop));
+                EXPECT_EQ(label->wordWrap(), !(style & kCenterVertical)) << "a one-line text does not wrap";
+                EXPECT_EQ(label->frameShadow() == QFrame::Sunken, bool(style & kSunken));
+            } else if (auto* notes = qobject_cast<QPlainTextEdit*>(widget)) {
+                EXPECT_TRUE(notes->isReadOnly());
+                EXPECT_EQ(notes->textInteractionFlags(), Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+            } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+                EXPECT_FALSE(edit->isReadOnly());
+            }
+        }
+        QList<QWidget*> chain{tabStops.front()};
+        for (QWidget* next = chain[0]->nextInFocusChain(); next != chain[0] && chain.size() < 50; next = next->nextInFocusChain())
+            (next->focusPolicy() & Qt::TabFocus) ? chain.push_back(next) : void();
+        EXPECT_EQ(chain, tabStops);
+    }
+    BareDialog destination(IDD_DESTINATION);
+    destination.show();
+    QWidget* restore = destination.GetDlgItem(IDC_RESTORE_CHECK);
+    EXPECT_FALSE(restore->isVisible() || restore->isEnabled()) << "the restore check box is never offered";
+    EXPECT_EQ(FindDialogTemplate(131), nullptr);
+    EXPECT_EQ(BareDialog(131).DoModal(), -1) << "a dialog without its template";
+}
+
+TEST(DialogBuilderTest, PictureFrameIsAOnePixelBlackFrameAtAnyScale)
+{
+    BareDialog dialog(IDD_START);
+    auto* frame = Control<PictureFrame>(&dialog, 1007);
+    QImage image(frame->size() * 2, QImage::Format_RGB32);
+    image.setDevicePixelRatio(2);
+    frame->render(&image);
+    auto black = [&image](int x, int y) { return image.pixel(x, y) == 0xFF000000; };
+    const int right = image.width() - 2, bottom = image.height() - 2;  // device pixels
+    EXPECT_TRUE(black(0, 0) && black(right, bottom));
+    EXPECT_FALSE(black(1, 1) || black(right - 1, bottom - 1));
+}
+
+// Shows the dialog, checks that button 1 has the focus, then takes `step`; the end code.
+int Show(TemplateDialog& dialog, Step step)
+{
+    auto focus = [](QWidget* shown) { EXPECT_EQ(shown->focusWidget() ? shown->focusWidget()->objectName() : "", "control1"); };
+    ScriptedUser user({Inspect(focus, step)});
+    return dialog.DoModal();
+}
+
+using DialogTest = GuiTest;
+
+TEST_F(DialogTest, StartShowsItsCaptionForTheFlagItsNotesAndPictureAndEndsWithOneOrTwo)
+{
+    BmpFile bmp;
+    bmp.pixels = PackPixels(1, 24, {0x00FF00});
+    WriteHostFile(packageFolder / "start.bmp", WriteBmp(bmp));
+    const std::tuple<const char*, const char*, Step, int> rows[] = {
+        {"1", "マスタ調整機能付", Click(1), 1}, {"-3", "マスタ調整機能付", Key(Qt::Key_Return), 1},
+        {" 2", "マスタ調整機能付", Click(2), 2}, {"0", "ｱｯﾌﾟﾃﾞｲﾄ", Key(Qt::Key_Escape), 2},
+        {"", "ｱｯﾌﾟﾃﾞｲﾄ", Click(2), 2},           {"x1", "ｱｯﾌﾟﾃﾞｲﾄ", Click(2), 2}};
+    for (const auto& [flag, caption, step, code] : rows) {
+        CStartDlg dialog(Context(), nullptr);
+        dialog.masterAdjustFlag = flag;
+        dialog.startNotes = Sjis("注意1\r\n注意2\r\n\r\nEnd");
+        dialog.startPicture = "start.bmp";
+        auto check = [&](QWidget* shown) {
+            EXPECT_EQ(shown->windowTitle().toStdString(), caption) << flag;
+            EXPECT_EQ(Control<QPlainTextEdit>(shown, 1006)->toPlainText(), "注意1\n注意2\n\nEnd");
+            EXPECT_EQ(Control<PictureFrame>(shown, 1007)->grab().toImage().pixel(9, 9), 0xFF00FF00);
+        };
+        EXPECT_EQ(Show(dialog, Inspect(check, step)), code);
+    }
+}
+
+TEST_F(DialogTest, ConfirmationShowsTheFolderAsHandedToItAlsoAsItsTipAndEndsWithOneOrTwo)
+{
+    const std::tuple<std::string, Step, int> rows[] = {
+        {"D:\\APP\\", Click(1), 1}, {"", Key(Qt::Key_Return), 1}, {"  spaced ", Click(2), 2},
+        {"C:\\ソフト表\\", Key(Qt::Key_Escape), 2}, {"D:\\" + std::string(150, 'x') + "\\長い", Click(2), 2}};
+    for (const auto& [folder, step, code] : rows) {
+        CConfirmDlg dialog(Context(), nullptr);
+        dialog.installFolder = Sjis(folder);
+        auto check = [&](QWidget* shown) {
+            EXPECT_EQ(Control<QLabel>(shown, 1006)->text().toStdString(), folder);
+            EXPECT_EQ(Control<QLabel>(shown, 1006)->toolTip().toStdString(), folder);
+        };
+        EXPECT_EQ(Show(dialog, Inspect(check, step)), code);
+    }
+}
+
+}  // namespace pelmo::test
