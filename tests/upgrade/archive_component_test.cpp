@@ -122,6 +122,10 @@ TEST_F(ArchiveTest, NamesLandAsTheirBaseNameInsideTheTarget)
          Level2({{.name = "link|/etc/passwd", .unixMode = 0120777}, {.name = "up|../../x", .unixMode = 0120777},
                  {.name = "dev", .unixMode = 0020666}, File("REAL.TXT"), {.method = "-lhd-", .folder = "sub"}}),
          Says::Nothing, {"GOOD.DAT=good", "REAL.TXT=new", "dev="}},
+        {"a link, then a file through it", Level2({{.name = "DIR|../..", .unixMode = 0120777}, File("DIR/IN.TXT")}),
+         Says::Nothing, {"GOOD.DAT=good", "IN.TXT=new"}},
+        {"a NUL inside a level 2 name", Level2({File(std::string("NUL.DAT\0/../x", 13))}), Says::Nothing,
+         {"GOOD.DAT=good", "NUL.DAT=new"}},
         {"level 0 links too", Level0({{.name = "link|/etc/passwd", .unixMode = 0120777}, File("REAL.TXT")}),
          Says::Nothing, {"GOOD.DAT=good", "REAL.TXT=new"}},
         {"a name code page 932 cannot write", WriteStoredLha({File("\xC3\xA9t\xC3\xA9.txt")}, LhaLevel::Two, 65001),
@@ -165,6 +169,8 @@ TEST_F(ArchiveTest, DamageNeverReplacesAGoodFileAndKeepsWhatCameBefore)
         {"members before the damage stay", Damaged(Level0({File("FIRST.TXT", "1"), File("GOOD.DAT", kPayload)}),
                                                   Level0({File("FIRST.TXT", "1")}).size() + 40, 'X'),
          Says::Damaged, {"GOOD.DAT=good", "FIRST.TXT=1"}},
+        {"a link without a target", Level2({File("FIRST.TXT", "1"), {.name = "GOOD.DAT", .content = "x", .unixMode = 0120777}}),
+         Says::Damaged, {"GOOD.DAT=good", "FIRST.TXT=1"}},
         {"an empty name", Level0({File("FIRST.TXT", "1"), File(""), File("AFTER.TXT")}), Says::Damaged,
          {"GOOD.DAT=good", "FIRST.TXT=1"}},
         {"an unassigned character", Level0({File("A\x85\x40.TXT")}), Says::Damaged, {"GOOD.DAT=good"}},
@@ -181,16 +187,18 @@ TEST_F(ArchiveTest, WhatStandsInTheWayIsNotReplaced)
     ::chmod(Host("out/RO.TXT").c_str(), 0444);
     fs::create_directories(Host("out/DIR.TXT"));
     fs::create_symlink(Host("victim.txt"), Host("out/LINK.TXT"));
+    fs::create_hard_link(Host("victim.txt"), Host("out/HARD.TXT"));
     for (const char* member : {"ro.txt", "DIR.TXT"}) {
         SCOPED_TRACE(member);
         WriteHostFile(Host("pkg/a.lzh"), Level0({File("FIRST.TXT", "1"), File(member)}));
         EXPECT_NE(Extract("C:\\pkg\\a", "C:\\out\\"), 0);
         EXPECT_EQ(output, Sjis("展開先に書き込めません: C:\\pkg\\a.lzh"));
     }
-    // A link is replaced by a file, never written through.
-    WriteHostFile(Host("pkg/a.lzh"), Level2({File("link.txt", "replacement")}));
+    // Links are replaced by files, never written through.
+    WriteHostFile(Host("pkg/a.lzh"), Level2({File("link.txt", "replacement"), File("HARD.TXT", "replacement")}));
     EXPECT_EQ(Extract("C:\\pkg\\a", "C:\\out\\"), 0) << output;
-    EXPECT_EQ(Tree(Host("out")), (std::set<std::string>{"DIR.TXT/", "FIRST.TXT=1", "LINK.TXT=replacement", "RO.TXT=ro"}));
+    EXPECT_EQ(Tree(Host("out")), (std::set<std::string>{"DIR.TXT/", "FIRST.TXT=1", "HARD.TXT=replacement",
+                                                         "LINK.TXT=replacement", "RO.TXT=ro"}));
     EXPECT_FALSE(fs::is_symlink(Host("out/LINK.TXT")));
     EXPECT_EQ(ReadHostFile(Host("victim.txt")), "victim");
 }
@@ -243,6 +251,19 @@ TEST_F(ArchiveTest, ArchivePathsAndTargetFolders)
     EXPECT_FALSE(fs::exists(Host("miss")));
     EXPECT_FALSE(fs::exists(Host("t")));
     EXPECT_EQ(ReadHostFile(Host("file.txt")), "a file");
+}
+
+// A pipe would make a plain open wait for a writer for ever, an endless device
+// would be read without end: neither is an archive.
+TEST_F(ArchiveTest, WhatIsNoFileIsNoArchive)
+{
+    fs::create_directories(Host("pkg/folder.lzh"));
+    ASSERT_EQ(::mkfifo(Host("pkg/pipe.lzh").c_str(), 0644), 0);
+    fs::create_symlink("/dev/zero", Host("pkg/zero.lzh"));
+    for (const char* name : {"folder", "pipe", "zero"}) {
+        EXPECT_NE(Extract(std::string("C:\\pkg\\") + name, "C:\\out\\"), 0);
+        EXPECT_EQ(output, Sjis("書庫が見つかりません: C:\\pkg\\") + name + ".lzh");
+    }
 }
 
 TEST_F(ArchiveTest, MessagesNameTheArchiveAndAreCutBetweenCharacters)
