@@ -1,9 +1,9 @@
-// File services: existence, folders, copies, status, wildcard search, text lines.
+// File services on Windows-form paths, in order on one machine.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <filesystem>
-
+#include "platform/cp932.h"
 #include "platform/files.h"
 #include "tests/support/test_machine.h"
 
@@ -12,257 +12,197 @@ namespace fs = std::filesystem;
 namespace pelmo {
 namespace {
 
-using test::ReadHostFile;
-using test::Sjis;
-using test::TestMachine;
-using test::WriteHostFile;
+enum class Op { Access, MkDir, Copy, CopyIfNew, Stat, SetStatus, Find, Read, Lines, Put, Drop, Pieces, Open, WStat,
+                Replace, WDrop };
+using enum Op;
+// Access gives modes 0, 2, 4 and 6; Copy: arg is the target; SetStatus: the attribute; Lines: the file; Put, Drop
+// (ReplacementFile) and Replace, WDrop (FolderWriter of C:\out): the work file. Replace writes the
+// name into the file and gives the file that the machine names afterwards, with its content.
+struct Row { const char* name; Op op; std::string path, expected, arg = ""; };
 
-void MakeReadOnly(const fs::path& file)
-{
-    fs::permissions(file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
-}
+// ro.txt holds "read-only", has no write bits and was last written at 981173106.
+// Status is "size attribute time"; found folders end in '/'; each line read ends in '|'.
+const std::string kPiece(16 * 1024 - 1, 'a');  // the reader reads 16 KiB at a time
+const std::string kBig(3 * 16 * 1024, 'g');
 
-class Files : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        fs::create_directories(c_ / "dir");
-        WriteHostFile(c_ / "dir" / "file.txt", "content");
-        WriteHostFile(c_ / "ro.txt", "read-only");
-        MakeReadOnly(c_ / "ro.txt");
-    }
-    TestMachine setup_;
-    fs::path c_ = setup_.driveC();
+const Row kRows[] = {
+    {"a folder with a trailing backslash", Access, "C:\\dir\\", "0 0 0 0"}, {"a drive", Access, "C:", "0 0 0 0"},
+    {"a folder with a trailing slash", Access, "C:\\dir/", "0 0 0 0"}, {"nothing", Access, "", "-1 -1 -1 -1"},
+    {"a file with a trailing backslash", Access, "C:\\dir\\file.txt\\", "-1 -1 -1 -1"},
+    {"an unmapped drive", Access, "Q:", "-1 -1 -1 -1"}, {"a read-only file", Access, "C:\\ro.txt", "0 -1 0 -1"},
+    {"a file in other letter case", Access, "C:\\DIR\\FILE.TXT", "0 0 0 0"},
+    {"mkdir makes one level", MkDir, "C:\\dir\\new", "0"}, {"not twice", MkDir, "C:\\dir\\new", "-1"},
+    {"nor two levels", MkDir, "C:\\a\\b", "-1"}, {"a missing file has no status", Stat, "C:\\missing", ""},
+    {"a read-only file", Stat, "C:\\ro.txt", "9 21 981173106"}, {"a folder", Stat, "C:\\dir", "10"},
+    {"a copy to a new target takes read-only and the time", Copy, "C:\\ro.txt", "1", "C:\\dir\\copy.txt"},
+    {"the new copy", Stat, "C:\\dir\\copy.txt", "9 21 981173106"},
+    {"a read-only target is refused, even for root", Copy, "C:\\dir\\file.txt", "0", "C:\\dir\\copy.txt"},
+    {"a target in other letter case is replaced", Copy, "C:\\ro.txt", "1", "C:\\dir\\foo.exe"},
+    {"and stays writable", Stat, "C:\\dir\\FOO.EXE", "9 20 981173106"},
+    {"an existing target is kept when asked", CopyIfNew, "C:\\dir\\file.txt", "0", "C:\\dir\\FOO.EXE"},
+    {"a missing source", Copy, "C:\\missing", "0", "C:\\dir\\x"}, {"a folder", Copy, "C:\\dir", "0", "C:\\x"},
+    {"a missing target folder", Copy, "C:\\dir\\file.txt", "0", "C:\\nofolder\\x"},
+    {"copies leave no work files", Find, "C:\\dir\\*", "./ ../ copy.txt file.txt FOO.EXE new/"},
+    {"attribute 0 makes a file writable", SetStatus, "C:\\dir\\copy.txt", "1", "0"},
+    {"with the times set", Stat, "C:\\dir\\copy.txt", "9 20 1000000000"},
+    {"attribute 1 makes it read-only", SetStatus, "C:\\dir\\file.txt", "1", "1"},
+    {"the status set", Stat, "C:\\dir\\file.txt", "7 21 1000000000"},
+    {"a missing file's status is not set", SetStatus, "C:\\missing", "0", "0"},
+    {"'?' is one character", Find, "C:\\m\\zai???-3.mst", "zai123-3.mst ZAI456-3.MST zai999-3.mst/"},
+    {"letter case folds", Find, "C:\\M\\ZAI???-3.MST", "zai123-3.mst ZAI456-3.MST zai999-3.mst/"},
+    {"'?' is not two characters", Find, "C:\\m\\zai??-3.mst", "zai12-3.mst"},
+    {"no 8.3 names", Find, "C:\\m\\*.mst", "zai12-3.mst zai123-3.mst zai1234-3.mst ZAI456-3.MST zai999-3.mst/"},
+    {"no match", Find, "C:\\m\\nothing?", ""}, {"a missing folder", Find, "C:\\missing\\*", ""},
+    {"'*.*' is every name, sorted by upper-cased UTF-16", Find, "C:\\s\\*.*",
+     "./ ../ X-1 x.1 x1 xa1 xB1 xZ1 x_1 x~1 x① xあ xア xａ xｱ"},
+    {"'?' is one Japanese character", Find, "C:\\s\\x?", "x1 x① xあ xア xａ xｱ"},
+    {"a name code page 932 cannot express", Find, "C:\\e\\*", "./ ../ a?.txt"},
+    {"cannot be opened", Access, "C:\\e\\a?.txt", "-1 -1 -1 -1"},
+    {"CRLF and LF end lines", Lines, "", "a|b|c|", "a\r\nb\nc"}, {"an empty file", Lines, "", ""},
+    {"empty lines stay", Lines, "", "|||", "\n\r\n\n"}, {"a lone CR is data", Lines, "", "a\rb|", "a\rb\n"},
+    {"Ctrl-Z ends the input", Lines, "", "a|b|", "a\nb\x1a" "c\nd\n"}, {"even first", Lines, "", "a|", "a\n\x1a" "b\n"},
+    {"NUL bytes are data", Lines, "", std::string("a\0b|", 4), std::string("a\0b\n", 4)},
+    {"LF as the last byte of a piece", Lines, "", kPiece + "|b|", kPiece + "\nb\n"},
+    {"CR and LF on both sides of an edge", Lines, "", kPiece + "|b|", kPiece + "\r\nb"},
+    {"LF as the first byte of a piece", Lines, "", kPiece + "c|d|", kPiece + "c\nd"},
+    {"Ctrl-Z in a later piece", Lines, "", kPiece + "|" + kBig + "|", kPiece + "\n" + kBig + "\x1a" + "f\n"},
+    {"Ctrl-Z right before an LF", Lines, "", kPiece + "|i|", kPiece + "\ni\x1a\nj\n"},
+    {"Ctrl-Z as the last byte", Lines, "", kPiece + "|k|", kPiece + "\nk\x1a"},
+    {"a line over three pieces", Lines, "", kBig + "|next|", kBig + "\r\nnext"},
+    {"a folder is not read", Lines, "C:\\dir", "(none)"},
+    {"a replacement dropped is closed and gone", Drop, "C:\\m\\zai12-3.mst", "closed", "C:\\m\\temp.mst"},
+    {"a replacement committed", Put, "C:\\m\\zai12-3.mst", "1", "C:\\m\\temp.mst"},
+    {"replaces the file whole", Read, "C:\\m\\zai12-3.mst", "new"},
+    {"'*' lists . and .. first, and no work file is left", Find, "C:\\m\\*",
+     "./ ../ zai12-3.mst zai123-3.mst zai123-3.mst.bak zai1234-3.mst ZAI456-3.MST zai999-3.mst/ zaiabc-3.mstx"},
+    {"pieces of any size around the 32 KiB write buffer arrive in order", Pieces, "C:\\pieces.bin", "1"},
+    {"no replacement in a missing folder", Put, "C:\\nofolder\\a.mst", "(none)"},
+    {"nor through a work path that is a link", Put, "C:\\m\\x.mst", "(none)", "C:\\link.txt"},
+    {"whose target stays", Read, "C:\\ro.txt", "read-only"}, {"no writer for nothing", Open, "", "0"},
+    {"nor a missing folder", Open, "C:\\nofolder", "0"}, {"nor a file", Open, "C:\\ro.txt", "0"},
+    {"a writer knows a read-only file", WStat, "locked.dat", "3 21"}, {"and a folder", WStat, "SUB", "10"},
+    {"and what is missing", WStat, "missing.dat", ""}, {"and no name", WStat, "", ""},
+    {"a new name as written", Replace, "New.Dat", "New.Dat=New.Dat"},
+    {"a writer sees what it wrote", Replace, "NEW.DAT", "New.Dat=NEW.DAT"},
+    {"an exact match", Replace, "FOO.EXE", "FOO.EXE=FOO.EXE"},
+    {"a match in other letter case", Replace, "foo.exe", "FOO.EXE=foo.exe"},
+    {"an exact match wins over the first fold", Replace, "a.txt", "a.txt=a.txt"},
+    {"else the first fold in name order", Replace, "b.txt", "B.txt=b.txt"},
+    {"full-width letters fold", Replace, "ａｂｃ.TXT", "ＡＢＣ.txt=ａｂｃ.TXT"},
+    {"kana do not fold", Replace, "ｱ.TXT", "ｱ.TXT=ｱ.TXT"},
+    {"a work file left behind is emptied and used", Replace, "zai1.mst", "zai1.mst=zai1.mst", "temp.mst"},
+    {"then the one in other letter case", Replace, "zai2.mst", "zai2.mst=zai2.mst", "temp.mst"},
+    {"then a new one", Replace, "zai3.mst", "zai3.mst=zai3.mst", "temp.mst"},
+    {"a writer's replacement dropped", WDrop, "keep.dat", "closed"},
+    {"leaves the old file", Read, "C:\\out\\KEEP.DAT", "old"},
+    {"and no work file", Find, "C:\\out\\.*", "./ ../"}, {"nor one left behind", Find, "C:\\out\\t*", ""},
 };
 
-TEST_F(Files, AccessAsTheRuntimeAnswers)
+long OpenFiles() { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); }
+
+std::string Apply(const Machine& machine, const fs::path& c, std::optional<FolderWriter>& writer, const Row& row)
 {
-    Machine machine = setup_.Load();
-    const struct {
-        const char* path;
-        int mode;
-        int expected;
-    } rows[] = {
-        {"C:\\dir\\", 0, 0},        {"C:\\dir", 0, 0},           {"C:\\dir/", 0, 0},
-        {"C:\\dir\\\\", 0, 0},      {"C:\\dir\\file.txt", 0, 0}, {"C:\\dir\\file.txt\\", 0, -1},
-        {"", 0, -1},                {"C:", 0, 0},                {"C:\\", 0, 0},
-        {"c:\\", 0, 0},             {"\\", 0, 0},                {"Q:", 0, -1},
-        {"Q:\\", 0, -1},            {"C:\\missing", 0, -1},      {"C:\\ro.txt", 2, -1},
-        {"C:\\ro.txt", 6, -1},      {"C:\\ro.txt", 4, 0},        {"C:\\dir", 2, 0},
-        {"C:\\DIR\\FILE.TXT", 2, 0},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(Access(machine, row.path, row.mode), row.expected) << row.path << " mode " << row.mode;
-}
-
-TEST_F(Files, MkDirMakesOneLevel)
-{
-    Machine machine = setup_.Load();
-    EXPECT_EQ(MkDir(machine, "C:\\dir\\new"), 0);
-    EXPECT_TRUE(fs::is_directory(c_ / "dir" / "new"));
-    EXPECT_EQ(MkDir(machine, "C:\\dir\\new"), -1);
-    EXPECT_EQ(MkDir(machine, "C:\\a\\b"), -1);
-    EXPECT_FALSE(fs::exists(c_ / "a"));
-}
-
-TEST_F(Files, CopyFileReplacesCarriesTimeAndReadOnly)
-{
-    Machine machine = setup_.Load();
-    fs::last_write_time(c_ / "ro.txt", fs::file_time_type::clock::now() - std::chrono::hours(24 * 400));
-    auto sourceTime = fs::last_write_time(c_ / "ro.txt");
-
-    // A new target gets the read-only attribute and the last-write time.
-    ASSERT_TRUE(CopyFile(machine, "C:\\ro.txt", "C:\\dir\\copy.txt", false));
-    EXPECT_EQ(ReadHostFile(c_ / "dir" / "copy.txt"), "read-only");
-    EXPECT_EQ(fs::status(c_ / "dir" / "copy.txt").permissions() & fs::perms::owner_write, fs::perms::none);
-    EXPECT_EQ(fs::last_write_time(c_ / "dir" / "copy.txt"), sourceTime);
-
-    // An existing read-only target is refused, even for root.
-    EXPECT_FALSE(CopyFile(machine, "C:\\dir\\file.txt", "C:\\dir\\copy.txt", false));
-    EXPECT_EQ(ReadHostFile(c_ / "dir" / "copy.txt"), "read-only");
-
-    // A writable target differently cased is replaced, not duplicated; it stays writable.
-    WriteHostFile(c_ / "dir" / "FOO.EXE", "old");
-    ASSERT_TRUE(CopyFile(machine, "C:\\ro.txt", "C:\\dir\\foo.exe", false));
-    EXPECT_EQ(ReadHostFile(c_ / "dir" / "FOO.EXE"), "read-only");
-    EXPECT_FALSE(fs::exists(c_ / "dir" / "foo.exe"));
-    EXPECT_NE(fs::status(c_ / "dir" / "FOO.EXE").permissions() & fs::perms::owner_write, fs::perms::none);
-
-    EXPECT_FALSE(CopyFile(machine, "C:\\dir\\file.txt", "C:\\dir\\FOO.EXE", true));
-    EXPECT_FALSE(CopyFile(machine, "C:\\missing", "C:\\dir\\x", false));
-    EXPECT_FALSE(CopyFile(machine, "C:\\dir\\file.txt", "C:\\nofolder\\x", false));
-    EXPECT_FALSE(CopyFile(machine, "C:\\dir", "C:\\x", false));
-    // Nothing but the targets was left behind: no work files.
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(c_ / "dir"))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"FOO.EXE", "copy.txt", "file.txt"}));
-}
-
-TEST_F(Files, StatusRoundTripAndAttributeZeroMakesWritable)
-{
-    Machine machine = setup_.Load();
     FileStatus status;
-    ASSERT_TRUE(GetStatus(machine, "C:\\ro.txt", status));
-    EXPECT_EQ(status.size, 9u);
-    EXPECT_EQ(status.attribute, kAttributeArchive | kAttributeReadOnly);
-    status.attribute = 0;
-    status.modified = 981173106;  // 2001-02-03 04:05:06 UTC
-    ASSERT_TRUE(SetStatus(machine, "C:\\ro.txt", status));
-    EXPECT_EQ(Access(machine, "C:\\ro.txt", 2), 0);
-    FileStatus after;
-    ASSERT_TRUE(GetStatus(machine, "C:\\ro.txt", after));
-    EXPECT_EQ(after.modified, 981173106);
-    EXPECT_EQ(after.attribute & kAttributeReadOnly, 0);
-    EXPECT_FALSE(GetStatus(machine, "C:\\missing", after));
-    EXPECT_FALSE(SetStatus(machine, "C:\\missing", status));
-    ASSERT_TRUE(GetStatus(machine, "C:\\dir", after));
-    EXPECT_EQ(after.attribute, kAttributeFolder);
-}
-
-TEST(FindFiles, MatchesSortsAndReportsFolders)
-{
-    TestMachine setup;
-    fs::path folder = setup.driveC() / "m";
-    for (const char* name : {"zai123-3.mst", "ZAI456-3.MST", "zai12-3.mst", "zai1234-3.mst", "zaiabc-3.mstx",
-                             "zai123-3.mst.bak"})
-        WriteHostFile(folder / name, "x");
-    fs::create_directories(folder / "zai999-3.mst");
-    Machine machine = setup.Load();
-    auto names = [&](const char* pattern) {
-        std::vector<std::string> result;
-        for (const FoundFile& found : FindFiles(machine, pattern))
-            result.push_back(found.name + (found.isFolder ? "/" : ""));
+    std::string result;
+    const long files = OpenFiles();
+    const auto work = row.arg.empty() ? std::nullopt : std::optional<std::string_view>(row.arg);
+    switch (row.op) {
+    case Access:
+        for (int mode : {0, 2, 4, 6})
+            result += std::to_string(pelmo::Access(machine, row.path, mode)) + (mode < 6 ? " " : "");
         return result;
-    };
-    using Names = std::vector<std::string>;
-    EXPECT_EQ(names("C:\\m\\zai???-3.mst"), (Names{"zai123-3.mst", "ZAI456-3.MST", "zai999-3.mst/"}));
-    EXPECT_EQ(names("C:\\M\\ZAI???-3.MST"), (Names{"zai123-3.mst", "ZAI456-3.MST", "zai999-3.mst/"}));
-    EXPECT_EQ(names("C:\\m\\zai??-3.mst"), (Names{"zai12-3.mst"}));
-    EXPECT_EQ(names("C:\\m\\zai????-3.mst"), (Names{"zai1234-3.mst"}));
-    // No 8.3 short names: *.mst does not find zaiabc-3.mstx.
-    EXPECT_EQ(names("C:\\m\\*.mst"),
-              (Names{"zai12-3.mst", "zai123-3.mst", "zai1234-3.mst", "ZAI456-3.MST", "zai999-3.mst/"}));
-    EXPECT_EQ(names("C:\\m\\*").front(), "./");
-    EXPECT_EQ(names("C:\\m\\*")[1], "../");
-    EXPECT_EQ(names("C:\\m\\*.*").size(), 9u);
-    EXPECT_TRUE(names("C:\\missing\\*").empty());
-    EXPECT_TRUE(names("C:\\m\\nothing?").empty());
-}
-
-TEST(FindFiles, SortsByUpperCasedUtf16)
-{
-    TestMachine setup;
-    fs::path folder = setup.driveC() / "s";
-    for (const char* name : {"xZ1", "x~1", "x.1", "xａ", "xア", "xB1", "X-1", "x1", "xあ", "xa1", "x_1", "x①", "xｱ"})
-        WriteHostFile(folder / name, "");
-    Machine machine = setup.Load();
-    std::vector<std::string> result;
-    for (const FoundFile& found : FindFiles(machine, "C:\\s\\x*"))
-        result.push_back(found.name);
-    EXPECT_EQ(result, (std::vector<std::string>{"X-1", "x.1", "x1", "xa1", "xB1", "xZ1", "x_1", "x~1", Sjis("x①"),
-                                                Sjis("xあ"), Sjis("xア"), Sjis("xａ"), Sjis("xｱ")}));
-}
-
-TEST(FindFiles, NamesCodePage932CannotExpressShowAsQuestionMarks)
-{
-    TestMachine setup;
-    WriteHostFile(setup.driveC() / "e" / "a😀.txt", "");
-    Machine machine = setup.Load();
-    auto found = FindFiles(machine, "C:\\e\\*.txt");
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].name, "a?.txt");
-    EXPECT_EQ(Access(machine, "C:\\e\\" + found[0].name, 0), -1);
-}
-
-struct LinesRow {
-    const char* name;
-    std::string bytes;
-    std::vector<std::string> lines;
-};
-
-TEST(TextReader, ReadsTextModeLines)
-{
-    const LinesRow rows[] = {
-        {"CRLF", "a\r\nb\r\n", {"a", "b"}},
-        {"LF only", "a\nb\n", {"a", "b"}},
-        {"no final line end", "a\nb", {"a", "b"}},
-        {"empty lines stay", "\n\r\n\n", {"", "", ""}},
-        {"lone CR is data", "a\rb\n", {"a\rb"}},
-        {"Ctrl-Z ends the input", "a\nb\x1a" "c\nd\n", {"a", "b"}},
-        {"Ctrl-Z at a line start", "a\n\x1a" "b\n", {"a"}},
-        {"empty file", "", {}},
-        {"NUL bytes are data", std::string("a\0b\n", 4), {std::string("a\0b", 3)}},
-    };
-    TestMachine setup;
-    Machine machine = setup.Load();
-    for (const LinesRow& row : rows) {
-        WriteHostFile(setup.driveC() / "t.txt", row.bytes);
-        auto file = InputFile::Open(machine, "C:\\t.txt");
-        ASSERT_TRUE(file) << row.name;
+    case MkDir: return std::to_string(pelmo::MkDir(machine, row.path));
+    case Copy: return std::to_string(CopyFile(machine, row.path, row.arg, false));
+    case CopyIfNew: return std::to_string(CopyFile(machine, row.path, row.arg, true));
+    case Read: return ReadWholeFile(machine, row.path).value_or("(none)");
+    case Open: return std::to_string(FolderWriter::Open(machine, row.path).has_value());
+    case SetStatus:
+        status = {0, 1000000000, 1000000000, 0, static_cast<std::uint8_t>(std::stoi(row.arg))};
+        return std::to_string(pelmo::SetStatus(machine, row.path, status));
+    case Stat:
+    case WStat: {
+        if (!(row.op == Stat ? GetStatus(machine, row.path, status) : writer->GetStatus(row.path, status)))
+            return "";
+        char attribute[3];
+        std::snprintf(attribute, sizeof attribute, "%02x", status.attribute);
+        if (status.attribute == kAttributeFolder)
+            return "10";
+        return std::to_string(status.size) + " " + attribute + (row.op == Stat ? " " + std::to_string(status.modified) : "");
+    }
+    case Find:
+        for (const FoundFile& found : FindFiles(machine, row.path))
+            result += (result.empty() ? "" : " ") + found.name + (found.isFolder ? "/" : "");
+        return Cp932ToUtf8Lossy(result);
+    case Lines: {
+        test::WriteHostFile(c / "t.txt", row.arg);
+        auto file = InputFile::Open(machine, row.path.empty() ? "C:\\t.txt" : row.path);
+        if (!file)
+            return "(none)";
         TextReader reader(std::move(*file));
-        std::vector<std::string> lines;
-        std::string line;
-        while (reader.ReadLine(line))
-            lines.push_back(line);
-        EXPECT_EQ(lines, row.lines) << row.name;
+        for (std::string line; reader.ReadLine(line);)
+            result += line + "|";
+        return result + (reader.failed() ? "failed" : "");
     }
-}
-
-TEST(TextReader, ReadsAVeryLongLineWhole)
-{
-    TestMachine setup;
-    std::string big(10 * 1024 * 1024, 'x');
-    WriteHostFile(setup.driveC() / "big.txt", big + "\r\nnext");
-    Machine machine = setup.Load();
-    auto file = InputFile::Open(machine, "C:\\big.txt");
-    ASSERT_TRUE(file);
-    TextReader reader(std::move(*file));
-    std::string line;
-    ASSERT_TRUE(reader.ReadLine(line));
-    EXPECT_EQ(line.size(), big.size());
-    ASSERT_TRUE(reader.ReadLine(line));
-    EXPECT_EQ(line, "next");
-    EXPECT_FALSE(reader.ReadLine(line));
-}
-
-TEST(ReplacementFile, CommitsWholeOrLeavesTheOldFile)
-{
-    TestMachine setup;
-    WriteHostFile(setup.driveC() / "m" / "a.mst", "old");
-    Machine machine = setup.Load();
-    {
-        auto file = ReplacementFile::Create(machine, "C:\\m\\a.mst", "C:\\m\\temp.mst");
-        ASSERT_TRUE(file);
-        ASSERT_TRUE(file->Write("new"));
-        EXPECT_EQ(ReadHostFile(setup.driveC() / "m" / "a.mst"), "old");
-        // Dropped without Commit: the old file stays, the work file goes.
+    case Pieces: {
+        auto file = ReplacementFile::Create(machine, row.path, std::nullopt, Durability::Cached);
+        char fill = 'a';
+        for (std::size_t size : {1, 186, 32767, 1, 32768, 5, 32769, 100000, 0, 3, 65536, 2}) {
+            result += std::string(size, fill);
+            file->Write(std::string(size, fill++));
+        }
+        return std::to_string(file->Commit() && ReadWholeFile(machine, row.path) == result);
     }
-    EXPECT_EQ(ReadHostFile(setup.driveC() / "m" / "a.mst"), "old");
-    EXPECT_FALSE(fs::exists(setup.driveC() / "m" / "temp.mst"));
-
-    auto file = ReplacementFile::Create(machine, "C:\\m\\a.mst", "C:\\m\\temp.mst");
-    ASSERT_TRUE(file);
-    ASSERT_TRUE(file->Write("new"));
-    ASSERT_TRUE(file->Commit());
-    EXPECT_EQ(ReadHostFile(setup.driveC() / "m" / "a.mst"), "new");
-    EXPECT_FALSE(fs::exists(setup.driveC() / "m" / "temp.mst"));
-    EXPECT_FALSE(ReplacementFile::Create(machine, "C:\\nofolder\\a.mst").has_value());
+    case Put:
+    case Drop: {
+        auto file = ReplacementFile::Create(machine, row.path, work);
+        if (!file || !file->Write("new"))
+            return "(none)";
+        if (row.op == Put)
+            return std::to_string(file->Commit());
+        break;
+    }
+    case Replace:
+    case WDrop: {
+        const fs::path workHost = *machine.ToHost("C:\\out\\" + row.arg);  // the one the machine names now
+        auto file = writer->Replace(test::Sjis(row.path), work ? Durability::Flushed : Durability::Cached, work);
+        if (!file || (work && test::ReadHostFile(workHost) != ""))
+            return "(none)";
+        file->Write(row.op == Replace ? row.path : std::string(100000, 'n'));
+        if (row.op == WDrop)
+            break;
+        const auto host = machine.ToHost("C:\\out\\" + test::Sjis(row.path));
+        return file->Commit() ? host->filename().string() + "=" + test::ReadHostFile(*host) : "(not committed)";
+    }
+    }
+    return OpenFiles() == files ? "closed" : "left open";
 }
 
-TEST(ReplacementFile, AWorkPathItCannotOpenIsLeftAlone)
+TEST(Files, AnswerAsWindowsDoes)
 {
-    TestMachine setup;
-    WriteHostFile(setup.driveC() / "m" / "a.mst", "old");
-    WriteHostFile(setup.driveC() / "elsewhere.txt", "keep");
-    fs::create_symlink(setup.driveC() / "elsewhere.txt", setup.driveC() / "m" / "temp.mst");
-    Machine machine = setup.Load();
-    EXPECT_FALSE(ReplacementFile::Create(machine, "C:\\m\\a.mst", "C:\\m\\temp.mst").has_value());
-    EXPECT_TRUE(fs::is_symlink(setup.driveC() / "m" / "temp.mst"));
-    EXPECT_EQ(ReadHostFile(setup.driveC() / "elsewhere.txt"), "keep");
-    EXPECT_EQ(ReadHostFile(setup.driveC() / "m" / "a.mst"), "old");
+    test::TestMachine setup;
+    const fs::path c = setup.driveC();
+    for (const char* name : {"dir/file.txt", "dir/FOO.EXE", "ro.txt", "m/zai123-3.mst", "m/ZAI456-3.MST", "m/zai12-3.mst",
+                             "m/zai1234-3.mst", "m/zai123-3.mst.bak", "m/zaiabc-3.mstx", "s/xZ1", "s/x~1", "s/x.1", "s/xａ",
+                             "s/xア", "s/xB1", "s/X-1", "s/x1", "s/xあ", "s/xa1", "s/x_1", "s/x①", "s/xｱ", "e/a😀.txt",
+                             "out/LOCKED.DAT", "out/KEEP.DAT", "out/FOO.EXE", "out/A.TXT", "out/a.txt", "out/b.TXT",
+                             "out/B.txt", "out/ＡＢＣ.txt", "out/ア.TXT", "out/zai1.mst", "out/zai2.mst", "out/zai3.mst",
+                             "out/TEMP.MST", "out/temp.mst"})
+        test::WriteHostFile(c / name, "old");
+    test::WriteHostFile(c / "dir" / "file.txt", "content");
+    test::WriteHostFile(c / "ro.txt", "read-only");
+    const timespec times[2] = {{981173106, 0}, {981173106, 0}};
+    ::utimensat(AT_FDCWD, (c / "ro.txt").c_str(), times, 0);
+    for (const char* name : {"ro.txt", "out/LOCKED.DAT"})
+        ::chmod((c / name).c_str(), 0444);
+    fs::create_directories(c / "m" / "zai999-3.mst");
+    fs::create_directories(c / "out" / "Sub");
+    fs::create_symlink(c / "ro.txt", c / "link.txt");
+    const Machine machine = setup.Load();
+    std::optional<FolderWriter> writer = FolderWriter::Open(machine, "C:\\OUT\\");
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(Apply(machine, c, writer, row), row.expected);
+    }
 }
 
 }  // namespace

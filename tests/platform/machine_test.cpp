@@ -1,7 +1,6 @@
-// The machine: drive mapping, drive types, current folders and path resolution.
+// The machine: drive types, current folders and paths between Windows form and host.
 #include <gtest/gtest.h>
-
-#include <filesystem>
+#include <stdlib.h>
 
 #include "platform/machine.h"
 #include "tests/support/test_machine.h"
@@ -12,207 +11,118 @@ namespace pelmo {
 namespace {
 
 using test::Sjis;
-using test::TestMachine;
-using test::WriteHostFile;
+enum class Op { Type, ChDir, ChDrive, Host, Windows };
+using enum Op;
+struct Row { const char* name; Op op; std::string arg, expected; };  // Host: relative to the machine folder
 
-constexpr char kDrivesRegistry[] =
-    "WINE REGISTRY Version 2\n"
-    ";; All keys relative to REGISTRY\\\\Machine\n\n"
-    "#arch=win32\n\n"
-    "[Software\\\\Wine\\\\Drives] 1796596187\n"
-    "#time=1dd85d14d13f50a\n"
-    "\"a:\"=\"hd\"\n"
-    "\"d:\"=\"floppy\"\n"
-    "\"e:\"=\"cdrom\"\n"
-    "\"f:\"=\"network\"\n";
-
-TEST(MachineDriveType, DefaultsWithoutRegistryValues)
-{
-    TestMachine setup;
-    for (char letter : {'a', 'b', 'd', 'e'})
-        setup.AddDrive(letter);
-    Machine machine = setup.Load();
-    const struct {
-        const char* path;
-        DriveType expected;
-    } rows[] = {
-        {"A:", DriveType::Removable},  {"A:\\", DriveType::Removable}, {"a:\\", DriveType::Removable},
-        {"B:\\", DriveType::Removable}, {"D:\\", DriveType::Fixed},     {"E:", DriveType::Fixed},
-        {"C:", DriveType::Fixed},       {"c:\\", DriveType::Fixed},     {"Q:\\", DriveType::NoRootDir},
-        {"", DriveType::NoRootDir},     {"C", DriveType::NoRootDir},    {"\\", DriveType::Fixed},
-        // Only a root names a drive.
-        {"A:\\sub", DriveType::NoRootDir}, {"C:\\windows", DriveType::NoRootDir},
-        {"A:info.txt", DriveType::NoRootDir},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(machine.GetDriveType(row.path), row.expected) << row.path;
-}
-
-TEST(MachineDriveType, RegistryValuesDecide)
-{
-    TestMachine setup;
-    for (char letter : {'a', 'b', 'd', 'e', 'f'})
-        setup.AddDrive(letter);
-    setup.SetRegistry(kDrivesRegistry);
-    Machine machine = setup.Load();
-    EXPECT_EQ(machine.GetDriveType("A:\\"), DriveType::Fixed);
-    EXPECT_EQ(machine.GetDriveType("B:\\"), DriveType::Removable);
-    EXPECT_EQ(machine.GetDriveType("D:\\"), DriveType::Removable);
-    EXPECT_EQ(machine.GetDriveType("E:\\"), DriveType::CdRom);
-    EXPECT_EQ(machine.GetDriveType("F:\\"), DriveType::Remote);
-    EXPECT_EQ(machine.GetDriveType("C:\\"), DriveType::Fixed);
-}
-
-TEST(MachineDrives, ListsMappedDrivesInLetterOrder)
-{
-    TestMachine setup;
-    setup.AddDrive('e');
-    setup.AddDrive('a');
-    Machine machine = setup.Load();
-    EXPECT_EQ(machine.DriveList(), (std::vector<std::string>{"[-a-]", "[-c-]", "[-e-]"}));
-    EXPECT_EQ(machine.GetWindowsDirectory(), "C:\\windows");
-}
-
-TEST(MachineDrives, AFloppyLinkWithoutADiskStillNamesADrive)
-{
-    TestMachine setup;
-    fs::create_symlink(setup.folder() / "no-disk-here", setup.folder() / "dosdevices" / "a:");
-    Machine machine = setup.Load();
-    EXPECT_EQ(machine.GetDriveType("A:"), DriveType::Removable);
-    EXPECT_TRUE(machine.ToHost("A:\\info.txt").has_value());
-}
-
-class MachinePaths : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        floppy_ = setup_.AddDrive('a');
-        fs::create_directories(setup_.driveC() / "App" / "SUB");
-        fs::create_directories(setup_.driveC() / "ソフト" / "データ");
-        fs::create_directories(floppy_ / "disk1");
-        WriteHostFile(setup_.driveC() / "FOO.EXE", "old");
-        WriteHostFile(setup_.driveC() / "ＡＢＣ.txt", "wide");
-    }
-    fs::path C(const fs::path& relative = {}) const { return relative.empty() ? setup_.driveC() : setup_.driveC() / relative; }
-
-    TestMachine setup_;
-    fs::path floppy_;
+// In order on one machine: current folders carry over from row to row.
+const Row kRows[] = {
+    {"the registry makes A: a hard disk", Type, "A:", "3"}, {"B: has no value: removable", Type, "b:\\", "2"},
+    {"the registry makes D: a floppy", Type, "D:\\", "2"}, {"and E: a CD-ROM", Type, "E:", "5"},
+    {"and F: a network drive", Type, "F:/", "4"}, {"G: has no value: fixed", Type, "G:", "3"},
+    {"an unmapped letter has no root", Type, "Q:\\", "1"}, {"nor has nothing", Type, "", "1"},
+    {"a backslash is the current drive", Type, "\\", "3"}, {"a folder is no drive", Type, "A:\\sub", "1"},
+    {"chdir on C:", ChDir, "C:\\App", "0 C:\\App"},
+    {"chdir makes another drive current", ChDir, "a:\\DISK1", "0 A:\\disk1"},
+    {"chdir back to C:", ChDir, "C:\\", "0 C:\\"}, {"a root", Host, "C:\\", "drive_c"},
+    {"a drive alone is its current folder", Host, "C:", "drive_c"}, {"A:'s is remembered", Host, "A:", "drive_a/disk1"},
+    {"a name on A: is in its folder", Host, "A:info.txt", "drive_a/disk1/info.txt"},
+    {"a rooted name on A:", Host, "A:\\info.txt", "drive_a/info.txt"},
+    {"a name on the current drive", Host, "1\\", "drive_c/1"},
+    {"a rooted path on the current drive", Host, "\\App\\SUB", "drive_c/App/SUB"},
+    {"letter case as on the disk", Host, "C:\\APP\\sub\\x.dat", "drive_c/App/SUB/x.dat"},
+    {"slashes separate too", Host, "C:/App/SUB/", "drive_c/App/SUB"},
+    {".. stops at the root", Host, "C:\\..\\..\\App", "drive_c/App"},
+    {".. climbs, . stays", Host, "C:\\.\\App\\..\\FOO.EXE", "drive_c/FOO.EXE"},
+    {"a file in other letter case is that file", Host, "c:\\foo.exe", "drive_c/FOO.EXE"},
+    {"full-width letters fold", Host, Sjis("C:\\ａｂｃ.TXT"), "drive_c/ＡＢＣ.txt"},
+    {"Japanese names", Host, Sjis("C:\\ソフト\\データ\\a.ini"), "drive_c/ソフト/データ/a.ini"},
+    {"a trail byte 5C does not separate", Host, Sjis("C:\\ソ\\x"), "drive_c/ソ/x"},
+    {"a new name as written", Host, "C:\\new\\name.TXT", "drive_c/new/name.TXT"},
+    {"a floppy link without a disk", Host, "B:\\info.txt", "no-disk/info.txt"},
+    {"an unmapped drive", Host, "Q:\\x", "(none)"}, {"a UNC path", Host, "\\\\server\\share\\x", "(none)"},
+    {"a NUL byte", Host, std::string("C:\\a\0b", 6), "(none)"},
+    {"chdir with a trailing backslash", ChDir, "C:\\app\\sub\\", "0 C:\\App\\SUB"},
+    {"chdir to a drive takes its folder", ChDir, "A:", "0 A:\\disk1"},
+    {"chdir up stops at the root", ChDir, "..\\..", "0 A:\\"},
+    {"chdir to a missing folder", ChDir, "C:\\missing", "-1 A:\\"},
+    {"chdir to a file", ChDir, "C:\\FOO.EXE", "-1 A:\\"}, {"chdir to nothing", ChDir, "", "-1 A:\\"},
+    {"chdrive takes the drive's folder", ChDrive, "3", "0 C:\\App\\SUB"},
+    {"chdrive to an unmapped drive", ChDrive, "17", "-1 C:\\App\\SUB"},
+    {"a host folder", Windows, "drive_c/App/SUB", "C:\\App\\SUB"}, {"a root", Windows, "drive_c", "C:\\"},
+    {"the longest root wins", Windows, "drive_c/mnt/pkg", "D:\\pkg"},
+    {"Japanese", Windows, "drive_c/ソフト", Sjis("C:\\ソフト")}, {"outside every drive", Windows, "/proc", "(none)"},
 };
 
-TEST_F(MachinePaths, ResolvesWindowsFormsOntoTheHost)
+std::string Apply(Machine& machine, const fs::path& folder, const Row& row)
 {
-    Machine machine = setup_.Load();
-    ASSERT_EQ(machine.ChDir("C:\\App"), 0);
-    ASSERT_EQ(machine.ChDir("A:\\disk1"), 0);
-    ASSERT_EQ(machine.ChDir("C:\\"), 0);  // back on C:, while A: remembers disk1
-    const struct {
-        std::string path;
-        fs::path expected;
-    } rows[] = {
-        {"C:\\", C()},
-        {"C:", C()},
-        {"A:", floppy_ / "disk1"},
-        {"A:info.txt", floppy_ / "disk1" / "info.txt"},
-        {"A:\\info.txt", floppy_ / "info.txt"},
-        {"1\\", C("1")},
-        {"\\App\\SUB", C("App/SUB")},
-        {"C:\\APP\\sub\\x.dat", C("App/SUB/x.dat")},
-        {"C:/App/SUB/", C("App/SUB")},
-        {"C:\\..\\..\\App", C("App")},
-        {"C:\\App\\..\\..\\FOO.EXE", C("FOO.EXE")},
-        {"C:\\.\\App\\.\\SUB", C("App/SUB")},
-        {"c:\\foo.exe", C("FOO.EXE")},
-        {Sjis("C:\\ａｂｃ.TXT"), C("ＡＢＣ.txt")},
-        {Sjis("C:\\ソフト\\データ\\a.ini"), C("ソフト/データ/a.ini")},
-        {"C:\\new\\name.TXT", C("new/name.TXT")},
-    };
-    for (const auto& row : rows) {
-        auto host = machine.ToHost(row.path);
-        ASSERT_TRUE(host.has_value()) << row.path;
-        EXPECT_EQ(*host, row.expected) << row.path;
+    if (row.op == Type)
+        return std::to_string(static_cast<int>(machine.GetDriveType(row.arg)));
+    if (row.op == Windows)
+        return machine.ToWindows(folder / row.arg).value_or("(none)");
+    if (row.op == Host) {
+        const auto host = machine.ToHost(row.arg);
+        return host ? host->lexically_relative(folder).string() : "(none)";
+    }
+    const int result = row.op == ChDir ? machine.ChDir(row.arg) : machine.ChDrive(std::stoi(row.arg));
+    return std::to_string(result) + " " + machine.GetCwd();
+}
+
+TEST(Machine, AnswersAsWindowsDoes)
+{
+    test::TestMachine setup;
+    for (char letter : {'a', 'f', 'g'})
+        setup.AddDrive(letter);
+    setup.MapDrive('d', setup.driveC() / "mnt");
+    setup.MapDrive('e', setup.folder() / "cdrom");
+    fs::create_symlink(setup.folder() / "no-disk", setup.folder() / "dosdevices" / "b:");
+    for (const char* folder : {"drive_a/disk1", "drive_c/App/SUB", "drive_c/ソフト/データ", "drive_c/ソ", "drive_c/mnt/pkg"})
+        fs::create_directories(setup.folder() / folder);
+    test::WriteHostFile(setup.driveC() / "FOO.EXE", "");
+    test::WriteHostFile(setup.driveC() / "ＡＢＣ.txt", "");
+    setup.SetRegistry("WINE REGISTRY Version 2\n\n[Software\\\\Wine\\\\Drives] 1\n"
+                      "\"a:\"=\"hd\"\n\"d:\"=\"floppy\"\n\"e:\"=\"cdrom\"\n\"f:\"=\"network\"\n");
+    Machine machine = setup.Load();
+    EXPECT_EQ(machine.DriveList(), (std::vector<std::string>{"[-a-]", "[-b-]", "[-c-]", "[-d-]", "[-e-]", "[-f-]", "[-g-]"}));
+    EXPECT_EQ(machine.GetWindowsDirectory(), "C:\\windows");
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(Apply(machine, setup.folder(), row), row.expected);
     }
 }
 
-TEST_F(MachinePaths, RefusesWhatNamesNoDrive)
+// Starting: the drive of the host working directory, else C:, else the first drive.
+// Choosing: the option, else $WINEPREFIX, else ~/.wine, else the built-in machine.
+TEST(Machine, StartsAndIsChosenAsTheHostSays)
 {
-    Machine machine = setup_.Load();
-    for (const std::string& path : {std::string("Q:\\x"), std::string("\\\\server\\share\\x"), std::string("C:\\a\0b", 6)})
-        EXPECT_FALSE(machine.ToHost(path).has_value()) << path;
-}
-
-TEST_F(MachinePaths, ATrailByte5CIsNoSeparator)
-{
-    fs::create_directories(C("ソ"));
-    Machine machine = setup_.Load();
-    auto host = machine.ToHost(Sjis("C:\\ソ\\x"));
-    ASSERT_TRUE(host);
-    EXPECT_EQ(*host, C("ソ/x"));
-}
-
-TEST_F(MachinePaths, CurrentFoldersAreKeptPerDrive)
-{
-    Machine machine = setup_.Load();
-    EXPECT_EQ(machine.ChDir("a:\\DISK1"), 0);
-    EXPECT_EQ(machine.GetDrive(), 1);
-    EXPECT_EQ(machine.GetCwd(), "A:\\disk1");  // the disk's spelling, upper-case drive
-    EXPECT_EQ(machine.ChDir("C:\\app\\sub\\"), 0);
-    EXPECT_EQ(machine.GetDrive(), 3);
-    EXPECT_EQ(machine.GetCwd(), "C:\\App\\SUB");
-    EXPECT_EQ(machine.GetDriveCwd(1), "A:\\disk1");
-    EXPECT_EQ(machine.ChDir("A:"), 0);  // the remembered folder of A:
-    EXPECT_EQ(machine.GetCwd(), "A:\\disk1");
-    EXPECT_EQ(machine.ChDir("..\\.."), 0);
-    EXPECT_EQ(machine.GetCwd(), "A:\\");
-    EXPECT_EQ(machine.ChDir("C:\\missing"), -1);
-    EXPECT_EQ(machine.ChDir("C:\\FOO.EXE"), -1);
-    EXPECT_EQ(machine.ChDir(""), -1);
-    EXPECT_EQ(machine.GetCwd(), "A:\\");
-    EXPECT_EQ(machine.ChDrive(3), 0);
-    EXPECT_EQ(machine.GetCwd(), "C:\\App\\SUB");
-    EXPECT_EQ(machine.ChDrive(17), -1);
-    EXPECT_EQ(machine.GetDrive(), 3);
-}
-
-TEST_F(MachinePaths, HostPathsMapBackToTheLongestDrive)
-{
-    fs::path inner = setup_.driveC() / "mnt";
-    fs::create_directories(inner / "pkg");
-    setup_.MapDrive('d', inner);
-    Machine machine = setup_.Load();
-    EXPECT_EQ(machine.ToWindows(setup_.driveC() / "App" / "SUB"), "C:\\App\\SUB");
-    EXPECT_EQ(machine.ToWindows(setup_.driveC()), "C:\\");
-    EXPECT_EQ(machine.ToWindows(inner / "pkg"), "D:\\pkg");
-    EXPECT_EQ(machine.ToWindows(setup_.driveC() / "ソフト"), Sjis("C:\\ソフト"));
-    EXPECT_FALSE(machine.ToWindows("/proc").has_value());
-}
-
-TEST(MachineSelect, OptionThenWineprefixThenBuiltIn)
-{
-    TestMachine setup;
+    test::TestMachine setup;
+    test::TempDir home;
+    const fs::path old = fs::current_path();
+    fs::create_directories(setup.driveC() / "Work");
+    fs::current_path(setup.driveC() / "Work");
+    EXPECT_EQ(setup.Load().GetCwd(), "C:\\Work");
+    EXPECT_EQ(setup.Load().ToHost("x.txt"), setup.driveC() / "Work" / "x.txt");
+    fs::current_path(setup.folder());
+    EXPECT_EQ(setup.Load().GetCwd(), "C:\\");
+    const std::string oldHome = getenv("HOME") ? getenv("HOME") : "";
+    setenv("HOME", home.path().c_str(), 1);
+    setenv("WINEPREFIX", "/nowhere", 1);
+    EXPECT_FALSE(Machine::Select(std::nullopt));
+    EXPECT_EQ(Machine::Select(setup.folder()).value().Drives(), std::vector<int>{3});
+    setenv("WINEPREFIX", "", 1);
+    EXPECT_EQ(Machine::Select(std::nullopt).value().ToHost("Z:\\etc"), fs::path("/etc"));
+    unsetenv("WINEPREFIX");
+    fs::create_directory_symlink(setup.folder(), home.path() / ".wine");
+    EXPECT_EQ(Machine::Select(std::nullopt).value().Drives(), std::vector<int>{3});
+    setenv("HOME", oldHome.c_str(), 1);
     std::string error;
-    auto chosen = Machine::Select(setup.folder(), &error);
-    ASSERT_TRUE(chosen);
-    EXPECT_EQ(chosen->Drives(), std::vector<int>{3});
     EXPECT_FALSE(Machine::Select(setup.folder() / "missing", &error));
     EXPECT_NE(error.find("missing"), std::string::npos);
-
-    Machine builtIn = Machine::BuiltIn();
-    EXPECT_EQ(builtIn.Drives(), std::vector<int>{26});
-    EXPECT_EQ(builtIn.ToHost("Z:\\etc"), fs::path("/etc"));
-    EXPECT_EQ(builtIn.GetDrive(), 26);
-}
-
-TEST(MachineStart, CurrentDriveFollowsTheHostWorkingDirectory)
-{
-    TestMachine setup;
-    fs::create_directories(setup.driveC() / "Work");
-    fs::path old = fs::current_path();
-    fs::current_path(setup.driveC() / "Work");
-    Machine machine = setup.Load();
+    fs::remove(setup.folder() / "dosdevices" / "c:");
+    setup.AddDrive('g');
+    setup.AddDrive('e');
+    EXPECT_EQ(setup.Load().GetCwd(), "E:\\");
     fs::current_path(old);
-    EXPECT_EQ(machine.GetDrive(), 3);
-    EXPECT_EQ(machine.GetCwd(), "C:\\Work");
-    EXPECT_EQ(machine.ToHost("x.txt"), setup.driveC() / "Work" / "x.txt");
 }
 
 }  // namespace
