@@ -132,6 +132,10 @@ TEST(Executable, AnswersAsAShellExpects)
     EXPECT_EQ(done.status, 0);
     EXPECT_EQ(done.output, "[確認] システムは正常に更新されました。\n");
     EXPECT_EQ(ReadHostFile(machine.driveC() / "KORIMU/DOC/A.DAT"), "a");
+    // The wizard waits for its user: it is still open when `timeout` ends it (124).
+    const std::string wizard = "--package '" + (machine.driveC() / "PKG").string() + "' --machine '" +
+                               machine.folder().string() + "'";
+    EXPECT_EQ(RunPelmo(wizard, "QT_QPA_PLATFORM=offscreen timeout 3").status, 124);
     // Without --package the program's own folder is the package.
     machine.MapDrive('z', "/");
     const Outcome own = RunPelmo("--unattended --machine '" + machine.folder().string() + "'");
