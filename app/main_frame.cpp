@@ -5,7 +5,7 @@
 #include <QResizeEvent>
 #include <QScreen>
 
-#include "platform/files.h"
+#include "platform/streams.h"
 #include "res/strings.h"
 #include "wizard/display_text.h"
 #include "wizard/pelmo_view.h"

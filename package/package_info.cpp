@@ -2,7 +2,7 @@
 #include "package/package_info.h"
 
 #include "platform/cp932.h"
-#include "platform/files.h"
+#include "platform/streams.h"
 #include "platform/runtime.h"
 #include "res/strings.h"
 

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "platform/files.h"
+#include "platform/streams.h"
 
 namespace pelmo {
 namespace {

@@ -11,6 +11,7 @@
 
 #include "platform/cp932.h"
 #include "platform/files.h"
+#include "platform/streams.h"
 #include "platform/runtime.h"
 #include "platform/utf8_locale.h"
 #include "res/strings.h"

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "platform/files.h"
+#include "platform/streams.h"
 #include "platform/profile.h"
 #include "res/strings.h"
 

@@ -5,6 +5,7 @@
 
 #include "platform/cp932.h"
 #include "platform/files.h"
+#include "platform/streams.h"
 #include "tests/support/test_machine.h"
 
 namespace fs = std::filesystem;

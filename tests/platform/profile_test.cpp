@@ -1,7 +1,7 @@
 // GetPrivateProfileString and WritePrivateProfileString, on bytes and on files.
 #include <gtest/gtest.h>
 
-#include "platform/files.h"
+#include "platform/streams.h"
 #include "platform/profile.h"
 #include "tests/support/test_machine.h"
 

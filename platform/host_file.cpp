@@ -1,0 +1,51 @@
+// Host-side pieces of the file services: status, permissions, owned descriptors and work files.
+#include "platform/host_file.h"
+#include "platform/owned_file.h"
+
+#include <unistd.h>
+
+namespace pelmo::host {
+
+std::optional<struct stat> Stat(const std::filesystem::path& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return st;
+}
+
+bool StatusOf(const std::filesystem::path& host, FileStatus& status)
+{
+    auto st = Stat(host);
+    if (!st)
+        return false;
+    status.created = st->st_ctime;
+    status.modified = st->st_mtime;
+    status.accessed = st->st_atime;
+    status.size = static_cast<std::uint64_t>(st->st_size);
+    status.attribute = S_ISDIR(st->st_mode) ? kAttributeFolder : kAttributeArchive;
+    if (IsReadOnly(*st))
+        status.attribute |= kAttributeReadOnly;
+    return true;
+}
+
+mode_t CurrentUmask()
+{
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+bool FileDescriptor::Reset(int fd)
+{
+    const int old = std::exchange(fd_, fd);
+    return old < 0 || ::close(old) == 0;
+}
+
+void RemovedUnlessKept::Remove()
+{
+    if (!path_.empty())
+        ::unlink(std::exchange(path_, {}).c_str());
+}
+
+}  // namespace pelmo::host

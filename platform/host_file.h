@@ -1,0 +1,28 @@
+// Host-side pieces of the file services, shared by files.cpp and streams.cpp.
+// Only platform/ includes this header.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <filesystem>
+#include <optional>
+
+#include "platform/files.h"
+
+namespace pelmo::host {
+
+constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
+
+// Read-only means no write permission bits at all, so that root, which the
+// kernel lets write anyway, still honours the attribute.
+inline bool IsReadOnly(const struct stat& st)
+{
+    return (st.st_mode & kWriteBits) == 0;
+}
+
+std::optional<struct stat> Stat(const std::filesystem::path& path);
+bool StatusOf(const std::filesystem::path& host, FileStatus& status);
+mode_t CurrentUmask();
+
+}  // namespace pelmo::host

@@ -1,0 +1,140 @@
+// Streamed reading and crash-safe replacing of files on Windows-form paths: a file
+// read piece by piece or as text lines, a new version written beside a file and
+// renamed over it, and a folder filled with many such files.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+#include "platform/files.h"
+#include "platform/machine.h"
+#include "platform/owned_file.h"
+
+namespace pelmo {
+
+// A regular file opened for reading; a folder, pipe or device is not opened.
+class InputFile {
+public:
+    static std::optional<InputFile> Open(const Machine& machine, std::string_view path);
+
+    // Bytes read, 0 at the end, -1 on an error.
+    long Read(void* buffer, std::size_t size);
+    // _llseek from the start of the file; a position past the end reads as the end.
+    bool Seek(std::uint64_t offset);
+
+private:
+    explicit InputFile(host::FileDescriptor fd) : fd_(std::move(fd)) {}
+    host::FileDescriptor fd_;
+};
+
+// What Commit waits for. Both put the new content in place with one rename, so a
+// failed or interrupted write never leaves a broken target.
+enum class Durability {
+    // The content is on the disk before the rename and the rename before Commit
+    // returns: even after a power loss the target is the old or the new file. For
+    // what exists nowhere else (settings files, converted master files).
+    Flushed,
+    // The disk write is left to the system, as every copy and archiver does: for
+    // files installed from a package, which can be installed again. A flush costs
+    // about a millisecond a file, the whole time of extracting small members.
+    Cached,
+};
+
+// Writes a new version of a file beside it and puts it in place with one atomic
+// rename, so the target is always either its old or its new content. Dropped
+// without Commit, the work file is removed.
+class ReplacementFile {
+public:
+    // `workPath` names the work file; by default a unique hidden name in the
+    // target's folder. Fails when the folder is missing or the work file cannot be
+    // created.
+    static std::optional<ReplacementFile> Create(const Machine& machine, std::string_view target,
+                                                 std::optional<std::string_view> workPath = std::nullopt,
+                                                 Durability durability = Durability::Flushed);
+    // Buffered; a failure may show only at a later Write or at Commit.
+    bool Write(std::string_view bytes);
+    // Applied at Commit: the read-only attribute and the last-write time.
+    void SetReadOnly(bool readOnly);
+    void SetModifiedTime(std::time_t seconds, long nanoseconds = 0);
+    // Flushes to the disk and renames over the target. False (and nothing replaced)
+    // when any write failed.
+    bool Commit();
+    void Discard();
+
+private:
+    friend class FolderWriter;
+    ReplacementFile() = default;
+    static std::optional<ReplacementFile> CreateAt(const std::filesystem::path& targetHost,
+                                                   const std::optional<std::filesystem::path>& workHost,
+                                                   Durability durability);
+    void Flush();
+    // Declared first, so that the descriptor is closed before the work file goes.
+    host::RemovedUnlessKept work_;  // the work file, until it is renamed over the target
+    host::FileDescriptor fd_;
+    bool failed_ = false;
+    bool readOnly_ = false;
+    Durability durability_ = Durability::Flushed;
+    std::optional<std::pair<std::time_t, long>> modified_;
+    std::string pending_;  // written bytes not yet handed to the kernel
+    std::string targetHost_;
+};
+
+// A folder that many files are written into in a row, as an extraction fills its
+// target folder. Its names are read once, so that finding the file a new name
+// replaces (matched case-insensitively, as every path is) does not read the whole
+// folder again for each file, which made filling a folder quadratic. Names
+// written through it are added; what others change meanwhile is not seen.
+class FolderWriter {
+public:
+    // Nothing when `folder` (Windows form) is not a folder that can be read.
+    static std::optional<FolderWriter> Open(const Machine& machine, std::string_view folder);
+    // The status of the file that `name` (one name, code page 932) stands for.
+    bool GetStatus(std::string_view name, FileStatus& status) const;
+    // A replacement for that file, which counts as present from now on. A
+    // `workName` in the folder names the work file, which is gone again once the
+    // replacement is committed or dropped (ReplacementFile::Create's `workPath`).
+    std::optional<ReplacementFile> Replace(std::string_view name, Durability durability,
+                                           std::optional<std::string_view> workName = std::nullopt);
+
+private:
+    FolderWriter() = default;
+    // As the machine resolves one name: an exact match, else the first
+    // case-insensitive match in name order, else the name as written (UTF-8).
+    std::string OnDiskName(std::string_view name) const;
+    void Remember(const std::string& onDisk);
+    void Forget(const std::string& onDisk);
+    std::filesystem::path host_;
+    std::unordered_set<std::string> names_;                // as on the disk
+    std::unordered_map<std::string, std::string> folded_;  // folded name -> first such name
+};
+
+// Reads a file in text mode: a line ends at LF, a CR right before it is dropped,
+// Ctrl-Z ends the input. The last line is read without a line end too.
+class TextReader {
+public:
+    explicit TextReader(InputFile file) : file_(std::move(file)) {}
+    // False at the end of the input (or after a read error, which counts as the end).
+    bool ReadLine(std::string& line);
+    bool failed() const { return failed_; }
+
+private:
+    bool Fill();
+    InputFile file_;
+    std::string buffer_;
+    std::size_t pos_ = 0;
+    bool eof_ = false;   // no more bytes from the file
+    bool ended_ = false; // no more lines
+    bool failed_ = false;
+};
+
+// Reads a whole file; nothing when it cannot be opened or read.
+std::optional<std::string> ReadWholeFile(const Machine& machine, std::string_view path);
+
+}  // namespace pelmo
