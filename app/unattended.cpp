@@ -104,25 +104,24 @@ int PrintingPrompter::MessageBox(const std::string& text, const std::string& cap
     out_ << '[' << Cp932ToUtf8Lossy(caption) << "] " << Cp932ToUtf8Lossy(text) << std::endl;
     // The run asks again only when the disk still lacks the file; a second OK
     // would loop for ever.
-    bool askedAgain = !shown_.empty() && shown_.back().buttons == MB_OKCANCEL && shown_.back().text == text;
-    shown_.push_back({text, caption, buttons});
-    if (buttons == MB_OKCANCEL && askedAgain)
-        return IDCANCEL;
-    return IDOK;
+    const bool askedAgain = buttons == MB_OKCANCEL && diskPrompt_ == text;
+    diskPrompt_ = buttons == MB_OKCANCEL ? std::optional<std::string>(text) : std::nullopt;
+    return askedAgain ? IDCANCEL : IDOK;
 }
 
-int ExitStatusFor(int runResult, const std::vector<PrintingPrompter::Shown>& shown)
+int ExitStatusFor(RunOutcome outcome)
 {
-    if (runResult == 0)
+    switch (outcome) {
+    case RunOutcome::Upgraded:
+        return kExitSucceeded;
+    case RunOutcome::UpgradedWithFailures:
+        return kExitSucceededWithFailures;
+    case RunOutcome::FolderRejected:
         return kExitFolderRejected;
-    if (shown.empty() || shown.back().text != GetText(Text::UpgradeSucceeded))
-        return kExitStopped;
-    // Disk prompts are questions, not failures; every other box before the final
-    // one reported a step that failed.
-    for (std::size_t i = 0; i + 1 < shown.size(); ++i)
-        if (shown[i].buttons != MB_OKCANCEL)
-            return kExitSucceededWithFailures;
-    return kExitSucceeded;
+    case RunOutcome::Stopped:
+        break;
+    }
+    return kExitStopped;
 }
 
 std::optional<std::string> SourceFolderForPackage(const Machine& machine, const fs::path& folder)
@@ -152,8 +151,7 @@ int RunUnattended(const Options& options, std::ostream& out, std::ostream& err)
         return kExitBadCommandLine;
     PrintingPrompter prompter(out);
     LhaComponent archive(prepared->machine);
-    int result = RunUpgrade(prepared->machine, prompter, archive, prepared->info, prepared->sourceFolder);
-    return ExitStatusFor(result, prompter.shown());
+    return ExitStatusFor(RunUpgrade(prepared->machine, prompter, archive, prepared->info, prepared->sourceFolder));
 }
 
 int RunUnattended(const Options& options)

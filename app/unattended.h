@@ -5,12 +5,12 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "app/options.h"
 #include "package/package_info.h"
 #include "platform/machine.h"
 #include "upgrade/prompter.h"
+#include "upgrade/upgrade_run.h"
 
 namespace pelmo {
 
@@ -36,26 +36,18 @@ enum ExitStatus : int {
 // lacks the file); every other box is answered OK.
 class PrintingPrompter : public Prompter {
 public:
-    struct Shown {
-        std::string text;     // code page 932
-        std::string caption;  // code page 932
-        unsigned buttons = 0;
-    };
-
     explicit PrintingPrompter(std::ostream& out) : out_(out) {}
     int MessageBox(const std::string& text, const std::string& caption, unsigned buttons) override;
     void BeginBusy() override {}
     void EndBusy() override {}
 
-    const std::vector<Shown>& shown() const { return shown_; }
-
 private:
     std::ostream& out_;
-    std::vector<Shown> shown_;
+    std::optional<std::string> diskPrompt_;  // the box just shown, when it was a disk prompt
 };
 
-// The exit status for the run's result and the boxes it showed.
-int ExitStatusFor(int runResult, const std::vector<PrintingPrompter::Shown>& shown);
+// The exit status for how the run ended.
+int ExitStatusFor(RunOutcome outcome);
 
 // SourceFolder for a package folder on the host: its Windows form with a trailing
 // backslash, or the drive alone for a drive root. Nothing when no drive holds it.

@@ -146,7 +146,7 @@ int MkDir(const Machine& machine, std::string_view path)
     return ::mkdir(host->c_str(), 0777) == 0 ? 0 : -1;
 }
 
-bool CopyFile(const Machine& machine, std::string_view source, std::string_view target, bool failIfExists)
+bool CopyFile(const Machine& machine, std::string_view source, std::string_view target, ExistingTarget existing)
 {
     auto sourceHost = machine.ToHost(source);
     auto targetHost = machine.ToHost(target);
@@ -156,7 +156,7 @@ bool CopyFile(const Machine& machine, std::string_view source, std::string_view 
     if (!sourceStat || !S_ISREG(sourceStat->st_mode))
         return false;
     if (auto targetStat = Stat(*targetHost)) {
-        if (failIfExists || !S_ISREG(targetStat->st_mode) || IsReadOnly(*targetStat))
+        if (existing == ExistingTarget::Fail || !S_ISREG(targetStat->st_mode) || IsReadOnly(*targetStat))
             return false;
     } else if (errno != ENOENT) {
         return false;

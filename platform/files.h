@@ -20,10 +20,13 @@ int Access(const Machine& machine, std::string_view path, int mode);
 // _mkdir: one level. 0 or -1.
 int MkDir(const Machine& machine, std::string_view path);
 
-// CopyFile: replaces an existing target unless `failIfExists`; fails when the
-// existing target is read-only. Copies the last-write time and, to a new target,
+// What CopyFile does with a target that exists already.
+enum class ExistingTarget { Replace, Fail };
+
+// CopyFile: replaces an existing target (unless told to fail instead), but fails
+// when that target is read-only. Copies the last-write time and, to a new target,
 // the read-only attribute. Never leaves a truncated target.
-bool CopyFile(const Machine& machine, std::string_view source, std::string_view target, bool failIfExists);
+bool CopyFile(const Machine& machine, std::string_view source, std::string_view target, ExistingTarget existing);
 
 enum FileAttribute : std::uint8_t {
     kAttributeNormal = 0x00,

@@ -34,7 +34,7 @@ bool ExtendTitle(const Machine& machine, std::string_view iniPath)
 
 }  // namespace
 
-void RunDigitizerStep(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive,
+bool RunDigitizerStep(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive,
                       std::string_view workFolder, std::string_view iniName, bool masterFileCopied)
 {
     const std::string iniPath = std::string(workFolder) + std::string(iniName);
@@ -48,10 +48,10 @@ void RunDigitizerStep(const Machine& machine, Prompter& prompter, ArchiveLibrary
     if (!written)
         prompter.MessageBox(FormatText(Text::UpdateFailed, iniPath), GetText(Text::CaptionConfirm), MB_OK);
 
-    ExtractVoiceData(machine, prompter, archive, workFolder, iniName);
+    return ExtractVoiceData(machine, prompter, archive, workFolder, iniName) && written;
 }
 
-void ExtractVoiceData(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive,
+bool ExtractVoiceData(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive,
                       std::string_view folder, std::string_view iniName)
 {
     const std::string iniPath = std::string(folder) + std::string(iniName);
@@ -62,15 +62,17 @@ void ExtractVoiceData(const Machine& machine, Prompter& prompter, ArchiveLibrary
     const std::string voiceFolder = GetPrivateProfileString(machine, iniPath, GetText(Text::SectionDir),
                                                             GetText(Text::KeyWav), "", kVoiceFolderBufferSize);
     if (Access(machine, voiceFolder, 0) != 0)
-        return;
+        return true;
 
     // The command line is as long as it needs to be; a long installed folder must
     // not cut the target off.
     const std::string archivePath = std::string(folder) + GetText(Text::VoiceArchive);
     const std::string command = BuildExtractCommand(windowsFolder, archivePath, voiceFolder);
     std::string output;
-    if (archive.Execute(command, output, kVoiceOutputSize) != 0)
-        prompter.MessageBox(output, GetText(Text::CaptionConfirm), MB_OK);
+    if (archive.Execute(command, output, kVoiceOutputSize) == 0)
+        return true;
+    prompter.MessageBox(output, GetText(Text::CaptionConfirm), MB_OK);
+    return false;
 }
 
 }  // namespace pelmo

@@ -38,8 +38,8 @@ bool BeginsWithMaster21(std::string_view baseName)
     return baseName.substr(0, prefix.size()) == prefix;
 }
 
-// How one step of the run ends: go on, or return this result.
-using Outcome = std::optional<int>;
+// How one step of the run ends: go on, or end the run so.
+using Outcome = std::optional<RunOutcome>;
 constexpr Outcome kGoOn = std::nullopt;
 
 class UpgradeRun {
@@ -50,7 +50,7 @@ public:
     {
     }
 
-    int Run()
+    RunOutcome Run()
     {
         BusyScope busy(prompter_);
         workFolder_ = info_.installFolder;
@@ -66,26 +66,27 @@ public:
             if (Outcome installed = InstallEntry(entry))
                 return *installed;
         RunOptionalSteps();
-        return Show(GetText(Text::UpgradeSucceeded), Text::CaptionConfirm, 1);
+        return Show(GetText(Text::UpgradeSucceeded), Text::CaptionConfirm,
+                    stepFailed_ ? RunOutcome::UpgradedWithFailures : RunOutcome::Upgraded);
     }
 
 private:
     void Tell(const std::string& text, Text caption) { prompter_.MessageBox(text, GetText(caption), MB_OK); }
 
-    int Show(const std::string& text, Text caption, int result)
+    RunOutcome Show(const std::string& text, Text caption, RunOutcome outcome)
     {
         Tell(text, caption);
-        return result;
+        return outcome;
     }
 
     Outcome CheckInstalledSystem()
     {
         if (FindSettingsFile() != 1)
-            return Show(GetText(Text::WrongInstallFolder), Text::CaptionError, 0);
+            return Show(GetText(Text::WrongInstallFolder), Text::CaptionError, RunOutcome::FolderRejected);
         if (CheckSystemFiles(machine_, workFolder_, info_.systemIniName) != 1)
-            return Show(GetText(Text::CannotUpgradeVersion), Text::CaptionError, 0);
+            return Show(GetText(Text::CannotUpgradeVersion), Text::CaptionError, RunOutcome::FolderRejected);
         if (CheckSystemVersion(machine_, workFolder_, info_.requiredVersion) != 1)
-            return Show(GetText(Text::CannotUpgradeVersion), Text::CaptionError, 0);
+            return Show(GetText(Text::CannotUpgradeVersion), Text::CaptionError, RunOutcome::FolderRejected);
         return kGoOn;
     }
 
@@ -135,7 +136,7 @@ private:
         const std::string wanted = FileReadFor(entry);
         for (;;) {
             if (prompter_.MessageBox(prompt, GetText(Text::CaptionConfirm), MB_OKCANCEL) != IDOK)
-                return Show(GetText(Text::UpgradeCancelled), Text::CaptionConfirm, 1);
+                return Show(GetText(Text::UpgradeCancelled), Text::CaptionConfirm, RunOutcome::Stopped);
             if (Access(machine_, wanted, 0) == 0) {
                 currentDisk_ = entry.disk;
                 return kGoOn;
@@ -147,13 +148,13 @@ private:
     {
         if (IsStartEntry(entry)) {
             if (info_.systemKind == -1)
-                return Show(GetText(Text::SystemNameUnknown), Text::CaptionUpdateError, 0);
+                return Show(GetText(Text::SystemNameUnknown), Text::CaptionUpdateError, RunOutcome::FolderRejected);
             entry.fileName += StartArchiveSuffix(info_.systemKind);
         }
         const std::string command = BuildExtractCommand(windowsFolder_, sourceFolder_ + entry.fileName, targetFolder);
         std::string output;
         if (archive_.Execute(command, output, kOutputSize) != 0)
-            return Show(output, Text::CaptionConfirm, 1);
+            return Show(output, Text::CaptionConfirm, RunOutcome::Stopped);
         return kGoOn;
     }
 
@@ -164,33 +165,40 @@ private:
         if (BeginsWithMaster21(parts.baseName))
             masterFileCopied_ = true;
         const std::string target = targetFolder + parts.baseName + parts.extension;
-        if (!CopyFile(machine_, source, target, false))
-            return Show(FormatText(Text::UpdateFailed, target), Text::CaptionConfirm, 1);
+        if (!CopyFile(machine_, source, target, ExistingTarget::Replace))
+            return Show(FormatText(Text::UpdateFailed, target), Text::CaptionConfirm, RunOutcome::Stopped);
         // A file that was read-only on the disk must be writable once installed;
         // failing to make it so is reported like failing to read its status.
         FileStatus status;
         if (!GetStatus(machine_, target, status))
-            return Show(FormatText(Text::AttributeUpdateFailed, source), Text::CaptionConfirm, 1);
+            return Show(FormatText(Text::AttributeUpdateFailed, source), Text::CaptionConfirm, RunOutcome::Stopped);
         status.attribute = kAttributeNormal;
         if (!SetStatus(machine_, target, status))
-            return Show(FormatText(Text::AttributeUpdateFailed, source), Text::CaptionConfirm, 1);
+            return Show(FormatText(Text::AttributeUpdateFailed, source), Text::CaptionConfirm, RunOutcome::Stopped);
         return kGoOn;
     }
 
     void RunOptionalSteps()
     {
-        if (Atoi(info_.digitizerFlag) == 1)
-            RunDigitizerStep(machine_, prompter_, archive_, workFolder_, info_.systemIniName, masterFileCopied_);
+        if (Atoi(info_.digitizerFlag) == 1 &&
+            !RunDigitizerStep(machine_, prompter_, archive_, workFolder_, info_.systemIniName, masterFileCopied_))
+            stepFailed_ = true;
         if (Atoi(info_.masterAdjustFlag) == 1) {
             BusyScope busy(prompter_);
             // The master folder is always read from korimu1.ini, whatever settings
             // file the checks found.
             const std::string iniPath = workFolder_ + GetText(Text::KorimuIni);
             if (ConvertMaterialSize(machine_, iniPath) == 0)
-                Tell(GetText(Text::MaterialSizeFailed), Text::CaptionConfirm);
+                ReportStepFailure(Text::MaterialSizeFailed);
             if (ConvertMaterialType(machine_, iniPath) == 0)
-                Tell(GetText(Text::MaterialTypeFailed), Text::CaptionConfirm);
+                ReportStepFailure(Text::MaterialTypeFailed);
         }
+    }
+
+    void ReportStepFailure(Text text)
+    {
+        Tell(GetText(text), Text::CaptionConfirm);
+        stepFailed_ = true;
     }
 
     // The library's text is shown whole: a long archive path must not cut off
@@ -205,12 +213,13 @@ private:
     std::string workFolder_;
     std::string windowsFolder_;
     bool masterFileCopied_ = false;
+    bool stepFailed_ = false;  // a step after the installation reported a failure
     int currentDisk_ = 1;
 };
 
 }  // namespace
 
-int RunUpgrade(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive, PackageInfo& info,
+RunOutcome RunUpgrade(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive, PackageInfo& info,
                std::string_view sourceFolder)
 {
     return UpgradeRun(machine, prompter, archive, info, sourceFolder).Run();

@@ -66,7 +66,9 @@ int CPelmoView::ShowDialog(TemplateDialog& dialog)
 int CPelmoView::RunUpgrade()
 {
     LhaComponent archive(context_.machine);
-    return pelmo::RunUpgrade(context_.machine, prompter_, archive, info_, context_.sourceFolder);
+    // The destination dialog comes back only for a folder the run rejected.
+    const RunOutcome outcome = pelmo::RunUpgrade(context_.machine, prompter_, archive, info_, context_.sourceFolder);
+    return outcome == RunOutcome::FolderRejected ? 0 : 1;
 }
 
 void CPelmoView::OnWizardStart()

@@ -113,8 +113,8 @@ std::string Apply(const Machine& machine, const fs::path& c, std::optional<Folde
             result += std::to_string(pelmo::Access(machine, row.path, mode)) + (mode < 6 ? " " : "");
         return result;
     case MkDir: return std::to_string(pelmo::MkDir(machine, row.path));
-    case Copy: return std::to_string(CopyFile(machine, row.path, row.arg, false));
-    case CopyIfNew: return std::to_string(CopyFile(machine, row.path, row.arg, true));
+    case Copy: return std::to_string(CopyFile(machine, row.path, row.arg, ExistingTarget::Replace));
+    case CopyIfNew: return std::to_string(CopyFile(machine, row.path, row.arg, ExistingTarget::Fail));
     case Read: return ReadWholeFile(machine, row.path).value_or("(none)");
     case Open: return std::to_string(FolderWriter::Open(machine, row.path).has_value());
     case SetStatus:

@@ -22,9 +22,9 @@ struct Installed {
             WriteHostFile(Ini(name), Sjis(ini));
     }
     fs::path Ini(const std::string& name = "korimu1.ini") const { return machineFolder.driveC() / "sys" / name; }
-    void Run(bool masterFileCopied, const std::string& name = "korimu1.ini")
+    bool Run(bool masterFileCopied, const std::string& name = "korimu1.ini")
     {
-        RunDigitizerStep(machineFolder.Load(), prompter, archive, "C:\\sys\\", name, masterFileCopied);
+        return RunDigitizerStep(machineFolder.Load(), prompter, archive, "C:\\sys\\", name, masterFileCopied);
     }
     TestMachine machineFolder;
     RecordingPrompter prompter;
@@ -57,7 +57,7 @@ TEST(DigitizerStep, WritesItsKeysAndNamesTheOptionInTheTitleOnce)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.title);
         Installed installed(row.before);
-        installed.Run(row.masterFileCopied);
+        EXPECT_TRUE(installed.Run(row.masterFileCopied));
         EXPECT_EQ(ReadHostFile(installed.Ini()), Sjis(row.after));
         EXPECT_TRUE(installed.prompter.messages().empty());
     }
@@ -92,14 +92,18 @@ TEST(DigitizerStep, EachFailureIsReportedOnceAndTheStepGoesOn)
     Installed installed("[SYSTEM]\r\nTITLE=ｺﾘﾑ\r\n[DIR]\r\nWAV=C:\\wav\r\n", "tivonel1.ini");
     fs::permissions(installed.Ini("tivonel1.ini"), fs::perms(0444));
     installed.archive.failureText = Sjis("壊れています");
-    installed.Run(true, "tivonel1.ini");
+    EXPECT_FALSE(installed.Run(true, "tivonel1.ini"));
     EXPECT_EQ(installed.prompter.messages(), (std::vector<ShownMessage>{
                                                  {"C:\\sys\\tivonel1.iniの更新に失敗しました。", "確認", MB_OK},
                                                  {"壊れています", "確認", MB_OK}}));
     EXPECT_EQ(installed.archive.calls.size(), 3u);
+    // The voice data alone failing is a failure of the step too.
+    Installed voice("[DIR]\r\nWAV=C:\\wav\r\n");
+    voice.archive.failureText = "x";
+    EXPECT_FALSE(voice.Run(false));
     // A folder that is missing is a settings file that cannot be written.
     Installed none("");
-    none.Run(false);
+    EXPECT_FALSE(none.Run(false));
     EXPECT_EQ(none.prompter.messages(),
               (std::vector<ShownMessage>{{"C:\\sys\\korimu1.iniの更新に失敗しました。", "確認", MB_OK}}));
 }
@@ -119,7 +123,7 @@ TEST(UpgradeRun, ShowsEveryMessageUnderTheHourglass)
     info.requiredVersion = "3";
     info.masterAdjustFlag = "1";
     info.digitizerFlag = "1";
-    EXPECT_EQ(RunUpgrade(installed.machineFolder.Load(), installed.prompter, installed.archive, info, "C:\\"), 1);
+    EXPECT_EQ(RunUpgrade(installed.machineFolder.Load(), installed.prompter, installed.archive, info, "C:\\"), RunOutcome::UpgradedWithFailures);
     // The voice data's failure, both conversions', the final message.
     EXPECT_EQ(installed.prompter.busyAtMessages(), (std::vector<int>{1, 2, 2, 1}));
     EXPECT_EQ(installed.prompter.busy(), 0);
