@@ -36,15 +36,6 @@ std::vector<std::string> Words(const std::string& text)
     return words;
 }
 
-// "C:\KORIMU\a" -> "drive_c/KORIMU/a"
-std::string HostRelative(const std::string& windowsPath)
-{
-    std::string rest = windowsPath.substr(std::min<std::size_t>(3, windowsPath.size()));
-    std::replace(rest.begin(), rest.end(), '\\', '/');
-    std::string key = std::string("drive_") + static_cast<char>(std::tolower(windowsPath.at(0)));
-    return rest.empty() ? key : key + "/" + rest;
-}
-
 }  // namespace
 
 // A machine being built from a scenario's setup lines.
@@ -94,7 +85,7 @@ public:
             machine_.SetRegistry("WINE REGISTRY Version 2\n" + registry_);
     }
 
-    fs::path Host(const std::string& windowsPath) const { return machine_.folder() / HostRelative(windowsPath); }
+    fs::path Host(const std::string& windowsPath) const { return machine_.Host(windowsPath); }
     const TestMachine& machine() const { return machine_; }
     const std::string& package() const { return package_; }
     const FaultPlan& faults() const { return faults_; }
@@ -164,7 +155,7 @@ std::string ScenarioText(const std::string& utf8)
 
 std::string SnapshotKey(const std::string& windowsPath)
 {
-    return HostRelative(windowsPath);
+    return TestMachine::InFolder(windowsPath).string();
 }
 
 Scenario LoadScenario(const fs::path& file)

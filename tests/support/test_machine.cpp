@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -79,6 +80,14 @@ fs::path TestMachine::AddDrive(char letter)
     fs::path folder = root_.path() / (std::string("drive_") + static_cast<char>(std::tolower(letter)));
     MapDrive(letter, folder);
     return folder;
+}
+
+fs::path TestMachine::InFolder(std::string_view windowsPath)
+{
+    std::string rest(windowsPath.substr(std::min<std::size_t>(3, windowsPath.size())));
+    std::replace(rest.begin(), rest.end(), '\\', '/');
+    const fs::path drive = (std::string("drive_") + static_cast<char>(std::tolower(windowsPath.at(0))));
+    return rest.empty() ? drive : drive / rest;
 }
 
 void TestMachine::SetRegistry(std::string_view systemReg)

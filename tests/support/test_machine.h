@@ -39,6 +39,11 @@ public:
     // Maps a drive to a new folder "drive_<letter>" in the machine folder and returns it.
     std::filesystem::path AddDrive(char letter);
     void SetRegistry(std::string_view systemReg);
+    // The host path of a full Windows path ("D:\\a\\b") on drive C: or a drive
+    // made by AddDrive; its letter names the folder "drive_<letter>".
+    std::filesystem::path Host(std::string_view windowsPath) const { return root_.path() / InFolder(windowsPath); }
+    // The same path from the machine folder: "C:\\a" is "drive_c/a".
+    static std::filesystem::path InFolder(std::string_view windowsPath);
     // The host path of drive C:'s root.
     std::filesystem::path driveC() const { return root_.path() / "drive_c"; }
     const std::filesystem::path& folder() const { return root_.path(); }

@@ -19,14 +19,12 @@ struct Drives {
         for (const std::string& path : paths)
             Place(path, "");
     }
-    void Place(std::string path, const std::string& bytes)
+    void Place(const std::string& path, const std::string& bytes)
     {
-        const std::filesystem::path root = folder.folder() / (std::string("drive_") + char(std::tolower(path[0])));
-        std::replace(path.begin(), path.end(), '\\', '/');
-        if (path.back() == '/')
-            std::filesystem::create_directories(root / path.substr(3));
+        if (path.back() == '\\')
+            std::filesystem::create_directories(folder.Host(path));
         else
-            WriteHostFile(root / path.substr(3), bytes);
+            WriteHostFile(folder.Host(path), bytes);
     }
     Machine Load() const
     {
