@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "package/source_folder.h"
-#include "platform/cp932.h"
+#include "platform/text.h"
 #include "res/strings.h"
 #include "upgrade/archive_library.h"
 #include "upgrade/uninstall_entry.h"

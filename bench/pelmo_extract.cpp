@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "bench/bench_cli.h"
-#include "platform/cp932.h"
+#include "platform/text.h"
 #include "upgrade/archive_library.h"
 
 int main(int argc, char* argv[])

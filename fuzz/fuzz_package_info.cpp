@@ -8,7 +8,8 @@
 
 #include "fuzz/fuzz_machine.h"
 #include "package/package_info.h"
-#include "platform/cp932.h"
+#include "platform/letter_case.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const pelmo::PackageEntry& entry : info.entries) {
         Require(IsOneLine(entry.fileName) && IsOneLine(entry.targetSubfolder), "an entry is one line");
         Require(entry.fileName.find(',') == std::string::npos, "a file name ends at a comma");
-        Require(pelmo::UpperCaseCp932(entry.fileName) == entry.fileName, "a file name is upper-cased");
+        Require(pelmo::UpperCase(entry.fileName, pelmo::CaseRule::Package) == entry.fileName, "a file name is upper-cased");
         CheckStaysOnDrive(fuzz.machine(), "C:\\pkg\\" + entry.fileName);
         CheckStaysOnDrive(fuzz.machine(), "C:\\dest\\" + entry.targetSubfolder + entry.fileName);
     }

@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "fuzz/fuzz_machine.h"
-#include "platform/cp932.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "fuzz/fuzz_machine.h"
-#include "platform/cp932.h"
 #include "platform/registry.h"
+#include "platform/text.h"
 #include "upgrade/uninstall_entry.h"
 
 namespace {

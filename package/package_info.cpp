@@ -1,9 +1,10 @@
 // Reading info.txt: 21 fixed lines, then one entry line per file.
 #include "package/package_info.h"
 
-#include "platform/cp932.h"
-#include "platform/streams.h"
+#include "platform/letter_case.h"
 #include "platform/runtime.h"
+#include "platform/streams.h"
+#include "platform/text.h"
 #include "res/strings.h"
 
 namespace pelmo {
@@ -83,7 +84,7 @@ PackageEntry ParseEntryLine(std::string_view line)
     PackageEntry entry;
     entry.disk = Atoi(fields[0]);
     entry.kind = Atoi(fields[1]);
-    entry.fileName = UpperCaseCp932(fields[2]);
+    entry.fileName = UpperCase(fields[2], CaseRule::Package);
     entry.targetSubfolder = std::string(fields[3]);
     return entry;
 }

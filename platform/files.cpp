@@ -7,15 +7,14 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cwctype>
-#include <locale.h>
 #include <system_error>
 #include <utility>
 
-#include "platform/cp932.h"
 #include "platform/host_file.h"
+#include "platform/letter_case.h"
 #include "platform/runtime.h"
 #include "platform/streams.h"
+#include "platform/text.h"
 
 namespace fs = std::filesystem;
 
@@ -28,46 +27,13 @@ using host::kWriteBits;
 using host::Stat;
 using host::StatusOf;
 
-// Decodes UTF-8 into code points; a malformed byte stands for itself.
-std::u32string DecodeUtf8(std::string_view text)
+// The code points of a UTF-8 name, malformed bytes as U+FFFD.
+std::u32string CodePoints(std::string_view utf8)
 {
     std::u32string out;
-    for (std::size_t i = 0; i < text.size();) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        if (extra == 0 || i + extra >= text.size()) {
-            out.push_back(c);
-            ++i;
-            continue;
-        }
-        char32_t code = c & (0x3F >> extra);
-        bool ok = true;
-        for (int k = 1; k <= extra; ++k) {
-            unsigned char next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            code = code << 6 | (next & 0x3F);
-        }
-        if (!ok) {
-            out.push_back(c);
-            ++i;
-            continue;
-        }
-        out.push_back(code);
-        i += extra + 1;
-    }
+    for (std::size_t pos = 0; pos < utf8.size();)
+        out.push_back(DecodeUtf8(utf8, pos));
     return out;
-}
-
-char32_t FoldChar(char32_t c)
-{
-    if (c >= U'a' && c <= U'z')
-        return c - U'a' + U'A';
-    if (c >= 0xFF41 && c <= 0xFF5A)
-        return c - 0x20;
-    return c;
 }
 
 // '*' any run, '?' exactly one character; letters folded as in file names.
@@ -78,7 +44,8 @@ bool MatchWildcard(std::u32string_view pattern, std::u32string_view name)
         if (p < pattern.size() && pattern[p] == U'*') {
             starP = p++;
             starN = n;
-        } else if (p < pattern.size() && (pattern[p] == U'?' || FoldChar(pattern[p]) == FoldChar(name[n]))) {
+        } else if (p < pattern.size() && (pattern[p] == U'?' || UpperCase(pattern[p], CaseRule::FileName) ==
+                                                                 UpperCase(name[n], CaseRule::FileName))) {
             ++p;
             ++n;
         } else if (starP != std::u32string_view::npos) {
@@ -96,27 +63,12 @@ bool MatchWildcard(std::u32string_view pattern, std::u32string_view name)
 // NTFS orders names by their upper-cased UTF-16 code units.
 std::u16string NtfsSortKey(std::string_view utf8)
 {
-    static locale_t utf8Locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
     std::u16string key;
-    for (char32_t c : DecodeUtf8(utf8)) {
-        char32_t upper = utf8Locale ? static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), utf8Locale)) : FoldChar(c);
-        if (upper >= 0x10000) {
-            upper -= 0x10000;
-            key.push_back(static_cast<char16_t>(0xD800 + (upper >> 10)));
-            key.push_back(static_cast<char16_t>(0xDC00 + (upper & 0x3FF)));
-        } else {
-            key.push_back(static_cast<char16_t>(upper));
-        }
-    }
+    for (char32_t c : CodePoints(utf8))
+        AppendUtf16(UpperCase(c, CaseRule::Unicode), key);
     return key;
 }
 
-std::string HostNameToCp932(const std::string& name)
-{
-    if (auto converted = Utf8ToCp932(name))
-        return *converted;
-    return Utf8ToCp932Lossy(name);
-}
 
 }  // namespace
 
@@ -226,7 +178,7 @@ std::vector<FoundFile> FindFiles(const Machine& machine, std::string_view patter
     std::error_code ec;
     if (!resolved || !fs::is_directory(resolved->host, ec) || namePattern.empty())
         return {};
-    std::u32string wanted = DecodeUtf8(Cp932ToUtf8Lossy(namePattern));
+    std::u32string wanted = CodePoints(Cp932ToUtf8Lossy(namePattern));
 
     struct Candidate {
         std::u16string key;
@@ -234,9 +186,9 @@ std::vector<FoundFile> FindFiles(const Machine& machine, std::string_view patter
     };
     std::vector<Candidate> found;
     auto consider = [&](const std::string& hostName, bool isFolder) {
-        if (!MatchWildcard(wanted, DecodeUtf8(hostName)))
+        if (!MatchWildcard(wanted, CodePoints(hostName)))
             return;
-        found.push_back({NtfsSortKey(hostName), {HostNameToCp932(hostName), isFolder}});
+        found.push_back({NtfsSortKey(hostName), {Utf8ToCp932Lossy(hostName), isFolder}});
     };
     // A drive root has no "." and ".." entries, as on NTFS.
     if (!resolved->components.empty()) {

@@ -1,4 +1,6 @@
 // The machine: drive mapping, current folders and path resolution onto the host.
+#include "platform/letter_case.h"
+#include "platform/letter_case.h"
 #include "platform/machine.h"
 
 #include <dirent.h>
@@ -9,7 +11,8 @@
 #include <memory>
 #include <system_error>
 
-#include "platform/cp932.h"
+#include "platform/letter_case.h"
+#include "platform/text.h"
 
 namespace fs = std::filesystem;
 
@@ -28,27 +31,6 @@ int DriveNumber(char letter)
     if (letter >= 'A' && letter <= 'Z')
         return letter - 'A' + 1;
     return 0;
-}
-
-// Folds what Windows folds in file names on this layer: ASCII letters and the
-// full-width Latin letters (U+FF41-FF5A, in UTF-8 EF BD 81-9A, to EF BC A1-BA).
-std::string FoldName(std::string_view utf8)
-{
-    std::string out(utf8);
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(out[i]);
-        if (c >= 'a' && c <= 'z') {
-            out[i] = static_cast<char>(c - 'a' + 'A');
-        } else if (c == 0xEF && i + 2 < out.size() && static_cast<unsigned char>(out[i + 1]) == 0xBD) {
-            unsigned char last = static_cast<unsigned char>(out[i + 2]);
-            if (last >= 0x81 && last <= 0x9A) {
-                out[i + 1] = static_cast<char>(0xBC);
-                out[i + 2] = static_cast<char>(last + 0x20);
-            }
-            i += 2;
-        }
-    }
-    return out;
 }
 
 DriveType DriveTypeFromRegistry(const Registry& registry, int drive)
@@ -110,30 +92,20 @@ std::string FindOnDisk(const fs::path& folder, const std::string& wanted)
     const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
     if (!dir)
         return wanted;
-    const std::string folded = FoldName(wanted);
+    const std::string folded = UpperCase(wanted, CaseRule::FileName);
     std::string best;
     while (const dirent* entry = ::readdir(dir.get())) {
         const std::string_view name = entry->d_name;
         // Folding keeps byte lengths, so most names are ruled out without it.
         if (name.size() != folded.size() || name == "." || name == "..")
             continue;
-        if (FoldName(name) == folded && (best.empty() || name < best))
+        if (UpperCase(name, CaseRule::FileName) == folded && (best.empty() || name < best))
             best = name;
     }
     return best.empty() ? wanted : best;
 }
 
 }  // namespace
-
-bool NamesEqualIgnoringCase(std::string_view utf8a, std::string_view utf8b)
-{
-    return FoldName(utf8a) == FoldName(utf8b);
-}
-
-std::string FoldFileName(std::string_view utf8)
-{
-    return FoldName(utf8);
-}
 
 std::optional<Machine> Machine::Load(const fs::path& folder, std::string* error)
 {

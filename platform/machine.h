@@ -101,9 +101,4 @@ private:
     Registry registry_;
 };
 
-// Host name folding used for file names: ASCII and full-width Latin letters.
-bool NamesEqualIgnoringCase(std::string_view utf8a, std::string_view utf8b);
-// The folded form itself (same byte length), for keeping names in a table.
-std::string FoldFileName(std::string_view utf8);
-
 }  // namespace pelmo

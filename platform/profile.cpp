@@ -3,9 +3,10 @@
 
 #include <vector>
 
-#include "platform/cp932.h"
 #include "platform/files.h"
+#include "platform/letter_case.h"
 #include "platform/streams.h"
+#include "platform/text.h"
 
 namespace pelmo {
 namespace {
@@ -165,10 +166,10 @@ std::string ToFileEncoding(std::string_view cp932, Encoding encoding)
 bool NameMatches(const Line& line, std::string_view wanted, Encoding encoding)
 {
     if (encoding == Encoding::Cp932) {
-        return EqualsNoCaseAscii(line.name, wanted);
+        return EqualIgnoringCase(line.name, wanted, CaseRule::Settings);
     }
     const std::optional<std::string> name = Utf8ToCp932(line.name);
-    return name && EqualsNoCaseAscii(*name, wanted);
+    return name && EqualIgnoringCase(*name, wanted, CaseRule::Settings);
 }
 
 // The header of the first section named `section`; later ones of that name are

@@ -1,201 +1,22 @@
 // HKEY_LOCAL_MACHINE read from a Wine system.reg, queried as a 32-bit program sees it.
 #include "platform/registry.h"
 
-#include <iconv.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <fstream>
 #include <sstream>
-#include <type_traits>
+
+#include "platform/letter_case.h"
+#include "platform/text.h"
 
 namespace pelmo {
 namespace {
-
-// ---------------------------------------------------------------------------
-// UTF-8 / UTF-16 / code page 932
-
-struct IconvCloser {
-    void operator()(iconv_t cd) const { iconv_close(cd); }
-};
-using IconvHandle = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser>;
-
-IconvHandle OpenIconv(const char* to, const char* from)
-{
-    iconv_t cd = iconv_open(to, from);
-    return IconvHandle(cd == reinterpret_cast<iconv_t>(-1) ? nullptr : cd);
-}
-
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-void AppendCodePoint(char32_t cp, std::u16string& out)
-{
-    if (cp < 0x10000) {
-        out += static_cast<char16_t>(cp);
-    } else {
-        cp -= 0x10000;
-        out += static_cast<char16_t>(0xD800 + (cp >> 10));
-        out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    }
-}
-
-// Bytes in the UTF-8 sequence that `lead` starts; 0 when it starts none.
-std::size_t Utf8SequenceLength(unsigned char lead)
-{
-    if (lead < 0x80)
-        return 1;
-    if (lead >= 0xC2 && lead < 0xE0)
-        return 2;
-    if (lead >= 0xE0 && lead < 0xF0)
-        return 3;
-    if (lead >= 0xF0 && lead < 0xF5)
-        return 4;
-    return 0;
-}
-
-// Decodes the UTF-8 character at `pos` and advances past it; a byte that does not
-// start a well-formed sequence becomes U+FFFD on its own.
-void DecodeUtf8Char(std::string_view text, std::size_t& pos, std::u16string& out)
-{
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    const std::size_t length = Utf8SequenceLength(lead);
-    if (length == 1) {
-        out += static_cast<char16_t>(lead);
-        ++pos;
-        return;
-    }
-    char32_t cp = length == 0 ? 0 : lead & (0xFF >> (length + 1));
-    bool valid = length != 0 && pos + length <= text.size();
-    for (std::size_t i = 1; valid && i < length; ++i) {
-        const auto trail = static_cast<unsigned char>(text[pos + i]);
-        valid = (trail & 0xC0) == 0x80;
-        cp = (cp << 6) | (trail & 0x3F);
-    }
-    const char32_t minimum = length == 3 ? 0x800 : 0x10000;
-    if (!valid || (length > 2 && cp < minimum) || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        out += u'\uFFFD';
-        ++pos;
-        return;
-    }
-    AppendCodePoint(cp, out);
-    pos += length;
-}
-
-std::u16string Utf8ToUtf16(std::string_view text)
-{
-    std::u16string out;
-    for (std::size_t pos = 0; pos < text.size();)
-        DecodeUtf8Char(text, pos, out);
-    return out;
-}
-
-// A lone surrogate is kept as its own three-byte sequence so distinct names stay distinct.
-std::string Utf16ToUtf8(std::u16string_view text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-    return out;
-}
-
-// Every character without a code page 932 form becomes '?', a surrogate pair as one.
-std::string Utf16ToCp932(std::u16string_view text)
-{
-    IconvHandle cd = OpenIconv("CP932", "UTF-16LE");
-    if (!cd)
-        return std::string(text.size(), '?');
-    std::string in;
-    for (char16_t unit : text) {
-        in += static_cast<char>(unit & 0xFF);
-        in += static_cast<char>(unit >> 8);
-    }
-    std::string out(in.size() + 4, '\0');  // at most two bytes per UTF-16 unit
-    char* inPtr = in.data();
-    std::size_t inLeft = in.size();
-    char* outPtr = out.data();
-    std::size_t outLeft = out.size();
-    while (inLeft > 0) {
-        if (iconv(cd.get(), &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1))
-            break;
-        if (errno == E2BIG || outLeft == 0)
-            break;  // cannot happen with the sizing above; keep what was converted
-        const std::size_t unit = (in.size() - inLeft) / 2;
-        const bool pair = unit + 1 < text.size() && IsHighSurrogate(text[unit]) && IsLowSurrogate(text[unit + 1]);
-        const std::size_t skip = std::min<std::size_t>(pair ? 4 : 2, inLeft);
-        inPtr += skip;
-        inLeft -= skip;
-        *outPtr++ = '?';
-        --outLeft;
-    }
-    out.resize(out.size() - outLeft);
-    return out;
-}
-
-// Nothing when the bytes are not code page 932.
-std::optional<std::u16string> Cp932ToUtf16(std::string_view text)
-{
-    IconvHandle cd = OpenIconv("UTF-16LE", "CP932");
-    if (!cd)
-        return std::nullopt;
-    std::string in(text);
-    std::string out(in.size() * 2 + 4, '\0');  // one UTF-16 unit per byte at most
-    char* inPtr = in.data();
-    std::size_t inLeft = in.size();
-    char* outPtr = out.data();
-    std::size_t outLeft = out.size();
-    if (iconv(cd.get(), &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0)
-        return std::nullopt;
-    const std::size_t produced = out.size() - outLeft;
-    std::u16string result;
-    for (std::size_t i = 0; i + 1 < produced; i += 2)
-        result += static_cast<char16_t>(static_cast<unsigned char>(out[i]) | static_cast<unsigned char>(out[i + 1]) << 8);
-    return result;
-}
-
-// Upper-cases the letters that have a capital in code page 932 (ASCII, Greek,
-// Cyrillic, full-width Latin), plus Latin-1, independently of the host locale.
-char16_t FoldCase(char16_t c)
-{
-    if ((c >= u'a' && c <= u'z') || (c >= 0x00E0 && c <= 0x00FE && c != 0x00F7))
-        return c - 0x20;
-    if (c == 0x00FF)
-        return 0x0178;
-    if (c == 0x03C2)  // final sigma
-        return 0x03A3;
-    if ((c >= 0x03B1 && c <= 0x03C9) || (c >= 0x0430 && c <= 0x044F) || (c >= 0xFF41 && c <= 0xFF5A))
-        return c - 0x20;
-    if (c >= 0x0450 && c <= 0x045F)
-        return c - 0x50;
-    return c;
-}
 
 // The form names are stored under: upper-cased, in UTF-8.
 std::string LookupName(std::u16string_view name)
 {
     std::u16string folded(name);
     for (char16_t& c : folded)
-        c = FoldCase(c);
+        c = static_cast<char16_t>(UpperCase(c, CaseRule::Unicode));
     return Utf16ToUtf8(folded);
 }
 
@@ -277,7 +98,7 @@ void DecodeEscape(std::string_view line, std::size_t& pos, std::u16string& out)
             value = static_cast<char16_t>(value * 16 + HexDigit(line[pos]));
         out += value;
     } else {
-        DecodeUtf8Char(line, pos, out);  // \\, \", \[, \] and any other character stand for themselves
+        AppendUtf16(DecodeUtf8(line, pos), out);  // \\, \", \[, \] and any other character stand for themselves
     }
 }
 
@@ -294,7 +115,7 @@ std::optional<std::u16string> ReadQuoted(std::string_view line, std::size_t& pos
         if (line[pos] == '\\')
             DecodeEscape(line, pos, text);
         else
-            DecodeUtf8Char(line, pos, text);
+            AppendUtf16(DecodeUtf8(line, pos), text);
     }
     return std::nullopt;
 }
@@ -619,7 +440,7 @@ std::optional<std::string> RegistryKey::QueryString(std::string_view valueName, 
     if (value.type != static_cast<std::uint32_t>(RegistryValueType::String) &&
         value.type != static_cast<std::uint32_t>(RegistryValueType::ExpandString))
         return std::nullopt;
-    std::string text = Utf16ToCp932(value.text);
+    std::string text = Utf16ToCp932Lossy(value.text);
     if (text.size() + 1 > bufferSize)
         return std::nullopt;
     // The caller reads a C string: an embedded NUL ends it, though the whole data had to fit.

@@ -3,7 +3,7 @@
 
 #include <climits>
 
-#include "platform/cp932.h"
+#include "platform/text.h"
 
 namespace pelmo {
 

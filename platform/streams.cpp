@@ -11,8 +11,9 @@
 #include <limits>
 #include <memory>
 
-#include "platform/cp932.h"
 #include "platform/host_file.h"
+#include "platform/letter_case.h"
+#include "platform/text.h"
 
 namespace fs = std::filesystem;
 
@@ -253,7 +254,7 @@ std::string FolderWriter::OnDiskName(std::string_view name) const
     std::string utf8 = Cp932ToUtf8(name).value_or(Cp932ToUtf8Lossy(name));
     if (names_.contains(utf8))
         return utf8;
-    if (auto match = folded_.find(FoldFileName(utf8)); match != folded_.end())
+    if (auto match = folded_.find(UpperCase(utf8, CaseRule::FileName)); match != folded_.end())
         return match->second;
     return utf8;
 }
@@ -261,7 +262,7 @@ std::string FolderWriter::OnDiskName(std::string_view name) const
 void FolderWriter::Remember(const std::string& onDisk)
 {
     names_.insert(onDisk);
-    auto [entry, added] = folded_.try_emplace(FoldFileName(onDisk), onDisk);
+    auto [entry, added] = folded_.try_emplace(UpperCase(onDisk, CaseRule::FileName), onDisk);
     if (!added && onDisk < entry->second)
         entry->second = onDisk;
 }
@@ -271,10 +272,10 @@ void FolderWriter::Forget(const std::string& onDisk)
     if (names_.erase(onDisk) == 0)
         return;
     // Another spelling of the same name may be left to take its place.
-    const std::string key = FoldFileName(onDisk);
+    const std::string key = UpperCase(onDisk, CaseRule::FileName);
     folded_.erase(key);
     for (const std::string& name : names_) {
-        if (FoldFileName(name) != key)
+        if (UpperCase(name, CaseRule::FileName) != key)
             continue;
         auto [entry, added] = folded_.try_emplace(key, name);
         if (!added && name < entry->second)

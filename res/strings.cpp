@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstdio>
 
-#include "platform/cp932.h"
+#include "platform/text.h"
 
 namespace pelmo {
 namespace {

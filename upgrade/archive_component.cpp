@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/cp932.h"
 #include "platform/files.h"
-#include "platform/streams.h"
 #include "platform/runtime.h"
+#include "platform/streams.h"
+#include "platform/text.h"
 #include "platform/utf8_locale.h"
 #include "res/strings.h"
 #include "upgrade/archive_library.h"

@@ -1,7 +1,8 @@
 // The archive library's command language: a command word, switches and paths.
 #include "upgrade/command_line.h"
 
-#include "platform/cp932.h"
+#include "platform/letter_case.h"
+#include "platform/text.h"
 #include "upgrade/archive_library.h"
 
 namespace pelmo {
@@ -50,7 +51,7 @@ std::optional<std::vector<CommandWord>> SplitCommandLine(std::string_view line)
 std::optional<ExtractRequest> ParseExtractCommand(std::string_view line)
 {
     auto words = SplitCommandLine(line);
-    if (!words || words->empty() || (*words)[0].isSwitch || !EqualsNoCaseAscii((*words)[0].text, "e"))
+    if (!words || words->empty() || (*words)[0].isSwitch || !EqualIgnoringCase((*words)[0].text, "e", CaseRule::Settings))
         return std::nullopt;
     std::vector<std::string> paths;
     for (std::size_t i = 1; i < words->size(); ++i)

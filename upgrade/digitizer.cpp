@@ -4,9 +4,9 @@
 #include <limits>
 #include <string>
 
-#include "platform/cp932.h"
 #include "platform/files.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 #include "res/strings.h"
 
 namespace pelmo {

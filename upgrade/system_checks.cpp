@@ -1,10 +1,11 @@
 // The checks of the installed system's folder, run before anything is installed.
 #include "upgrade/system_checks.h"
 
-#include "platform/cp932.h"
 #include "platform/files.h"
+#include "platform/letter_case.h"
 #include "platform/profile.h"
 #include "platform/runtime.h"
+#include "platform/text.h"
 #include "res/strings.h"
 
 namespace pelmo {
@@ -36,7 +37,7 @@ bool ExistsIn(const Machine& machine, std::string_view folder, std::string_view 
 // Settings-file names from info.txt may be written in any letter case.
 bool NameIs(std::string_view name, Text upperCaseName)
 {
-    return UpperCaseAscii(name) == GetText(upperCaseName);
+    return UpperCase(name, CaseRule::Settings) == GetText(upperCaseName);
 }
 
 // 1 when one of `names` is in the folder as given or, failing that, with a

@@ -1,8 +1,8 @@
 // The installed system's folder from the product's Uninstall entry.
 #include "upgrade/uninstall_entry.h"
 
-#include "platform/cp932.h"
 #include "platform/runtime.h"
+#include "platform/text.h"
 #include "res/strings.h"
 
 namespace pelmo {

@@ -1,7 +1,7 @@
 // Code page 932 program text to and from Qt strings.
 #include "wizard/display_text.h"
 
-#include "platform/cp932.h"
+#include "platform/text.h"
 
 namespace pelmo {
 

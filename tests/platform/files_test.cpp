@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "platform/cp932.h"
 #include "platform/files.h"
 #include "platform/streams.h"
+#include "platform/text.h"
 #include "tests/support/test_machine.h"
 
 namespace fs = std::filesystem;

@@ -1,8 +1,11 @@
-// Code page 932 text and the runtime's atoi and _splitpath, as tables of calls.
+// Text (code page 932, UTF-8, UTF-16, letter case) and the runtime's atoi and _splitpath, as tables of calls.
 #include <gtest/gtest.h>
 
-#include "platform/cp932.h"
+#include <cstdio>
+
+#include "platform/letter_case.h"
 #include "platform/runtime.h"
+#include "platform/text.h"
 
 namespace pelmo {
 namespace {
@@ -14,12 +17,33 @@ std::string Split(S a, S)
     const SplitPathResult p = SplitPath(a);
     return p.drive + "|" + p.folder + "|" + p.baseName + "|" + p.extension;
 }
-std::string Upper(S a, S b) { return b == "ascii" ? UpperCaseAscii(a) : UpperCaseCp932(a); }
-std::string Compare(S a, S b) { return std::to_string((CompareNoCaseAscii(a, b) > 0) - (CompareNoCaseAscii(a, b) < 0)); }
+std::string Upper(S a, S b) { return b == "ascii" ? UpperCase(a, CaseRule::Settings) : UpperCase(a, CaseRule::Package); }
+std::string Compare(S a, S b) { return std::to_string((CompareIgnoringCase(a, b, CaseRule::Settings) > 0) - (CompareIgnoringCase(a, b, CaseRule::Settings) < 0)); }
 std::string Find(S a, S b) { return std::to_string(static_cast<int>(FindCp932(a, b))); }
 std::string Cut(S a, S b) { return std::string(TruncateCp932(a, std::stoul(b))); }
 std::string ToUtf8(S a, S b) { return b == "lossy" ? Cp932ToUtf8Lossy(a) : Cp932ToUtf8(a).value_or("(none)"); }
 std::string To932(S a, S b) { return b == "lossy" ? Utf8ToCp932Lossy(a) : Utf8ToCp932(a).value_or("(none)"); }
+std::string Fold(S a, S b) { return UpperCase(a, b == "unicode" ? CaseRule::Unicode : CaseRule::FileName); }
+// UTF-16 written as hex units: "0061 D800".
+std::string Units(std::u16string_view text)
+{
+    std::string out;
+    for (char16_t unit : text) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%s%04X", out.empty() ? "" : " ", static_cast<unsigned>(unit));
+        out += hex;
+    }
+    return out;
+}
+std::u16string FromUnits(S hex)
+{
+    std::u16string text;
+    for (std::size_t pos = 0; pos < hex.size(); pos += 5)
+        text += static_cast<char16_t>(std::stoul(hex.substr(pos, 4), nullptr, 16));
+    return text;
+}
+std::string To16(S a, S) { return Units(Utf8ToUtf16(a)); }
+std::string From16(S a, S b) { return b == "932" ? Utf16ToCp932Lossy(FromUnits(a)) : Utf16ToUtf8(FromUnits(a)); }
 
 struct Row {
     const char* name;
@@ -72,6 +96,18 @@ const Row kRows[] = {
     {"the Windows table", To932, "～", "", "\x81\x60"}, {"an emoji", To932, "\xF0\x9F\x98\x80", "", "(none)"},
     {"an emoji becomes '?'", To932, "a\xF0\x9F\x98\x80" "b", "lossy", "a?b"},
     {"an invalid byte becomes '?'", ToUtf8, "a\xA0" "b", "lossy", "a?b"},
+    {"a cut UTF-8 sequence is one '?'", To932, "a\xE3\x81" "b", "lossy", "a?b"},
+    {"each stray continuation byte is one '?'", To932, "a\x80\x80" "b", "lossy", "a??b"},
+    {"a cut sequence decodes as one U+FFFD", To16, "\xE3\x81" "b", "", "FFFD 0062"},
+    {"an overlong form is a byte each", To16, "\xC0\xAF", "", "FFFD FFFD"},
+    {"no code point past U+10FFFF", To16, "\xF4\x90\x80", "", "FFFD FFFD FFFD"},
+    {"no encoded surrogate", To16, "\xED\xA0\x80", "", "FFFD FFFD FFFD"},
+    {"four bytes make a pair", To16, "\xF0\x9F\x98\x80", "", "D83D DE00"},
+    {"a lone surrogate keeps its own bytes", From16, "0061 D800", "", "a\xED\xA0\x80"},
+    {"a lone surrogate is '?'", From16, "D800 0062", "932", "?b"}, {"a pair is one '?'", From16, "D83D DE00", "932", "?"},
+    {"file names fold ASCII and full-width", Fold, "a\xEF\xBD\x9A\xC3\xA9", "", "A\xEF\xBC\xBA\xC3\xA9"},
+    {"folding keeps a malformed byte", Fold, "\xFFz", "", "\xFFZ"},
+    {"the Unicode rule folds every letter", Fold, "\xC3\xA9\xD0\xB6", "unicode", "\xC3\x89\xD0\x96"},
 };
 
 TEST(Text, CallsAnswerAsTheRuntimeDoes)

@@ -1,7 +1,7 @@
 // Test support: a prompter that records every message box and the hourglass, and answers OK.
 #include "tests/support/recording_prompter.h"
 
-#include "platform/cp932.h"
+#include "platform/text.h"
 
 namespace pelmo::test {
 

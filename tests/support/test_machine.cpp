@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/cp932.h"
+#include "platform/text.h"
 
 namespace fs = std::filesystem;
 

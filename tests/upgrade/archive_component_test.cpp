@@ -8,8 +8,8 @@
 #include <map>
 #include <set>
 
-#include "platform/cp932.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "tests/support/lha_writer.h"
 #include "tests/support/test_machine.h"
 #include "upgrade/command_line.h"
