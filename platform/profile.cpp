@@ -1,4 +1,6 @@
-// Private-profile (.ini) files: line parsing, look-up and in-place editing.
+// Private-profile (.ini) files: line parsing, look-up and in-place editing. One file
+// on purpose: a write must find exactly the line that a read finds, so both share
+// the one line model below.
 #include "platform/profile.h"
 
 #include <vector>
