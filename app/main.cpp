@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "app/front_end.h"
 #include "app/options.h"
 #include "app/unattended.h"
 #include "app/wizard_main.h"

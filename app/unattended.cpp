@@ -2,41 +2,15 @@
 #include "app/unattended.h"
 
 #include <iostream>
-#include <system_error>
 
-#include "package/source_folder.h"
 #include "platform/text.h"
 #include "res/strings.h"
 #include "upgrade/archive_library.h"
 #include "upgrade/uninstall_entry.h"
 #include "upgrade/upgrade_run.h"
 
-namespace fs = std::filesystem;
-
 namespace pelmo {
 namespace {
-
-bool IsDriveRoot(std::string_view windowsPath)
-{
-    return windowsPath.size() == 3 && windowsPath[1] == ':' && windowsPath[2] == '\\';
-}
-
-std::optional<fs::path> OwnExecutable()
-{
-    std::error_code ec;
-    fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec)
-        return std::nullopt;
-    return self;
-}
-
-std::optional<std::string> SourceFolderForExecutable(const Machine& machine, const fs::path& executable)
-{
-    auto windows = machine.ToWindows(executable);
-    if (!windows)
-        return std::nullopt;
-    return SourceFolderFromExecutable(*windows);
-}
 
 struct Prepared {
     Machine machine;
@@ -50,14 +24,9 @@ std::optional<Prepared> Prepare(const Options& options, std::ostream& err)
     std::optional<FrontEndSetting> setting = ChooseMachineAndSource(options, err);
     if (!setting)
         return std::nullopt;
-    std::string shownFolder;
-    if (options.package)
-        shownFolder = options.package->string();
-    else if (auto executable = OwnExecutable())
-        shownFolder = executable->parent_path().string();
     Prepared prepared{std::move(setting->machine), std::move(setting->sourceFolder), {}};
     if (LoadPackageInfo(prepared.machine, prepared.sourceFolder, prepared.info) != 1) {
-        err << FormatTextUtf8(Text::CliNoPackage, shownFolder) << '\n';
+        err << FormatTextUtf8(Text::CliNoPackage, setting->shownFolder) << '\n';
         return std::nullopt;
     }
     if (options.target) {
@@ -74,30 +43,6 @@ std::optional<Prepared> Prepare(const Options& options, std::ostream& err)
 }
 
 }  // namespace
-
-std::optional<FrontEndSetting> ChooseMachineAndSource(const Options& options, std::ostream& err)
-{
-    std::string error;
-    std::optional<Machine> machine = Machine::Select(options.machine, &error);
-    if (!machine) {
-        err << FormatTextUtf8(Text::CliMachineFailed, error) << '\n';
-        return std::nullopt;
-    }
-    std::optional<std::string> sourceFolder;
-    std::string shownFolder;
-    if (options.package) {
-        sourceFolder = SourceFolderForPackage(*machine, *options.package);
-        shownFolder = options.package->string();
-    } else if (auto executable = OwnExecutable()) {
-        sourceFolder = SourceFolderForExecutable(*machine, *executable);
-        shownFolder = executable->parent_path().string();
-    }
-    if (!sourceFolder) {
-        err << FormatTextUtf8(Text::CliNotOnMachine, shownFolder) << '\n';
-        return std::nullopt;
-    }
-    return FrontEndSetting{std::move(*machine), std::move(*sourceFolder)};
-}
 
 int PrintingPrompter::MessageBox(const std::string& text, const std::string& caption, unsigned buttons)
 {
@@ -122,21 +67,6 @@ int ExitStatusFor(RunOutcome outcome)
         break;
     }
     return kExitStopped;
-}
-
-std::optional<std::string> SourceFolderForPackage(const Machine& machine, const fs::path& folder)
-{
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec))
-        return std::nullopt;
-    auto windows = machine.ToWindows(folder);
-    if (!windows)
-        return std::nullopt;
-    // As for the program's own folder: names are appended directly, and a drive
-    // root is the drive alone.
-    if (IsDriveRoot(*windows))
-        return windows->substr(0, 2);
-    return *windows + '\\';
 }
 
 std::string ProposedDestination(const Machine& machine, const PackageInfo& info)

@@ -38,7 +38,7 @@ CDestinationDlg::CDestinationDlg(WizardContext& context, QWidget* parent)
       context_(context),
       folderList(Item<ListBox>(IDC_FOLDER_LIST)),
       driveList(Item<ListBox>(IDC_DRIVE_LIST)),
-      folderEdit(Item<QLineEdit>(IDC_FOLDER_EDIT))
+      folderEdit_(Item<QLineEdit>(IDC_FOLDER_EDIT))
 {
     if (driveList)
         connect(driveList, &ListBox::selChange, this, &CDestinationDlg::OnSelchangeDriveList);
@@ -52,13 +52,13 @@ CDestinationDlg::CDestinationDlg(WizardContext& context, QWidget* parent)
 
 bool CDestinationDlg::OnInitDialog()
 {
-    if (!folderList || !driveList || !folderEdit)
+    if (!folderList || !driveList || !folderEdit_)
         return true;
     SaveCurrentFolders();
     context_.machine.ChDir("\\");
     for (const std::string& drive : context_.machine.DriveList())
         driveList->AddEntry(drive);
-    folderEdit->setText(ToDisplay(installFolder));
+    folderEdit_->setText(ToDisplay(installFolder));
     if (auto* notes = Item<QPlainTextEdit>(IDC_NOTES))
         notes->setPlainText(NotesToDisplay(destinationNotes));
     if (auto* picture = Item<PictureFrame>(IDC_PICTURE))
@@ -70,7 +70,7 @@ bool CDestinationDlg::OnInitDialog()
 void CDestinationDlg::FindUninstallFolder()
 {
     if (auto folder = pelmo::FindUninstallFolder(context_.machine.registry(), productKeys))
-        folderEdit->setText(ToDisplay(*folder));
+        folderEdit_->setText(ToDisplay(*folder));
 }
 
 void CDestinationDlg::OnSelchangeDriveList()
@@ -82,7 +82,7 @@ void CDestinationDlg::OnSelchangeDriveList()
     const std::string root = std::string(1, DriveLetter(driveEntry)) + ":\\";
     // A drive without a disk cannot be made current; its root is shown all the same.
     context_.machine.ChDir(root);
-    folderEdit->setText(ToDisplay(root));
+    folderEdit_->setText(ToDisplay(root));
     FillFolderList(driveEntry, "\\" + GetText(Text::AllFilesPattern));
 }
 
@@ -105,7 +105,7 @@ void CDestinationDlg::OnDblclkFolderList()
     // Relative to the drive's current folder, so [..] climbs one level.
     const std::string target = std::string(1, DriveLetter(driveEntry)) + ":" + name;
     context_.machine.ChDir(target);
-    folderEdit->setText(ToDisplay(context_.machine.GetCwd()));
+    folderEdit_->setText(ToDisplay(context_.machine.GetCwd()));
     FillFolderList(driveEntry, ".\\" + GetText(Text::AllFilesPattern));
 }
 
@@ -130,7 +130,7 @@ std::vector<std::string> CDestinationDlg::ListSubfolders(const std::string& sear
 
 void CDestinationDlg::OnOK()
 {
-    installFolder = FromDisplay(folderEdit ? folderEdit->text() : QString());
+    installFolder = FromDisplay(folderEdit_ ? folderEdit_->text() : QString());
     RestoreCurrentFolders();
     EndDialog(kEndOk);
 }
@@ -150,9 +150,9 @@ void CDestinationDlg::OnBack()
 void CDestinationDlg::SaveCurrentFolders()
 {
     savedDrive = context_.machine.GetDrive();
-    savedFolders.clear();
+    savedFolders_.clear();
     for (int drive : context_.machine.Drives())
-        savedFolders.emplace_back(drive, context_.machine.GetDriveCwd(drive));
+        savedFolders_.emplace_back(drive, context_.machine.GetDriveCwd(drive));
 }
 
 // Later steps name package files relative to a drive's current folder (SourceFolder
@@ -161,7 +161,7 @@ void CDestinationDlg::RestoreCurrentFolders()
 {
     if (savedDrive == 0)
         return;
-    for (const auto& [drive, folder] : savedFolders) {
+    for (const auto& [drive, folder] : savedFolders_) {
         if (context_.machine.GetDriveCwd(drive) != folder)
             context_.machine.ChDir(folder);
     }

@@ -48,9 +48,9 @@ private:
     WizardContext& context_;
     ListBox* folderList;
     ListBox* driveList;
-    QLineEdit* folderEdit;
+    QLineEdit* folderEdit_;
     int savedDrive = 0;
-    std::vector<std::pair<int, std::string>> savedFolders;  // drive, its current folder
+    std::vector<std::pair<int, std::string>> savedFolders_;  // drive, its current folder
 };
 
 }  // namespace pelmo

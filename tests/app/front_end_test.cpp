@@ -6,6 +6,7 @@
 
 #include <sstream>
 
+#include "app/front_end.h"
 #include "app/options.h"
 #include "app/unattended.h"
 #include "tests/support/package_writer.h"

@@ -1,0 +1,37 @@
+// What both front ends set up before a run: the machine, SourceFolder, exit statuses.
+#pragma once
+
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+#include "app/options.h"
+#include "platform/machine.h"
+
+namespace pelmo {
+
+// Exit statuses of `pelmo`.
+enum ExitStatus : int {
+    kExitSucceeded = 0,              // no failure message was shown
+    kExitSucceededWithFailures = 1,  // a step reported a failure and the run went on
+    kExitStopped = 2,                // an installation failure or a cancelled disk prompt
+    kExitFolderRejected = 3,         // the run sent the user back to the destination
+    kExitBadCommandLine = 64,
+};
+
+// The machine and SourceFolder a front end works on: `--machine` (else the
+// usual fallbacks) and `--package` (else the program's own folder).
+struct FrontEndSetting {
+    Machine machine;
+    std::string sourceFolder;
+    std::string shownFolder;  // the package folder on the host, for messages
+};
+// Nothing after a line for the user on `err`.
+std::optional<FrontEndSetting> ChooseMachineAndSource(const Options& options, std::ostream& err);
+
+// SourceFolder for a package folder on the host: its Windows form with a trailing
+// backslash, or the drive alone for a drive root. Nothing when no drive holds it.
+std::optional<std::string> SourceFolderForPackage(const Machine& machine, const std::filesystem::path& folder);
+
+}  // namespace pelmo
