@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/streams.h"
 #include "platform/text.h"
+#include "tests/support/faults.h"
 #include "tests/support/test_machine.h"
 
 namespace fs = std::filesystem;
@@ -13,10 +14,10 @@ namespace fs = std::filesystem;
 namespace pelmo {
 namespace {
 
-enum class Op { Access, MkDir, Copy, CopyIfNew, Stat, SetStatus, Find, Read, Lines, Put, Drop, Pieces, Open, WStat,
+enum class Op { Access, MkDir, Copy, CopyIfNew, CopyFull, Stat, SetStatus, Find, Read, Lines, Put, Drop, Pieces, Open, WStat,
                 Replace, WDrop };
 using enum Op;
-// Access gives modes 0, 2, 4 and 6; Copy: arg is the target; SetStatus: the attribute; Lines: the file; Put, Drop
+// Access gives modes 0, 2, 4 and 6; Copy: arg is the target; CopyFull fails each write point of a copy in turn; SetStatus: the attribute; Lines: the file; Put, Drop
 // (ReplacementFile) and Replace, WDrop (FolderWriter of C:\out): the work file. Replace writes the
 // name into the file and gives the file that the machine names afterwards, with its content.
 struct Row { const char* name; Op op; std::string path, expected, arg = ""; };
@@ -43,6 +44,8 @@ const Row kRows[] = {
     {"an existing target is kept when asked", CopyIfNew, "C:\\dir\\file.txt", "0", "C:\\dir\\FOO.EXE"},
     {"a missing source", Copy, "C:\\missing", "0", "C:\\dir\\x"}, {"a folder", Copy, "C:\\dir", "0", "C:\\x"},
     {"a missing target folder", Copy, "C:\\dir\\file.txt", "0", "C:\\nofolder\\x"},
+    {"a target below a file", Copy, "C:\\dir\\file.txt", "0", "C:\\ro.txt\\x"},
+    {"a full disk fails a copy and keeps the target", CopyFull, "C:\\big.bin", "1", "C:\\full\\t.bin"},
     {"copies leave no work files", Find, "C:\\dir\\*", "./ ../ copy.txt file.txt FOO.EXE new/"},
     {"attribute 0 makes a file writable", SetStatus, "C:\\dir\\copy.txt", "1", "0"},
     {"with the times set", Stat, "C:\\dir\\copy.txt", "9 20 1000000000"},
@@ -115,6 +118,18 @@ std::string Apply(const Machine& machine, const fs::path& c, std::optional<Folde
     case MkDir: return std::to_string(pelmo::MkDir(machine, row.path));
     case Copy: return std::to_string(CopyFile(machine, row.path, row.arg, ExistingTarget::Replace));
     case CopyIfNew: return std::to_string(CopyFile(machine, row.path, row.arg, ExistingTarget::Fail));
+    case CopyFull:  // some points never fail (chmod, fsync): then the copy must be whole
+        for (int point = 1;; ++point) {
+            test::FaultScope full({.root = c, .noSpaceAt = point});
+            const bool copied = CopyFile(machine, row.path, row.arg, ExistingTarget::Replace);
+            const auto target = ReadWholeFile(machine, row.arg);
+            if (target != (copied ? ReadWholeFile(machine, row.path) : "old") ||
+                std::distance(fs::directory_iterator(c / "full"), {}) != 1)
+                return "point " + std::to_string(point) + " lost the target";
+            if (full.writePoints() < point)  // no fault reached: the copy ran whole
+                return std::to_string(copied);
+            test::WriteHostFile(c / "full" / "t.bin", "old");
+        }
     case Read: return ReadWholeFile(machine, row.path).value_or("(none)");
     case Open: return std::to_string(FolderWriter::Open(machine, row.path).has_value());
     case SetStatus:
@@ -191,6 +206,8 @@ TEST(Files, AnswerAsWindowsDoes)
         test::WriteHostFile(c / name, "old");
     test::WriteHostFile(c / "dir" / "file.txt", "content");
     test::WriteHostFile(c / "ro.txt", "read-only");
+    test::WriteHostFile(c / "full" / "t.bin", "old");
+    test::WriteHostFile(c / "big.bin", kBig + kBig);
     const timespec times[2] = {{981173106, 0}, {981173106, 0}};
     ::utimensat(AT_FDCWD, (c / "ro.txt").c_str(), times, 0);
     for (const char* name : {"ro.txt", "out/LOCKED.DAT"})
