@@ -65,7 +65,7 @@ const Row kRows[] = {
     {"the default value and an empty one", "@=\"d\"\n\"e\"=\"\"", "=1:d|; E=1:|"},
     {"an odd value name", R"("na\"me=with\\odd[chars]"="x")", "NA\"ME=WITH\\ODD[CHARS]=1:x|"},
     {"expandable and multi-strings", "\"e\"=str(2):\"%A%\"\n\"m\"=str(7):\"a\\0b\\0\"", "E=2:%A%|; M=7:a<0>b<0>|"},
-    {"a dword", "\"d\"=dword:12345678", "D=4:|78,56,34,12"},
+    {"a dword", "\"d\"=dword:0012abcF", "D=4:|cf,ab,12,00"},
     {"hex over continued lines", "\"h\"=hex:00,01,\\\n  5c,83,\\\n  ff\n\"n\"=\"next\"", "H=3:|00,01,5c,83,ff; N=1:next|"},
     {"hex(N) keeps N", "\"q\"=hex(b):ef,cd\n\"z\"=hex(123):\n", "Q=11:|ef,cd; Z=291:|"},
     {"string types in hex are text", "\"s\"=hex(2):25,00,41,00,00,00\n\"m\"=hex(7):61,00,00,00,62,00,00,00,00,00\n", "M=7:a<0>b<0>|; S=2:%A|"},
