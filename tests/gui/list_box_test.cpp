@@ -81,16 +81,12 @@ TEST_F(ListBoxTest, NavigationKeysSelectAndNotifyEachTime)
         EXPECT_EQ(list.GetCurSel(), selected) << keys.size();
         EXPECT_EQ(selChanges.count(), int(keys.size()));
     }
-    // Typing finds an entry by its first characters: a notification only when the selection moves.
-    Fill({"[..]", "[a]", "[b]"});
+    Fill({"[..]", "[a]", "[b]"});  // typing finds an entry: a notification only when the selection moves
     selChanges.clear();
     QTest::keyClicks(&list, "[b");
-    EXPECT_EQ(list.GetCurSel(), 2);
     const int moves = selChanges.count();
-    EXPECT_GE(moves, 1);
     QTest::keyClick(&list, Qt::Key_Z);
-    EXPECT_EQ(list.GetCurSel(), 2);
-    EXPECT_EQ(selChanges.count(), moves) << "a key that finds nothing";
+    EXPECT_TRUE(list.GetCurSel() == 2 && moves >= 1 && selChanges.count() == moves) << moves;
 }
 
 }  // namespace pelmo::test

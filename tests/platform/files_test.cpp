@@ -122,8 +122,7 @@ std::string Apply(const Machine& machine, const fs::path& c, std::optional<Folde
         for (int point = 1;; ++point) {
             test::FaultScope full({.root = c, .noSpaceAt = point});
             const bool copied = CopyFile(machine, row.path, row.arg, ExistingTarget::Replace);
-            const auto target = ReadWholeFile(machine, row.arg);
-            if (target != (copied ? ReadWholeFile(machine, row.path) : "old") ||
+            if (ReadWholeFile(machine, row.arg) != (copied ? ReadWholeFile(machine, row.path) : "old") ||
                 std::distance(fs::directory_iterator(c / "full"), {}) != 1)
                 return "point " + std::to_string(point) + " lost the target";
             if (full.writePoints() < point)  // no fault reached: the copy ran whole
