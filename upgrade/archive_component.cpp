@@ -181,9 +181,9 @@ public:
         Outcome outcome = RunWith(OpenLibarchiveReader(std::move(*file)));
         // libarchive lacks methods and header forms that other archivers write, and
         // tells them from damage by no stable code; so any archive it leaves
-        // unread is read again from its start by lhasa. That costs a second pass
-        // only on archives that fail anyway: lhasa checks the same CRC, so data
-        // that is broken stays broken, and members written by the first pass are
+        // unread is read again from its start by lhasa. The second pass costs time
+        // only where libarchive failed, and it is sound: lhasa checks the same CRC,
+        // so broken data stays broken, and members the first pass wrote are
         // written again with the same content.
         if (outcome.result == kDamaged) {
             if (auto again = InputFile::Open(machine_, archivePath_))

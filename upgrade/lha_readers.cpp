@@ -5,6 +5,7 @@
 #include <archive_entry.h>
 #include <lhasa.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -235,18 +236,27 @@ private:
         return position_ >= dataEnd_ && file_.Seek(dataEnd_) && file_.Read(&byte, 1) >= 0 && byte == 0;
     }
 
-    // lhasa wants every request filled unless the file ends.
+    // lhasa wants every request filled unless the file ends. Its decoders ask for
+    // a few bytes at a time, so the file is read in chunks.
     static int Pull(void* handle, void* buffer, std::size_t size)
     {
         auto* self = static_cast<LhasaReader*>(handle);
         std::size_t filled = 0;
         while (filled < size) {
-            const long got = self->file_.Read(static_cast<char*>(buffer) + filled, size - filled);
-            if (got < 0)
-                return -1;
-            if (got == 0)
-                break;
-            filled += static_cast<std::size_t>(got);
+            if (self->next_ == self->chunk_.size()) {
+                self->chunk_.resize(kChunkSize);
+                const long got = self->file_.Read(self->chunk_.data(), self->chunk_.size());
+                self->chunk_.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+                self->next_ = 0;
+                if (got < 0)
+                    return -1;
+                if (got == 0)
+                    break;
+            }
+            const std::size_t piece = std::min(size - filled, self->chunk_.size() - self->next_);
+            std::memcpy(static_cast<char*>(buffer) + filled, self->chunk_.data() + self->next_, piece);
+            self->next_ += piece;
+            filled += piece;
         }
         self->position_ += filled;
         return static_cast<int>(filled);
@@ -271,7 +281,9 @@ private:
     }
 
     InputFile file_;
-    std::uint64_t position_ = 0;  // bytes lhasa has read from the file
+    std::vector<char> chunk_;     // read from the file, handed to lhasa from next_ on
+    std::size_t next_ = 0;
+    std::uint64_t position_ = 0;  // bytes handed to lhasa
     std::uint64_t dataEnd_ = 0;   // where the current member's data ends
     // Freed in reverse order: the decoder, the reader, then the stream it reads.
     std::unique_ptr<LHAInputStream, LhasaFree> stream_;
