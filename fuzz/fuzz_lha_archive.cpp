@@ -1,4 +1,5 @@
-// Fuzz target: an .lzh archive extracted by our archive component into one folder.
+// Fuzz target: an .lzh archive extracted by our archive component into one folder,
+// through libarchive and, for what libarchive leaves unread, lhasa's library.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>

@@ -99,12 +99,47 @@ def dib_file():
 
 # --- archives: the committed LHA fixtures, one per method and header level. The
 # stored seeds lh0-h0.lzh and lh0-h2.lzh stay as committed (jlha-utils 0.1.6,
-# `lha cz0` and `lha cz2` of the same members).
+# `lha cz0` and `lha cz2` of the same members). Archives of other archivers
+# (tests/data/lha-peers) and hostile ones made here reach the second reader, lhasa.
+PEERS = LHA_FIXTURES.parent / "lha-peers"
+
+
+def crc16(data):
+    crc = 0
+    for byte in data:
+        crc ^= byte
+        for _ in range(8):
+            crc = (crc >> 1) ^ 0xA001 if crc & 1 else crc >> 1
+    return crc
+
+
+def level0(name, data, method=b"-pm0-", packed=None):
+    body = (method + struct.pack("<IIIBB", len(data) if packed is None else packed, len(data), 0x2A432C63, 0x20, 0)
+            + bytes([len(name)]) + name + struct.pack("<H", crc16(data)))
+    return bytes([len(body), sum(body) & 0xFF]) + body + data
+
+
 def lha_archive():
     folder = CORPUS / "lha_archive"
     folder.mkdir(parents=True, exist_ok=True)
     for name in ("lh5-h1.lzh", "lh6-h2.lzh", "lh7-h0.lzh"):
         shutil.copyfile(LHA_FIXTURES / name, folder / name)
+    for name in ("lharc113__lh1.lzh", "lha_x68k_213__h1_subdir.lzh", "lh2_222__eas.lzh", "unlha32__h2_lhx.lzh"):
+        shutil.copyfile(PEERS / name, folder / ("peer-" + name))
+    write("lha_archive", "lhasa-lh1-truncated.lzh", (PEERS / "lharc113__lh1.lzh").read_bytes()[:3000])
+    # -pm0- is stored data to lhasa and unknown to libarchive; -lh9- is unknown to both.
+    write("lha_archive", "lhasa-unknown-method.lzh",
+          level0("\x83\x5c\x83\x41.TXT".encode("latin-1"), b"stored") + level0(b"B.TXT", b"x", b"-lh9-") + b"\0")
+    write("lha_archive", "lhasa-packed-beyond-end.lzh", level0(b"A.TXT", b"data", packed=0x7FFFFFF0))
+    # A level 3 header that claims 1 MB, and a level 1 header whose extension
+    # chain runs on to the end of the file.
+    write("lha_archive", "lhasa-oversized-header.lzh",
+          b"\x04\x00-pm0-" + bytes(8) + bytes(4) + b"\x20\x03" + bytes(3) + struct.pack("<I", 0xFFFFF) + bytes(64))
+    base = (b"-pm0-" + struct.pack("<IIIBB", 0x10000, 0, 0x2A432C63, 0x20, 1) + b"\x05C.TXT"
+            + struct.pack("<H", crc16(b"")) + b"M" + struct.pack("<H", 0x100))
+    extension = b"\x40" + bytes(253) + struct.pack("<H", 0x100)
+    write("lha_archive", "lhasa-endless-extensions.lzh",
+          bytes([len(base), sum(base) & 0xFF]) + base + extension * 16)
 
 
 # --- UninstallString values as uninstallers write them, CP932.

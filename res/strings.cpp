@@ -51,6 +51,7 @@ constexpr Entry kCatalogue[] = {
     {Text::ArchiveNotFound, "書庫が見つかりません: %s"},
     {Text::ArchiveDamaged, "書庫が壊れています: %s"},
     {Text::ArchiveCannotWrite, "展開先に書き込めません: %s"},
+    {Text::ArchiveUnusableName, "書庫内のファイル名が使えません: %s"},
     {Text::ArchiveBadCommand, "コマンドが正しくありません: %s"},
     {Text::MasterPattern, "zai??\?-3.mst"},  // escaped: "??-" is a trigraph
     {Text::MasterWorkFile, "temp.mst"},

@@ -45,6 +45,7 @@ enum class Text {
     ArchiveNotFound,         // "書庫が見つかりません: %s"
     ArchiveDamaged,          // "書庫が壊れています: %s"
     ArchiveCannotWrite,      // "展開先に書き込めません: %s"
+    ArchiveUnusableName,     // "書庫内のファイル名が使えません: %s"
     ArchiveBadCommand,       // "コマンドが正しくありません: %s"
     // Material master files.
     MasterPattern,           // "zai???-3.mst"

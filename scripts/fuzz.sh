@@ -39,7 +39,7 @@ seconds=${FUZZ_SECONDS:-$default_seconds}
 
 # clang with its libFuzzer runtime, and what the libraries need to build.
 missing=()
-for package in cmake ninja-build clang libclang-rt-14-dev libarchive-dev; do
+for package in cmake ninja-build pkg-config clang libclang-rt-14-dev libarchive-dev liblhasa-dev; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
 done
 if [ ${#missing[@]} -gt 0 ]; then

@@ -1,8 +1,5 @@
-// Our LHA archive component: extracts archives through libarchive into one folder.
-#include <archive.h>
-#include <archive_entry.h>
-
-#include <cerrno>
+// Our LHA archive component: extracts every member of an archive into one folder.
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +14,7 @@
 #include "res/strings.h"
 #include "upgrade/archive_library.h"
 #include "upgrade/command_line.h"
+#include "upgrade/lha_readers.h"
 
 namespace pelmo {
 namespace {
@@ -31,31 +29,8 @@ enum Result : int {
     kNotFound = 2,
     kDamaged = 3,
     kCannotWrite = 4,
+    kUnusableName = 5,
 };
-
-struct ArchiveReadFree {
-    void operator()(archive* reader) const { archive_read_free(reader); }
-};
-using ArchiveReader = std::unique_ptr<archive, ArchiveReadFree>;
-
-// libarchive pulls the archive through ReadArchive, so that the platform layer
-// opens the file and libarchive never sees a host path.
-struct ArchiveSource {
-    InputFile file;
-    std::vector<char> buffer = std::vector<char>(kChunkSize);
-};
-
-la_ssize_t ReadArchive(archive* reader, void* data, const void** block)
-{
-    auto* source = static_cast<ArchiveSource*>(data);
-    const long got = source->file.Read(source->buffer.data(), source->buffer.size());
-    if (got < 0) {
-        archive_set_error(reader, EIO, "cannot read the archive");
-        return -1;
-    }
-    *block = source->buffer.data();
-    return got;
-}
 
 // An archive path without an extension stands for that path with ".lzh".
 std::string WithDefaultExtension(std::string path)
@@ -63,18 +38,6 @@ std::string WithDefaultExtension(std::string path)
     if (SplitPath(path).extension.empty())
         path += GetText(Text::ArchiveExtension);
     return path;
-}
-
-// The part of code page 932 text after its last '\', '/' or ':'.
-std::string_view BaseNameCp932(std::string_view path)
-{
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < path.size(); i += CharLength(path, i)) {
-        const char c = path[i];
-        if (CharLength(path, i) == 1 && (c == '\\' || c == '/' || c == ':'))
-            start = i + 1;
-    }
-    return path.substr(start);
 }
 
 // The file name a stored member is written under: its base name in code page 932,
@@ -90,15 +53,17 @@ std::optional<std::string> MemberFileName(std::string_view utf8Path)
     if (!cp932)
         return std::nullopt;
     // Code page 932 writes some other characters as a separator byte (U+00A5
-    // becomes 0x5C), so the converted name is cut once more.
-    const std::string_view name = BaseNameCp932(*cp932);
+    // becomes 0x5C), so the converted name is split once more. No ':' is left to
+    // make SplitPath see a drive.
+    const SplitPathResult parts = SplitPath(*cp932);
+    std::string name = parts.baseName + parts.extension;
     if (name == "." || name == "..")
         return std::string();
-    return std::string(name);
+    return name;
 }
 
 // A missing target folder is made, one level deep as _mkdir makes it.
-bool EnsureFolder(const Machine& machine, const std::string& folder)
+bool MakeTargetFolder(const Machine& machine, const std::string& folder)
 {
     FileStatus status;
     if (!GetStatus(machine, folder, status)) {
@@ -108,23 +73,24 @@ bool EnsureFolder(const Machine& machine, const std::string& folder)
     return (status.attribute & kAttributeFolder) != 0;
 }
 
-// Copies the current member's data into `file`. libarchive checks the CRC when
-// it reports the end, so only a member read to its end counts as whole; but it
-// lets the data end short of the size the header declares, so that is checked here.
-Result CopyMemberData(archive* reader, archive_entry* entry, ReplacementFile& file, std::vector<char>& buffer)
+// Copies the current member's data into `file`. The reader checks the CRC when it
+// reports the end, so only a member read to its end counts as whole; but the data
+// may end short of the size the header declares, so that is checked here.
+Result CopyMemberData(MemberReader& reader, const StoredMember& member, ReplacementFile& file,
+                      std::vector<char>& buffer)
 {
-    la_int64_t copied = 0;
+    std::uint64_t copied = 0;
     for (;;) {
-        const la_ssize_t got = archive_read_data(reader, buffer.data(), buffer.size());
+        const long got = reader.ReadData(buffer.data(), buffer.size());
         if (got == 0)
             break;
         if (got < 0)
             return kDamaged;
-        copied += got;
+        copied += static_cast<std::uint64_t>(got);
         if (!file.Write(std::string_view(buffer.data(), static_cast<std::size_t>(got))))
             return kCannotWrite;
     }
-    if (archive_entry_size_is_set(entry) && copied != archive_entry_size(entry))
+    if (member.size && copied != *member.size)
         return kDamaged;
     return kSuccess;
 }
@@ -133,34 +99,38 @@ class Extraction {
 public:
     explicit Extraction(FolderWriter& folder) : folder_(folder) {}
 
-    Result Run(archive* reader)
+    Result Run(MemberReader& reader)
     {
         for (;;) {
-            archive_entry* entry = nullptr;
-            const int status = archive_read_next_header(reader, &entry);
-            if (status == ARCHIVE_EOF)
+            StoredMember member;
+            switch (reader.NextMember(member)) {
+            case MemberReader::Next::End:
                 return kSuccess;
-            // A warning still delivers a usable entry; anything worse ends the archive.
-            if (status != ARCHIVE_OK && status != ARCHIVE_WARN)
+            case MemberReader::Next::Damaged:
                 return kDamaged;
-            if (const Result result = ExtractMember(reader, entry); result != kSuccess)
+            case MemberReader::Next::Member:
+                break;
+            }
+            if (const Result result = ExtractMember(reader, member); result != kSuccess)
                 return result;
         }
     }
 
+    // The stored name that could not be used, as far as code page 932 shows it.
+    const std::string& unusableName() const { return unusableName_; }
+
 private:
-    Result ExtractMember(archive* reader, archive_entry* entry)
+    Result ExtractMember(MemberReader& reader, const StoredMember& member)
     {
         // Only regular files are written: folders are flattened away, links and
-        // devices skipped. libarchive skips the data of what is not read.
-        if (archive_entry_filetype(entry) != AE_IFREG || archive_entry_hardlink(entry) != nullptr)
+        // devices skipped. The reader skips the data of what is not read.
+        if (!member.isFile)
             return kSuccess;
-        const char* stored = archive_entry_pathname(entry);
-        if (stored == nullptr)
-            return kDamaged;
-        const auto name = MemberFileName(stored);
-        if (!name)
-            return kCannotWrite;
+        const auto name = MemberFileName(member.path);
+        if (!name) {
+            unusableName_ = Utf8ToCp932Lossy(member.path);
+            return kUnusableName;
+        }
         if (name->empty())
             return kSuccess;
 
@@ -175,51 +145,75 @@ private:
         if (!file)
             return kCannotWrite;
         // On any failure the work file is dropped and the old file stays as it was.
-        if (const Result result = CopyMemberData(reader, entry, *file, buffer_); result != kSuccess)
+        if (const Result result = CopyMemberData(reader, member, *file, buffer_); result != kSuccess)
             return result;
-        if (archive_entry_mtime_is_set(entry))
-            file->SetModifiedTime(archive_entry_mtime(entry));
+        if (member.modified)
+            file->SetModifiedTime(*member.modified);
         return file->Commit() ? kSuccess : kCannotWrite;
     }
 
     FolderWriter& folder_;
     std::vector<char> buffer_ = std::vector<char>(kChunkSize);
+    std::string unusableName_;
 };
 
-ArchiveReader OpenReader(ArchiveSource& source)
-{
-    ArchiveReader reader(archive_read_new());
-    if (!reader)
-        return nullptr;
-    archive_read_support_format_lha(reader.get());
-    // Stored names are code page 932; libarchive converts them to the thread's
-    // locale, which the caller has made UTF-8.
-    if (archive_read_set_format_option(reader.get(), "lha", "hdrcharset", "CP932") != ARCHIVE_OK)
-        return nullptr;
-    if (archive_read_open(reader.get(), &source, nullptr, ReadArchive, nullptr) != ARCHIVE_OK)
-        return nullptr;
-    return reader;
-}
+// What one extraction ended with, and the member name a kUnusableName concerns.
+struct Outcome {
+    Result result = kSuccess;
+    std::string unusableName = {};
+};
 
-Result Extract(const Machine& machine, const std::string& archivePath, const std::string& folder)
-{
-    auto file = InputFile::Open(machine, archivePath);
-    if (!file)
-        return kNotFound;
-    ArchiveSource source{std::move(*file)};
-    // libarchive settles its name conversion when the archive is opened, so the
-    // scope covers the reader's whole life.
-    const Utf8LocaleScope utf8;
-    ArchiveReader reader = OpenReader(source);
-    if (!reader)
-        return kDamaged;
-    if (!EnsureFolder(machine, folder))
-        return kCannotWrite;
-    auto target = FolderWriter::Open(machine, folder);
-    if (!target)
-        return kCannotWrite;
-    return Extraction(*target).Run(reader.get());
-}
+class ArchiveExtraction {
+public:
+    ArchiveExtraction(const Machine& machine, const std::string& archivePath, const std::string& folder)
+        : machine_(machine), archivePath_(archivePath), folder_(folder)
+    {
+    }
+
+    Outcome Run()
+    {
+        auto file = InputFile::Open(machine_, archivePath_);
+        if (!file)
+            return {kNotFound};
+        // libarchive settles its name conversion when the archive is opened, so the
+        // scope covers the readers' whole life.
+        const Utf8LocaleScope utf8;
+        Outcome outcome = RunWith(OpenLibarchiveReader(std::move(*file)));
+        // libarchive lacks methods and header forms that other archivers write, and
+        // tells them from damage by no stable code; so any archive it leaves
+        // unread is read again from its start by lhasa. The second pass costs time
+        // only where libarchive failed, and it is sound: lhasa checks the same CRC,
+        // so broken data stays broken, and members the first pass wrote are
+        // written again with the same content.
+        if (outcome.result == kDamaged) {
+            if (auto again = InputFile::Open(machine_, archivePath_))
+                outcome = RunWith(OpenLhasaReader(std::move(*again)));
+        }
+        return outcome;
+    }
+
+private:
+    Outcome RunWith(std::unique_ptr<MemberReader> reader)
+    {
+        if (!reader)
+            return {kDamaged};
+        if (!target_) {
+            if (!MakeTargetFolder(machine_, folder_))
+                return {kCannotWrite};
+            target_ = FolderWriter::Open(machine_, folder_);
+            if (!target_)
+                return {kCannotWrite};
+        }
+        Extraction extraction(*target_);
+        const Result result = extraction.Run(*reader);
+        return {result, extraction.unusableName()};
+    }
+
+    const Machine& machine_;
+    const std::string& archivePath_;
+    const std::string& folder_;
+    std::optional<FolderWriter> target_;  // made when a reader first takes the archive
+};
 
 Text MessageFor(Result result)
 {
@@ -230,6 +224,8 @@ Text MessageFor(Result result)
         return Text::ArchiveDamaged;
     case kCannotWrite:
         return Text::ArchiveCannotWrite;
+    case kUnusableName:
+        return Text::ArchiveUnusableName;
     default:
         return Text::ArchiveBadCommand;
     }
@@ -252,10 +248,14 @@ int LhaComponent::Execute(std::string_view commandLine, std::string& output, std
         return kBadCommand;
     }
     const std::string archivePath = WithDefaultExtension(request->archive);
-    const Result result = Extract(machine_, archivePath, request->targetFolder);
-    if (result != kSuccess)
-        PutOutput(FormatText(MessageFor(result), archivePath), output, outputSize);
-    return result;
+    const Outcome outcome = ArchiveExtraction(machine_, archivePath, request->targetFolder).Run();
+    if (outcome.result == kSuccess)
+        return kSuccess;
+    // The archive comes first, as in every message, so that a small buffer cuts the member's name.
+    const std::string subject =
+        outcome.result == kUnusableName ? archivePath + " (" + outcome.unusableName + ")" : archivePath;
+    PutOutput(FormatText(MessageFor(outcome.result), subject), output, outputSize);
+    return outcome.result;
 }
 
 }  // namespace pelmo

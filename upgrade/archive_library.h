@@ -23,9 +23,10 @@ public:
     virtual int Execute(std::string_view commandLine, std::string& output, std::size_t outputSize) = 0;
 };
 
-// Our component on libarchive: `e -mcw<windows folder> "<archive>" "<target folder>"`
-// extracts every regular member into the target folder without stored folder
-// names, replacing files of the same name.
+// Our component on libarchive, with lhasa's library for what libarchive cannot
+// read: `e -mcw<windows folder> "<archive>" "<target folder>"` extracts every
+// regular member into the target folder without stored folder names, replacing
+// files of the same name.
 class LhaComponent : public ArchiveLibrary {
 public:
     explicit LhaComponent(const Machine& machine) : machine_(machine) {}

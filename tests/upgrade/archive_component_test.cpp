@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <set>
 
@@ -27,6 +28,12 @@ LhaMember File(std::string name, std::string content = "new")
     return {.name = std::move(name), .content = std::move(content)};
 }
 
+// libarchive knows no -pm0-; lhasa reads it as stored data, so these members reach lhasa.
+LhaMember Pm0(std::string name, std::string content = "new")
+{
+    return {.name = std::move(name), .content = std::move(content), .method = "-pm0-"};
+}
+
 // The target folder as "name=content", "name/" for a folder, sorted.
 std::set<std::string> Tree(const fs::path& folder)
 {
@@ -38,13 +45,14 @@ std::set<std::string> Tree(const fs::path& folder)
     return tree;
 }
 
-enum class Says { Nothing, Damaged, CannotWrite, NotFound };
+enum class Says { Nothing, Damaged, CannotWrite, NotFound, UnusableName };
 
 struct Row {
     const char* title;
     std::string archive;              // C:\pkg\a.lzh
     Says says;
     std::set<std::string> out;        // C:\out afterwards; it held GOOD.DAT=good
+    std::string member = {};          // the name an UnusableName message shows
 };
 
 class ArchiveTest : public ::testing::Test {
@@ -56,17 +64,21 @@ protected:
         return component.Execute(BuildExtractCommand("C:\\windows", archive, target), output, outputSize);
     }
 
-    void Check(const Row& row)
+    // Extracts the row's archive and checks what it says; `tree` lists the folder.
+    void Check(const Row& row, std::set<std::string> (*tree)(const fs::path&) = Tree)
     {
         SCOPED_TRACE(row.title);
         fs::remove_all(Host("out"));
         WriteHostFile(Host("out/GOOD.DAT"), "good");
         WriteHostFile(Host("pkg/a.lzh"), row.archive);
         const int result = Extract("C:\\pkg\\a", "C:\\out\\");
-        const char* says[] = {"", "書庫が壊れています: ", "展開先に書き込めません: ", "書庫が見つかりません: "};
+        const char* says[] = {"", "書庫が壊れています: ", "展開先に書き込めません: ", "書庫が見つかりません: ",
+                              "書庫内のファイル名が使えません: "};
+        const std::string member = row.member.empty() ? "" : " (" + row.member + ")";
         EXPECT_EQ(result != 0, row.says != Says::Nothing);
-        EXPECT_EQ(output, row.says == Says::Nothing ? "" : Sjis(says[static_cast<int>(row.says)]) + "C:\\pkg\\a.lzh");
-        EXPECT_EQ(Tree(Host("out")), row.out);
+        EXPECT_EQ(output,
+                  row.says == Says::Nothing ? "" : Sjis(says[static_cast<int>(row.says)]) + "C:\\pkg\\a.lzh" + member);
+        EXPECT_EQ(tree(Host("out")), row.out);
         // Nothing lands beside the target folder.
         EXPECT_EQ(Tree(Host("")).size(), 3u) << "only out/, pkg/ and windows/";
     }
@@ -93,6 +105,47 @@ TEST_F(ArchiveTest, FixturesOfEveryMethodAndLevelExtractByteExact)
         Check({name, ReadHostFile(kLhaData / (std::string(name) + ".lzh")), Says::Nothing,
                {"GOOD.DAT=good", "DATA.BIN=" + ReadHostFile(members / "DATA.BIN"), "EMPTY.DAT=",
                 "note.txt=" + ReadHostFile(members / "sub/note.txt"), "readme.txt=" + ReadHostFile(members / "readme.txt")}});
+    }
+}
+
+// The target folder less GOOD.DAT as "name size CRC-16", for contents too long to spell out.
+std::set<std::string> Summary(const fs::path& folder)
+{
+    std::set<std::string> summary;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        const std::string content = ReadHostFile(entry.path());
+        char crc[8];
+        std::snprintf(crc, sizeof crc, " %04x", LhaCrc16(content));
+        if (name != "GOOD.DAT")
+            summary.insert(name + " " + std::to_string(content.size()) + crc);
+    }
+    return summary;
+}
+
+// Archives of other archivers that libarchive refuses (tests/data/lha-peers): each
+// leaves what `lhasa x` extracts, flattened, the later of two equal names winning.
+// Names keep their stored spelling, where lhasa lower-cases MS-DOS ones.
+TEST_F(ArchiveTest, ArchivesOfOtherArchiversExtractAsLhasaDoes)
+{
+    const std::string gpl = " 18092 a33a";
+    const Row rows[] = {
+        {"unlha32__h2_lhx", "", Says::Nothing, {"GPL-2" + gpl}},
+        {"lengths__lh1-64k", "", Says::Nothing, {"65536.BIN 65536 0000"}},
+        {"lharc113__lh1", "", Says::Nothing, {"GPL-2" + gpl}},
+        {"lha_amiga_122__lh4", "", Says::Nothing, {"gpl-2" + gpl}},
+        {"lharc_atari_313a__lz5", "", Says::Nothing, {"GPL2" + gpl}},
+        {"lharc_atari_313a__h2_lh5", "", Says::Nothing, {"GPL2" + gpl}},
+        {"lha_x68k_213__h1_subdir", "", Says::Nothing, {"HELLO.TXT 12 9778"}},
+        {"lh2_222__eas", "", Says::Nothing, {"hello.txt 14 f1c6", "Apply-Ea.Cmd 505 9118"}},
+        {"lha_osk_201__h2_lh5", "", Says::Nothing, {"gpl-2" + gpl}},
+        {"morphos_lha_2717__h2_lh5", "", Says::Nothing, {"gpl-2" + gpl}},
+        // libarchive reads it; its first name has no code page 932 form.
+        {"test_read_format_lha_filename_utf16", "", Says::UnusableName, {}, "??????/??????.txt"},
+    };
+    for (Row row : rows) {
+        row.archive = ReadHostFile(fs::path(PELMO_TEST_DATA) / "lha-peers" / (std::string(row.title) + ".lzh"));
+        Check(row, Summary);
     }
 }
 
@@ -126,10 +179,16 @@ TEST_F(ArchiveTest, NamesLandAsTheirBaseNameInsideTheTarget)
          Says::Nothing, {"GOOD.DAT=good", "IN.TXT=new"}},
         {"a NUL inside a level 2 name", Level2({File(std::string("NUL.DAT\0/../x", 13))}), Says::Nothing,
          {"GOOD.DAT=good", "NUL.DAT=new"}},
+        // libarchive refuses it; lhasa reads it whole, and the link is skipped.
+        {"a link without a target", Level2({File("FIRST.TXT", "1"), {.name = "GOOD.DAT", .content = "x", .unixMode = 0120777}}),
+         Says::Nothing, {"GOOD.DAT=good", "FIRST.TXT=1"}},
+        {"names lhasa reads keep trail bytes 0x5C and 0x41, and their case",
+         Level0({Pm0(Sjis("ソア\\ソア.TXT")), Pm0("GPL-2")}), Says::Nothing, {"GOOD.DAT=good", "ソア.TXT=new", "GPL-2=new"}},
+        {"level 2 names lhasa reads", Level2({Pm0(Sjis("ア.TXT"))}), Says::Nothing, {"GOOD.DAT=good", "ア.TXT=new"}},
         {"level 0 links too", Level0({{.name = "link|/etc/passwd", .unixMode = 0120777}, File("REAL.TXT")}),
          Says::Nothing, {"GOOD.DAT=good", "REAL.TXT=new"}},
-        {"a name code page 932 cannot write", WriteStoredLha({File("\xC3\xA9t\xC3\xA9.txt")}, LhaLevel::Two, 65001),
-         Says::CannotWrite, {"GOOD.DAT=good"}},
+        {"a name code page 932 cannot write", WriteStoredLha({File("d/\xC3\xA9t\xC3\xA9.txt")}, LhaLevel::Two, 65001),
+         Says::UnusableName, {"GOOD.DAT=good"}, "d/?t?.txt"},
         {"a name longer than the disk allows", Level2({File(std::string(300, 'L'))}), Says::CannotWrite,
          {"GOOD.DAT=good"}},
     };
@@ -169,7 +228,10 @@ TEST_F(ArchiveTest, DamageNeverReplacesAGoodFileAndKeepsWhatCameBefore)
         {"members before the damage stay", Damaged(Level0({File("FIRST.TXT", "1"), File("GOOD.DAT", kPayload)}),
                                                   Level0({File("FIRST.TXT", "1")}).size() + 40, 'X'),
          Says::Damaged, {"GOOD.DAT=good", "FIRST.TXT=1"}},
-        {"a link without a target", Level2({File("FIRST.TXT", "1"), {.name = "GOOD.DAT", .content = "x", .unixMode = 0120777}}),
+        {"a folder entry's data beyond the end",
+         Level0({File("FIRST.TXT", "1"), {.name = "sub\\", .method = "-lhd-", .packedSize = 1000}}), Says::Damaged,
+         {"GOOD.DAT=good", "FIRST.TXT=1"}},
+        {"a method neither reader knows", Level0({Pm0("FIRST.TXT", "1"), {.name = "GOOD.DAT", .method = "-lh9-"}}),
          Says::Damaged, {"GOOD.DAT=good", "FIRST.TXT=1"}},
         {"an empty name", Level0({File("FIRST.TXT", "1"), File(""), File("AFTER.TXT")}), Says::Damaged,
          {"GOOD.DAT=good", "FIRST.TXT=1"}},
