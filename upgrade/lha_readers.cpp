@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/cp932.h"
+#include "platform/text.h"
 
 namespace pelmo {
 namespace {
