@@ -55,7 +55,7 @@ struct Row {
 
 const Row kRows[] = {
     {"C escapes", R"("v"="tab\there\n\r\a\b\v\f\e")", "V=1:tab<9>here<a><d><7><8><b><c><1b>|"},
-    {"\\0 and octal", R"("v"="a\0b\1\36x\0012\101\1018")", "V=1:a<0>b<1><1e>x<1>2AA8|"},
+    {"\\0 and octal", R"("v"="a\0b\1\36x\0012\101\1018\7")", "V=1:a<0>b<1><1e>x<1>2AA8<7>|"},
     {"\\x takes up to four digits", R"("v"="\x00a7a\xa7z\x03911\x391g\x30c6")", "V=1:<a7>a<a7>z<391>1<391>g<30c6>|"},
     {"a surrogate pair", R"("v"="\xd83d\xde00")", "V=1:<d83d><de00>|"},
     {"escaped quotes, backslashes, brackets", R"("v"="say \"hi\" C:\\d\\ \q\[\]")", "V=1:say \"hi\" C:\\d\\ q[]|"},
