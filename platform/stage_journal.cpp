@@ -180,8 +180,18 @@ bool WriteJournal(const fs::path& file, const Journal& journal)
 }
 
 std::optional<Journal> ReadJournal(const fs::path& file)
-try {
+{
     std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!in)
+        return std::nullopt;
+    return ParseJournal(text.str());
+}
+
+std::optional<Journal> ParseJournal(const std::string& text)
+try {
+    std::istringstream in(text);
     std::string line;
     if (!in || !std::getline(in, line))
         return std::nullopt;

@@ -53,6 +53,7 @@ std::optional<Record> ReadRecord(const std::filesystem::path& file);
 bool WriteJournal(const std::filesystem::path& file, const Journal& journal);
 // Nothing unless the journal is whole: every rename listed, and its end line.
 std::optional<Journal> ReadJournal(const std::filesystem::path& file);
+std::optional<Journal> ParseJournal(const std::string& text);
 
 bool FlushFolder(const std::filesystem::path& folder);
 // Keeps `target` as `backup`: a hard link, else a flushed copy. False when neither.

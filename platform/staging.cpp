@@ -68,9 +68,10 @@ std::unique_ptr<Stage> Stage::Open(const fs::path& systemFolder, StageOpening& r
     stage->runId_ = NewRunId();
     result = TakeLock(stage->runFolder_, stage->lock_);
     if (result != StageOpening::Opened) {
+        // The lock file may be another run's: only an empty folder goes.
         stage->ended_ = true;
         if (result == StageOpening::Failed)
-            stage->Close();
+            ::rmdir(stage->runFolder_.c_str());
         return nullptr;
     }
     return stage;
@@ -312,6 +313,24 @@ void Stage::Close()
         ::rmdir(runFolder_.c_str());
     }
     lock_.Reset();
+}
+
+std::unique_ptr<Stage> OpenStage(const Machine& machine, std::string_view folder, StageOpening& result)
+{
+    auto host = machine.ToHost(folder);
+    std::error_code ec;
+    if (!host || folder.empty() || !fs::is_directory(*host, ec)) {
+        result = StageOpening::NoFolder;
+        return nullptr;
+    }
+    return Stage::Open(*host, result);
+}
+
+bool HasRunFolder(const Machine& machine, std::string_view folder)
+{
+    auto host = machine.ToHost(folder);
+    std::error_code ec;
+    return host && !folder.empty() && fs::is_directory(*host / stage::kRunFolder, ec);
 }
 
 }  // namespace pelmo

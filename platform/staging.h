@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/machine.h"
 #include "platform/owned_file.h"
 
 namespace pelmo {
@@ -34,7 +35,7 @@ struct PlannedChange {
     std::uint64_t records = 0;                     // Converted: records changed
 };
 
-enum class StageOpening { Opened, Busy, Failed };
+enum class StageOpening { Opened, Busy, Failed, NoFolder };
 enum class Recovery { Nothing, Completed, RolledBack, Failed };
 enum class CommitResult { Committed, NotStarted };
 
@@ -100,5 +101,11 @@ private:
     std::vector<PlannedChange> notes_;
     bool ended_ = false;
 };
+
+// The stage of the installed system in `folder` (Windows form): NoFolder when
+// that is no folder, nothing made then.
+std::unique_ptr<Stage> OpenStage(const Machine& machine, std::string_view folder, StageOpening& result);
+// Whether the installed system in `folder` has a run folder, so anything to recover.
+bool HasRunFolder(const Machine& machine, std::string_view folder);
 
 }  // namespace pelmo
