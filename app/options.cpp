@@ -19,6 +19,7 @@ constexpr OptionSpec kOptions[] = {
     {"--help", Takes::Nothing},
     {"--machine", Takes::Value},
     {"--package", Takes::Value},
+    {"--recover", Takes::Nothing},
     {"--target", Takes::Value},
     {"--unattended", Takes::Nothing},
 };
@@ -47,6 +48,8 @@ bool Store(Options& options, std::string_view name, std::string_view value)
         return !std::exchange(options.help, true);
     if (name == "--unattended")
         return !std::exchange(options.unattended, true);
+    if (name == "--recover")
+        return !std::exchange(options.recover, true);
     if (name == "--target")
         return StoreOnce(options.target, value);
     if (name == "--package")
@@ -88,7 +91,7 @@ std::optional<Options> ParseOptions(int argc, const char* const* argv, std::stri
             return std::nullopt;
         }
     }
-    if (options.target && !options.unattended && !options.help) {
+    if (options.target && !options.unattended && !options.recover && !options.help) {
         error = GetTextUtf8(Text::CliTargetNeedsUnattended);
         return std::nullopt;
     }

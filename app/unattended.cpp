@@ -18,6 +18,10 @@ struct Prepared {
     PackageInfo info;
 };
 
+// The installed system's folder for `--recover`: the target, else the proposal
+// from the package. Nothing after a line for the user.
+std::optional<std::pair<Machine, std::string>> RecoveryTarget(const Options& options, std::ostream& err);
+
 // Everything the run needs, or a line for the user.
 std::optional<Prepared> Prepare(const Options& options, std::ostream& err)
 {
@@ -40,6 +44,38 @@ std::optional<Prepared> Prepare(const Options& options, std::ostream& err)
         prepared.info.installFolder = ProposedDestination(prepared.machine, prepared.info);
     }
     return prepared;
+}
+
+std::optional<std::pair<Machine, std::string>> RecoveryTarget(const Options& options, std::ostream& err)
+{
+    if (!options.target) {
+        std::optional<Prepared> prepared = Prepare(options, err);
+        if (!prepared)
+            return std::nullopt;
+        return std::make_pair(std::move(prepared->machine), prepared->info.installFolder);
+    }
+    std::string error;
+    std::optional<Machine> machine = Machine::Select(options.machine, &error);
+    if (!machine) {
+        err << FormatTextUtf8(Text::CliMachineFailed, error) << '\n';
+        return std::nullopt;
+    }
+    auto target = Utf8ToCp932(*options.target);
+    if (!target) {
+        err << FormatTextUtf8(Text::CliBadTarget, *options.target) << '\n';
+        return std::nullopt;
+    }
+    return std::make_pair(std::move(*machine), *target);
+}
+
+int RunRecovery(const Options& options, std::ostream& out, std::ostream& err)
+{
+    auto target = RecoveryTarget(options, err);
+    if (!target)
+        return kExitBadCommandLine;
+    PrintingPrompter prompter(out);
+    return RecoverSystem(target->first, prompter, target->second) == RecoverOutcome::Failed ? kExitStopped
+                                                                                             : kExitSucceeded;
 }
 
 }  // namespace
@@ -76,6 +112,8 @@ std::string ProposedDestination(const Machine& machine, const PackageInfo& info)
 
 int RunUnattended(const Options& options, std::ostream& out, std::ostream& err)
 {
+    if (options.recover)
+        return RunRecovery(options, out, err);
     std::optional<Prepared> prepared = Prepare(options, err);
     if (!prepared)
         return kExitBadCommandLine;

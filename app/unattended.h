@@ -36,7 +36,7 @@ int ExitStatusFor(RunOutcome outcome);
 // installFolder.
 std::string ProposedDestination(const Machine& machine, const PackageInfo& info);
 
-// The whole unattended run; returns the exit status.
+// The whole unattended run (or with `--recover` only the recovery); returns the exit status.
 int RunUnattended(const Options& options, std::ostream& out, std::ostream& err);
 int RunUnattended(const Options& options);
 

@@ -13,6 +13,7 @@
 #include "platform/host_file.h"
 #include "platform/letter_case.h"
 #include "platform/runtime.h"
+#include "platform/staging.h"
 #include "platform/streams.h"
 #include "platform/text.h"
 
@@ -70,6 +71,28 @@ std::u16string NtfsSortKey(std::string_view utf8)
 }
 
 
+// What a path stands for in the run's view: a staged file's work file.
+std::optional<struct stat> ViewStat(const Machine& machine, const fs::path& host)
+{
+    return machine.stage() ? machine.stage()->Stat(host) : Stat(host);
+}
+
+// Stages a copy of a file the run has not written, so that its status can be
+// changed on the copy.
+bool StageUnchanged(const Machine& machine, std::string_view path)
+{
+    auto content = ReadWholeFile(machine, path);
+    auto copy = ReplacementFile::Create(machine, path, std::nullopt, Durability::Cached);
+    FileStatus status;
+    if (!content || !copy || !GetStatus(machine, path, status))
+        return false;
+    copy->SetReadOnly((status.attribute & kAttributeReadOnly) != 0);
+    auto st = Stat(*machine.ToHost(path));
+    if (st)
+        copy->SetModifiedTime(st->st_mtim.tv_sec, st->st_mtim.tv_nsec);
+    return copy->Write(*content) && copy->Commit();
+}
+
 }  // namespace
 
 int Access(const Machine& machine, std::string_view path, int mode)
@@ -79,7 +102,7 @@ int Access(const Machine& machine, std::string_view path, int mode)
     auto resolved = machine.Resolve(path);
     if (!resolved)
         return -1;
-    auto st = Stat(resolved->host);
+    auto st = ViewStat(machine, resolved->host);
     if (!st)
         return -1;
     bool isFolder = S_ISDIR(st->st_mode);
@@ -95,6 +118,8 @@ int MkDir(const Machine& machine, std::string_view path)
     auto host = machine.ToHost(path);
     if (!host || path.empty())
         return -1;
+    if (Stage* stage = machine.stage())
+        return stage->MakeFolder(*host) ? 0 : -1;
     return ::mkdir(host->c_str(), 0777) == 0 ? 0 : -1;
 }
 
@@ -104,10 +129,10 @@ bool CopyFile(const Machine& machine, std::string_view source, std::string_view 
     auto targetHost = machine.ToHost(target);
     if (!sourceHost || !targetHost)
         return false;
-    auto sourceStat = Stat(*sourceHost);
+    auto sourceStat = ViewStat(machine, *sourceHost);
     if (!sourceStat || !S_ISREG(sourceStat->st_mode))
         return false;
-    if (auto targetStat = Stat(*targetHost)) {
+    if (auto targetStat = ViewStat(machine, *targetHost)) {
         if (existing == ExistingTarget::Fail || !S_ISREG(targetStat->st_mode) || IsReadOnly(*targetStat))
             return false;
     } else if (errno != ENOENT) {
@@ -116,7 +141,7 @@ bool CopyFile(const Machine& machine, std::string_view source, std::string_view 
     auto input = InputFile::Open(machine, source);
     if (!input)
         return false;
-    bool newTarget = !Stat(*targetHost).has_value();
+    bool newTarget = !ViewStat(machine, *targetHost).has_value();
     // A copy comes from the package and can be made again, so it is not flushed
     // file by file; the rename still keeps a failed copy from replacing anything.
     auto output = ReplacementFile::Create(machine, target, std::nullopt, Durability::Cached);
@@ -145,7 +170,8 @@ bool GetStatus(const Machine& machine, std::string_view path, FileStatus& status
     auto host = machine.ToHost(path);
     if (!host || path.empty())
         return false;
-    return StatusOf(*host, status);
+    const StagedFile* staged = machine.stage() ? machine.stage()->Find(*host) : nullptr;
+    return StatusOf(staged ? fs::path(staged->work) : *host, status);
 }
 
 bool SetStatus(const Machine& machine, std::string_view path, const FileStatus& status)
@@ -153,6 +179,12 @@ bool SetStatus(const Machine& machine, std::string_view path, const FileStatus& 
     auto host = machine.ToHost(path);
     if (!host || path.empty())
         return false;
+    if (Stage* stage = machine.stage()) {
+        // Changed on the staged file, which the commit renames into place.
+        if (!stage->Find(*host) && (!Stat(*host) || !StageUnchanged(machine, path)))
+            return false;
+        host = fs::path(stage->Find(*host)->work);
+    }
     auto st = Stat(*host);
     if (!st)
         return false;
@@ -195,10 +227,21 @@ std::vector<FoundFile> FindFiles(const Machine& machine, std::string_view patter
         consider(".", true);
         consider("..", true);
     }
+    const Stage* stage = machine.stage();
+    std::vector<std::string> listed;
     for (fs::directory_iterator it(resolved->host, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code typeError;
-        consider(it->path().filename().string(), it->is_directory(typeError));
+        const std::string name = it->path().filename().string();
+        if (stage && stage->IsOwnWorkFile(name))
+            continue;
+        listed.push_back(name);
+        consider(name, it->is_directory(typeError));
     }
+    // The run's new files are listed as if they were on the disk already.
+    if (stage)
+        for (const std::string& name : stage->NamesIn(resolved->host))
+            if (std::find(listed.begin(), listed.end(), name) == listed.end())
+                consider(name, false);
     std::stable_sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) {
         bool aDot = a.file.name == "." || a.file.name == "..";
         bool bDot = b.file.name == "." || b.file.name == "..";

@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace pelmo::host {
 
 std::optional<struct stat> Stat(const std::filesystem::path& path)
@@ -34,6 +36,21 @@ mode_t CurrentUmask()
     mode_t mask = ::umask(0);
     ::umask(mask);
     return mask;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
 }
 
 bool FileDescriptor::Reset(int fd)

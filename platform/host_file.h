@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 
@@ -24,5 +25,7 @@ inline bool IsReadOnly(const struct stat& st)
 std::optional<struct stat> Stat(const std::filesystem::path& path);
 bool StatusOf(const std::filesystem::path& host, FileStatus& status);
 mode_t CurrentUmask();
+// write() until every byte is written; false on an error.
+bool WriteAll(int fd, const char* data, std::size_t size);
 
 }  // namespace pelmo::host

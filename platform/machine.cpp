@@ -1,6 +1,4 @@
 // The machine: drive mapping, current folders and path resolution onto the host.
-#include "platform/letter_case.h"
-#include "platform/letter_case.h"
 #include "platform/machine.h"
 
 #include <dirent.h>
@@ -12,6 +10,7 @@
 #include <system_error>
 
 #include "platform/letter_case.h"
+#include "platform/staging.h"
 #include "platform/text.h"
 
 namespace fs = std::filesystem;
@@ -81,10 +80,13 @@ std::vector<std::string_view> SplitComponents(std::string_view path, bool& trail
 
 // The name of `wanted` in `folder` as the disk spells it: an exact match wins,
 // else the first case-insensitive match in name order, else `wanted` itself.
-std::string FindOnDisk(const fs::path& folder, const std::string& wanted)
+// A staged run's files count as on the disk.
+std::string FindOnDisk(const fs::path& folder, const std::string& wanted, const Stage* stage)
 {
     std::error_code ec;
     if (fs::symlink_status(folder / wanted, ec).type() != fs::file_type::not_found && !ec)
+        return wanted;
+    if (stage != nullptr && stage->Find(folder / wanted) != nullptr)
         return wanted;
     // Every name that is not on the disk as written (each new file) reads the
     // whole folder, so this stays a plain readdir loop: building a path object per
@@ -102,6 +104,10 @@ std::string FindOnDisk(const fs::path& folder, const std::string& wanted)
         if (UpperCase(name, CaseRule::FileName) == folded && (best.empty() || name < best))
             best = name;
     }
+    if (stage != nullptr)
+        for (const std::string& name : stage->NamesIn(folder))
+            if (UpperCase(name, CaseRule::FileName) == folded && (best.empty() || name < best))
+                best = name;
     return best.empty() ? wanted : best;
 }
 
@@ -301,7 +307,7 @@ std::optional<HostPath> Machine::Resolve(std::string_view windowsPath) const
         fs::path folder = root;
         for (const std::string& component : result.components)
             folder /= component;
-        result.components.push_back(FindOnDisk(folder, name));
+        result.components.push_back(FindOnDisk(folder, name, stage_));
     }
     result.host = root;
     for (const std::string& component : result.components)

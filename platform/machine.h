@@ -12,6 +12,8 @@
 
 namespace pelmo {
 
+class Stage;
+
 enum class DriveType : int {
     Unknown = 0,
     NoRootDir = 1,
@@ -87,6 +89,12 @@ public:
     // in code page 932.
     std::optional<std::string> ToWindows(const std::filesystem::path& hostPath) const;
 
+    // The staged run this machine carries while it lasts: file services then see
+    // and write its staged state. Run state, not part of what the machine is, so
+    // it may be attached through the const machine a run is given.
+    Stage* stage() const { return stage_; }
+    void AttachStage(Stage* stage) const { stage_ = stage; }
+
 private:
     Machine() = default;
     void StartInHostWorkingDirectory();
@@ -99,6 +107,7 @@ private:
     std::array<Drive, 27> drives_{};  // index 1..26
     int currentDrive_ = 3;
     Registry registry_;
+    mutable Stage* stage_ = nullptr;
 };
 
 }  // namespace pelmo

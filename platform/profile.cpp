@@ -7,6 +7,7 @@
 
 #include "platform/files.h"
 #include "platform/letter_case.h"
+#include "platform/staging.h"
 #include "platform/streams.h"
 #include "platform/text.h"
 
@@ -429,10 +430,16 @@ bool WritePrivateProfileString(const Machine& machine, std::string_view file, st
         return false;
     }
     std::optional<ReplacementFile> replacement = ReplacementFile::Create(machine, path);
-    if (!replacement || !replacement->Write(*edited)) {
+    if (!replacement || !replacement->Write(*edited) || !replacement->Commit()) {
         return false;
     }
-    return replacement->Commit();
+    // The plan of a staged run names each key with its old and new value.
+    if (Stage* stage = machine.stage()) {
+        constexpr std::size_t kWholeValue = std::string::npos;
+        stage->NoteSettings(*machine.ToHost(path), std::string(section), std::string(key),
+                            LookupProfileString(view, section, key, "", kWholeValue), std::string(value));
+    }
+    return true;
 }
 
 }  // namespace pelmo

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <cstring>
@@ -27,21 +28,6 @@ namespace {
 constexpr std::size_t kPendingSize = 32 * 1024;
 constexpr std::size_t kReadChunk = 16 * 1024;
 
-bool WriteAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 }  // namespace
 
 // --- InputFile ---
@@ -51,6 +37,9 @@ std::optional<InputFile> InputFile::Open(const Machine& machine, std::string_vie
     auto host = machine.ToHost(path);
     if (!host || path.empty())
         return std::nullopt;
+    if (const Stage* stage = machine.stage())
+        if (const StagedFile* staged = stage->Find(*host))
+            host = staged->work;
     // Only a regular file is read: opening a pipe would wait for a writer (hence
     // O_NONBLOCK, cleared again below), and a device may give bytes without end.
     host::FileDescriptor fd(::open(host->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -94,25 +83,33 @@ std::optional<ReplacementFile> ReplacementFile::Create(const Machine& machine, s
         if (!workHost)
             return std::nullopt;
     }
-    return CreateAt(*targetHost, workHost, durability);
+    return CreateAt(*targetHost, workHost, durability, machine.stage());
 }
 
 std::optional<ReplacementFile> ReplacementFile::CreateAt(const fs::path& targetHost,
                                                          const std::optional<fs::path>& workHost,
-                                                         Durability durability)
+                                                         Durability durability, Stage* stage)
 {
     ReplacementFile file;
     file.targetHost_ = targetHost.string();
     file.durability_ = durability;
+    file.stage_ = stage;
     mode_t mode = 0666 & ~host::CurrentUmask();
-    if (auto existing = host::Stat(targetHost)) {
+    if (auto existing = stage ? stage->Stat(targetHost) : host::Stat(targetHost)) {
         mode = existing->st_mode & 07777;
         // Replacing an installed file is flushed all the same: after a power loss
         // some file systems would otherwise show it empty.
         file.durability_ = Durability::Flushed;
     }
     std::string work;
-    if (workHost) {
+    if (stage) {
+        // Staged work files are named for the run, so that recovery finds them.
+        auto created = stage->NewWorkFile(targetHost.parent_path());
+        if (!created)
+            return std::nullopt;
+        work = std::move(created->first);
+        file.fd_ = std::move(created->second);
+    } else if (workHost) {
         work = workHost->string();
         // An old work file left behind is emptied and reused.
         file.fd_.Reset(::open(work.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
@@ -133,12 +130,15 @@ bool ReplacementFile::Write(std::string_view bytes)
 {
     if (!fd_.valid() || failed_)
         return false;
+    size_ += bytes.size();
+    checksum_ = static_cast<std::uint32_t>(
+        ::crc32_z(checksum_, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
     // Lines are gathered into one write; the buffer never grows past its first
     // size, and a piece as large as it goes to the kernel without a copy.
     if (pending_.size() + bytes.size() > kPendingSize) {
         Flush();
         if (bytes.size() >= kPendingSize) {
-            if (!failed_ && !WriteAll(fd_.get(), bytes.data(), bytes.size()))
+            if (!failed_ && !host::WriteAll(fd_.get(), bytes.data(), bytes.size()))
                 failed_ = true;
             return !failed_;
         }
@@ -149,7 +149,7 @@ bool ReplacementFile::Write(std::string_view bytes)
 
 void ReplacementFile::Flush()
 {
-    if (fd_.valid() && !failed_ && !WriteAll(fd_.get(), pending_.data(), pending_.size()))
+    if (fd_.valid() && !failed_ && !host::WriteAll(fd_.get(), pending_.data(), pending_.size()))
         failed_ = true;
     pending_.clear();
 }
@@ -169,7 +169,8 @@ bool ReplacementFile::Commit()
     if (!fd_.valid())
         return false;
     Flush();
-    const bool flushed = durability_ == Durability::Flushed;
+    // A staged file is made durable with all the others at the commit.
+    const bool flushed = durability_ == Durability::Flushed && stage_ == nullptr;
     bool ok = !failed_ && (!flushed || ::fsync(fd_.get()) == 0);
     if (ok && readOnly_) {
         struct stat st {};
@@ -178,6 +179,16 @@ bool ReplacementFile::Commit()
     if (ok && modified_) {
         struct timespec times[2] = {{0, UTIME_OMIT}, {modified_->first, modified_->second}};
         ok = ::futimens(fd_.get(), times) == 0;
+    }
+    if (ok && stage_ != nullptr) {
+        // Its write-back starts now, so that the commit's flush finds it done.
+        ::sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+        ok = fd_.Reset();
+        if (ok) {
+            stage_->Register(targetHost_, {work_.path(), size_, checksum_});
+            work_.Keep();
+            return true;
+        }
     }
     ok = fd_.Reset() && ok;
     if (ok)
@@ -216,17 +227,25 @@ std::optional<FolderWriter> FolderWriter::Open(const Machine& machine, std::stri
         return std::nullopt;
     FolderWriter writer;
     writer.host_ = *host;
+    writer.stage_ = machine.stage();
     while (const dirent* entry = ::readdir(dir.get())) {
         const std::string_view name = entry->d_name;
-        if (name != "." && name != "..")
+        if (name != "." && name != ".." && !(writer.stage_ && writer.stage_->IsOwnWorkFile(name)))
             writer.Remember(std::string(name));
     }
+    if (writer.stage_)
+        for (const std::string& name : writer.stage_->NamesIn(writer.host_))
+            writer.Remember(name);
     return writer;
 }
 
 bool FolderWriter::GetStatus(std::string_view name, FileStatus& status) const
 {
-    return !name.empty() && host::StatusOf(host_ / OnDiskName(name), status);
+    if (name.empty())
+        return false;
+    const fs::path path = host_ / OnDiskName(name);
+    const StagedFile* staged = stage_ ? stage_->Find(path) : nullptr;
+    return host::StatusOf(staged ? fs::path(staged->work) : path, status);
 }
 
 std::optional<ReplacementFile> FolderWriter::Replace(std::string_view name, Durability durability,
@@ -236,14 +255,14 @@ std::optional<ReplacementFile> FolderWriter::Replace(std::string_view name, Dura
         return std::nullopt;
     const std::string onDisk = OnDiskName(name);
     std::optional<fs::path> workHost;
-    if (workName) {
+    if (workName && stage_ == nullptr) {
         const std::string work = OnDiskName(*workName);
         workHost = host_ / work;
         // Committed it is renamed away, dropped it is removed: either way it is
         // not there for the next name.
         Forget(work);
     }
-    auto file = ReplacementFile::CreateAt(host_ / onDisk, workHost, durability);
+    auto file = ReplacementFile::CreateAt(host_ / onDisk, workHost, durability, stage_);
     if (file)
         Remember(onDisk);
     return file;

@@ -16,6 +16,7 @@
 #include "platform/files.h"
 #include "platform/machine.h"
 #include "platform/owned_file.h"
+#include "platform/staging.h"
 
 namespace pelmo {
 
@@ -73,7 +74,7 @@ private:
     ReplacementFile() = default;
     static std::optional<ReplacementFile> CreateAt(const std::filesystem::path& targetHost,
                                                    const std::optional<std::filesystem::path>& workHost,
-                                                   Durability durability);
+                                                   Durability durability, Stage* stage);
     void Flush();
     // Declared first, so that the descriptor is closed before the work file goes.
     host::RemovedUnlessKept work_;  // the work file, until it is renamed over the target
@@ -84,6 +85,9 @@ private:
     std::optional<std::pair<std::time_t, long>> modified_;
     std::string pending_;  // written bytes not yet handed to the kernel
     std::string targetHost_;
+    Stage* stage_ = nullptr;  // staged: Commit hands the work file to the stage
+    std::uint64_t size_ = 0;
+    std::uint32_t checksum_ = 0;
 };
 
 // A folder that many files are written into in a row, as an extraction fills its
@@ -111,6 +115,7 @@ private:
     void Remember(const std::string& onDisk);
     void Forget(const std::string& onDisk);
     std::filesystem::path host_;
+    Stage* stage_ = nullptr;
     std::unordered_set<std::string> names_;                // as on the disk
     std::unordered_map<std::string, std::string> folded_;  // folded name -> first such name
 };

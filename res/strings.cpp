@@ -48,6 +48,11 @@ constexpr Entry kCatalogue[] = {
     {Text::MaterialSizeFailed, "材料ｻｲｽﾞ変換が正常に更新されませんでした。"},
     {Text::MaterialTypeFailed, "材料ﾀｲﾌﾟ変換が正常に更新されませんでした。"},
     {Text::UpgradeSucceeded, "システムは正常に更新されました。"},
+    {Text::RunBusy, "他のｱｯﾌﾟﾃﾞｲﾄが実行中です。"},
+    {Text::CommitFailed, "ｱｯﾌﾟﾃﾞｲﾄを完了できませんでした。元の状態に戻しました。"},
+    {Text::RunDiscarded, "ｱｯﾌﾟﾃﾞｲﾄ前の状態に戻しました。"},
+    {Text::PreviousCompleted, "前回のｱｯﾌﾟﾃﾞｲﾄを完了しました。"},
+    {Text::PreviousRolledBack, "前回のｱｯﾌﾟﾃﾞｲﾄが中断されていたため、元の状態に戻しました。"},
     {Text::ArchiveNotFound, "書庫が見つかりません: %s"},
     {Text::ArchiveDamaged, "書庫が壊れています: %s"},
     {Text::ArchiveCannotWrite, "展開先に書き込めません: %s"},
@@ -72,7 +77,9 @@ constexpr Entry kCatalogue[] = {
     {Text::CliUsage,
      "usage: pelmo [--package DIR] [--machine DIR]\n"
      "       pelmo --unattended [--target FOLDER] [--package DIR] [--machine DIR]\n"
+     "       pelmo --recover [--target FOLDER] [--package DIR] [--machine DIR]\n"
      "  --unattended     run the upgrade without dialogs, printing every message\n"
+     "  --recover        only complete or roll back an interrupted run, then exit\n"
      "  --target FOLDER  the installed system's folder, in Windows form (C:\\KORIMU)\n"
      "  --package DIR    the package folder (default: the program's own folder)\n"
      "  --machine DIR    the machine folder (default: $WINEPREFIX, else ~/.wine)\n"

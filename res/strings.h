@@ -40,6 +40,12 @@ enum class Text {
     MaterialSizeFailed,      // "材料ｻｲｽﾞ変換が正常に更新されませんでした。"
     MaterialTypeFailed,      // "材料ﾀｲﾌﾟ変換が正常に更新されませんでした。"
     UpgradeSucceeded,        // "システムは正常に更新されました。"
+    // Messages of staged runs.
+    RunBusy,                 // "他のｱｯﾌﾟﾃﾞｲﾄが実行中です。"
+    CommitFailed,            // "ｱｯﾌﾟﾃﾞｲﾄを完了できませんでした。元の状態に戻しました。"
+    RunDiscarded,            // "ｱｯﾌﾟﾃﾞｲﾄ前の状態に戻しました。"
+    PreviousCompleted,       // "前回のｱｯﾌﾟﾃﾞｲﾄを完了しました。"
+    PreviousRolledBack,      // "前回のｱｯﾌﾟﾃﾞｲﾄが中断されていたため、元の状態に戻しました。"
     // Messages of the archive component.
     // The reason comes first, so that a small output buffer cuts the path rather than the reason.
     ArchiveNotFound,         // "書庫が見つかりません: %s"

@@ -2,8 +2,10 @@
 #include "upgrade/master_files.h"
 
 #include <cstddef>
+#include <cstdint>
 
 #include "platform/files.h"
+#include "platform/staging.h"
 #include "platform/streams.h"
 #include "platform/profile.h"
 #include "res/strings.h"
@@ -38,13 +40,19 @@ bool ConvertFile(const Machine& machine, FolderWriter& folder, const std::string
         return false;
     TextReader reader(std::move(*input));
     std::string line;
+    std::uint64_t changed = 0;
     while (reader.ReadLine(line)) {
-        if (!output->Write(rule(line)) || !output->Write("\r\n"))
+        const std::string converted = rule(line);
+        changed += converted != line ? 1 : 0;
+        if (!output->Write(converted) || !output->Write("\r\n"))
             return false;  // the work file is removed as `output` goes
     }
-    if (reader.failed())
+    if (reader.failed() || !output->Commit())
         return false;
-    return output->Commit();
+    // The plan of a staged run names the records each conversion changed.
+    if (Stage* stage = machine.stage())
+        stage->NoteConverted(*machine.ToHost(path), changed);
+    return true;
 }
 
 int ConvertFolder(const Machine& machine, std::string_view folder, LineRule rule)

@@ -55,8 +55,25 @@ public:
         BusyScope busy(prompter_);
         workFolder_ = info_.installFolder;
         masterFileCopied_ = false;
+        // The checks only read, and settle the folder (a bare drive letter becomes
+        // its root) in which the run folder lives.
         if (Outcome checked = CheckInstalledSystem())
             return *checked;
+        RunStage stage(machine_, prompter_);
+        if (!stage.Open(workFolder_))
+            return RunOutcome::Stopped;
+        const RunOutcome outcome = RunSteps(stage.available());
+        return stage.Finish(outcome, [this] { Tell(GetText(Text::UpgradeSucceeded), Text::CaptionConfirm); });
+    }
+
+private:
+    // The run as described after its checks, up to its final message, which
+    // comes after the commit.
+    RunOutcome RunSteps(bool staged)
+    {
+        // Nothing may be written where nothing can be staged.
+        if (!staged)
+            return Show(GetText(Text::CommitFailed), Text::CaptionConfirm, RunOutcome::Stopped);
         info_.systemKind = DetectSystemKind(machine_, workFolder_, info_.systemIniName, info_.titleKeywords);
         windowsFolder_ = machine_.GetWindowsDirectory();
         archive_.SetMode6(0);
@@ -66,11 +83,9 @@ public:
             if (Outcome installed = InstallEntry(entry))
                 return *installed;
         RunOptionalSteps();
-        return Show(GetText(Text::UpgradeSucceeded), Text::CaptionConfirm,
-                    stepFailed_ ? RunOutcome::UpgradedWithFailures : RunOutcome::Upgraded);
+        return stepFailed_ ? RunOutcome::UpgradedWithFailures : RunOutcome::Upgraded;
     }
 
-private:
     void Tell(const std::string& text, Text caption) { prompter_.MessageBox(text, GetText(caption), MB_OK); }
 
     RunOutcome Show(const std::string& text, Text caption, RunOutcome outcome)

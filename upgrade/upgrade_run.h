@@ -8,19 +8,13 @@
 #include "platform/machine.h"
 #include "upgrade/archive_library.h"
 #include "upgrade/prompter.h"
+#include "upgrade/staged_run.h"
 
 namespace pelmo {
 
-// How a run ended; the front ends turn it into what the user sees next.
-enum class RunOutcome {
-    Upgraded,              // every step succeeded
-    UpgradedWithFailures,  // a step after the installation reported a failure, and the run went on
-    Stopped,               // an installation failure or a cancelled disk prompt: the program closes
-    FolderRejected,        // a check failed, or the system kind needed for "START" is unknown
-};
-
 // Checks the folder, installs every entry, runs the optional steps and shows the
-// outcome. Updates systemIniName, systemKind and the "START" entry's fileName in
+// outcome. Every change is staged and committed (or discarded) before the last
+// message. Updates systemIniName, systemKind and the "START" entry's fileName in
 // `info`.
 RunOutcome RunUpgrade(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive, PackageInfo& info,
                std::string_view sourceFolder);

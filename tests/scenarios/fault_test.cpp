@@ -1,91 +1,65 @@
 // The scenarios replayed with a fault at every write point in turn (a full disk,
-// then a kill), and with a read error at every read of the package medium: each time every file is the
-// old one or the new one, byte for byte, and nothing else is left behind.
+// then a kill followed by recovery), with a read error at every read of the
+// package medium, and with kills during recovery itself: each time the system is
+// all as before the run or all as after it, and no work file is left.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <set>
+#include <cstdlib>
+#include <random>
 
 #include "tests/scenarios/scenario.h"
 
 namespace pelmo::test {
 namespace {
 
-using State = std::optional<std::string>;
-
-State At(const Snapshot& snapshot, const std::string& key)
-{
-    auto found = snapshot.find(key);
-    return found == snapshot.end() ? State() : found->second;
-}
-
-// A kill leaves the work file it was writing; nothing yet removes it later.
-Snapshot WithoutWorkFiles(Snapshot state)
-{
-    std::erase_if(state, [](const auto& entry) {
-        const std::string name = std::filesystem::path(entry.first).filename().string();
-        return name.starts_with(".pelmo-") || name == "temp.mst";
-    });
-    return state;
-}
-
-bool LeftReadOnly(const Snapshot& state, const Snapshot& clean)
-{
-    for (const auto& [key, entry] : state) {
-        auto mode = [](const std::string& e) { return std::stoi(e.substr(5, e.find(' ', 5) - 5)); };
-        if (entry.starts_with("file ") && clean.contains(key) && (mode(entry) & 0222) == 0 &&
-            (mode(clean.at(key)) & 0222) != 0)
-            return true;
-    }
-    return false;
-}
-
 class FaultTest : public ::testing::TestWithParam<std::filesystem::path> {
 protected:
-    // A run without faults, watched at every write point: each file of the system
-    // may be left in any state that run passes through between two whole steps
-    // (a settings file takes several writes, a master file two conversions).
     void SetUp() override
     {
         scenario = LoadScenario(GetParam());
-        ScenarioMachine machine(scenario);
-        std::vector<Snapshot> states;
-        clean = machine.Run({.beforeEachWrite = [&] { states.push_back(machine.State()); }});
-        states.push_back(clean.before);
-        states.push_back(clean.after);
-        for (const Snapshot* named : {&clean.before, &clean.after})
-            for (const auto& [key, ignored] : *named)
-                for (const Snapshot& state : states)
-                    passedThrough[key].insert(At(state, key));
+        clean = ScenarioMachine(scenario).Run();
+        before = OutsideRunFolders(clean.before);
+        after = OutsideRunFolders(clean.after);
     }
 
-    // Every entry is one the system had before the run or passed through in the
-    // run without faults; a work file or a half-written file is neither. A run
-    // that reported a failed step and went on (status 1) may leave a file with the
-    // steps that did succeed; still nothing but the run's own files may change.
-    void ExpectOldOrNew(const Snapshot& state, int exit = -1)
+    // Outside the run folders every file is as before the run or every file is
+    // as after it, never a mix; no work file anywhere.
+    void ExpectAllBeforeOrAllAfter(const Snapshot& state)
     {
-        std::set<std::string> keys;
-        const Snapshot* all[] = {&state, &clean.before, &clean.after};
-        for (const Snapshot* snapshot : all)
-            for (const auto& [key, ignored] : *snapshot)
-                keys.insert(key);
-        for (const std::string& key : keys) {
-            if (exit == 1 && passedThrough[key].size() > 1)
-                continue;
-            EXPECT_TRUE(passedThrough[key].contains(At(state, key))) << key << " is neither old nor new";
+        const Snapshot outside = OutsideRunFolders(state);
+        if (outside != before)
+            EXPECT_EQ(Differences(after, outside), "") << "neither all before nor all after; from before:\n"
+                                                      << Differences(before, outside);
+        EXPECT_EQ(WorkFiles(state), "");
+    }
+
+    // Runs `action` in a child process killed at write point `at`; false when
+    // the child got past its last write point and ended by itself.
+    static bool KilledAt(int at, const std::function<void(int)>& action)
+    {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            action(at);
+            ::_exit(0);
         }
+        int status = 0;
+        EXPECT_EQ(::waitpid(child, &status, 0), child);
+        if (!WIFSIGNALED(status))
+            return false;
+        EXPECT_EQ(WTERMSIG(status), SIGKILL);
+        return true;
     }
 
     Scenario scenario;
     RunResult clean;
-    std::map<std::string, std::set<State>> passedThrough;
+    Snapshot before, after;
 };
 
-TEST_P(FaultTest, AFullDiskAtAnyWriteOrAReadErrorOnThePackageLeavesEveryFileOldOrNew)
+TEST_P(FaultTest, AFullDiskAtAnyWriteOrAReadErrorOnThePackageChangesNothingOrCommitsWhole)
 {
     for (int at = 1; at <= clean.writePoints + clean.readPoints; ++at) {
         const bool write = at <= clean.writePoints;
@@ -93,40 +67,66 @@ TEST_P(FaultTest, AFullDiskAtAnyWriteOrAReadErrorOnThePackageLeavesEveryFileOldO
         SCOPED_TRACE((write ? "no space at write point " : "read error at read point ") + std::to_string(point));
         const RunResult result = ScenarioMachine(scenario).Run(write ? FaultPlan{.noSpaceAt = point}
                                                                      : FaultPlan{.readErrorAt = point});
-        ExpectOldOrNew(result.after, result.exit);
-        // A fault is never reported as success.
+        EXPECT_EQ(WorkFiles(result.after), "");
+        EXPECT_FALSE(result.lines.empty()) << "ended without a word";
+        const Snapshot outside = OutsideRunFolders(result.after);
         if (result.exit == 0) {
-            EXPECT_EQ(Differences(clean.after, result.after), "");
+            EXPECT_EQ(Differences(after, outside), "");
+        } else if (result.exit == 1) {
+            // A step that failed and went on commits the steps that succeeded;
+            // what the run does not touch stays.
+            for (const auto& [key, entry] : before)
+                if (after.contains(key) && after.at(key) == entry)
+                    EXPECT_EQ(outside.contains(key) ? outside.at(key) : "", entry) << key;
+        } else {
+            // Discarded: byte for byte as before, run folder included.
+            EXPECT_EQ(Differences(clean.before, result.after), "");
         }
     }
 }
 
-TEST_P(FaultTest, AKillAtAnyWriteLeavesEveryFileOldOrNewAndALaterRunFinishes)
+TEST_P(FaultTest, AKillAtAnyWriteThenRecoveryLeavesAllBeforeOrAllAfterAndALaterRunFinishes)
 {
     for (int at = 1;; ++at) {
         SCOPED_TRACE("killed at write point " + std::to_string(at));
         ScenarioMachine machine(scenario);
-        const pid_t child = ::fork();
-        ASSERT_NE(child, -1);
-        if (child == 0) {
-            machine.Run({.killAt = at});
-            ::_exit(0);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        if (!WIFSIGNALED(status)) {
+        if (!KilledAt(at, [&](int point) { machine.Run({.killAt = point}); })) {
             EXPECT_GT(at, clean.writePoints);
             break;
         }
-        ASSERT_EQ(WTERMSIG(status), SIGKILL);
-        const Snapshot killed = WithoutWorkFiles(machine.State());
-        ExpectOldOrNew(killed);
-        // Known until runs are staged: a kill between copying a read-only file and
-        // making it writable leaves it read-only, and no later run can replace it.
-        if (LeftReadOnly(killed, clean.after))
-            continue;
+        // The lock died with the process: recovery takes it at once (unless the
+        // scenario's other run holds it).
+        const RunResult recovered = machine.Recover();
+        EXPECT_EQ(recovered.exit, scenario.locked ? 2 : 0);
+        ExpectAllBeforeOrAllAfter(recovered.after);
         const RunResult later = machine.Run();
-        EXPECT_EQ(Differences(clean.after, WithoutWorkFiles(later.after)), "");
+        EXPECT_EQ(Differences(after, OutsideRunFolders(later.after)), "");
+        EXPECT_EQ(WorkFiles(later.after), "");
+    }
+}
+
+// Trials of a kill in the run, then a kill at every write point of the
+// recovery that follows: PELMO_RECOVERY_TRIALS per scenario (the long run of
+// docs/reliability.md), else two, drawn from a seed per scenario.
+TEST_P(FaultTest, AKillDuringRecoveryThenRecoveryLeavesAllBeforeOrAllAfter)
+{
+    const char* asked = std::getenv("PELMO_RECOVERY_TRIALS");
+    const int trials = asked ? std::atoi(asked) : 2;
+    std::mt19937 random(static_cast<unsigned>(std::hash<std::string>{}(scenario.name)));
+    std::uniform_int_distribution<int> point(1, std::max(1, clean.writePoints));
+    for (int trial = 0; trial < trials && clean.writePoints > 0; ++trial) {
+        const int runKilledAt = point(random);
+        for (int at = 1;; ++at) {
+            SCOPED_TRACE("run killed at " + std::to_string(runKilledAt) + ", recovery at " + std::to_string(at));
+            ScenarioMachine machine(scenario);
+            KilledAt(runKilledAt, [&](int p) { machine.Run({.killAt = p}); });
+            const bool killed = KilledAt(at, [&](int p) { machine.Recover({.killAt = p}); });
+            const RunResult recovered = machine.Recover();
+            EXPECT_EQ(recovered.exit, scenario.locked ? 2 : 0);
+            ExpectAllBeforeOrAllAfter(recovered.after);
+            if (!killed)
+                break;
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "app/options.h"
 #include "app/unattended.h"
+#include "platform/staging.h"
 #include "tests/support/lha_writer.h"
 #include "tests/support/package_writer.h"
 #include "tests/support/test_machine.h"
@@ -171,6 +172,8 @@ Scenario LoadScenario(const fs::path& file)
             scenario.run = Words(rest);
         else if (verb == "shows")
             scenario.shows.push_back(rest);
+        else if (verb == "locked")
+            scenario.locked = true;
         else if (verb == "exit")
             scenario.exit = std::stoi(rest);
         else if (verb == "has")
@@ -205,13 +208,42 @@ Snapshot ScenarioMachine::State() const
     return TakeSnapshot(builder_->machine().folder());
 }
 
+Snapshot OutsideRunFolders(Snapshot state)
+{
+    std::erase_if(state, [](const auto& entry) {
+        return entry.first.find("/PELMOBAK/") != std::string::npos || entry.first.ends_with("/PELMOBAK");
+    });
+    return state;
+}
+
+std::string WorkFiles(const Snapshot& state)
+{
+    std::string names;
+    for (const auto& [key, entry] : state)
+        if (fs::path(key).filename().string().starts_with(".pelmo-") || fs::path(key).filename() == "temp.mst")
+            names += key + "\n";
+    return names;
+}
+
 RunResult ScenarioMachine::Run(FaultPlan faults) const
+{
+    return RunWith(std::move(faults), false);
+}
+
+RunResult ScenarioMachine::Recover(FaultPlan faults) const
+{
+    return RunWith(std::move(faults), true);
+}
+
+RunResult ScenarioMachine::RunWith(FaultPlan faults, bool recover) const
 {
     const std::string machine = builder_->machine().folder().string();
     const std::string package = builder_->Host(builder_->package()).string();
     std::vector<const char*> argv{"pelmo", "--unattended", "--machine", machine.c_str(), "--package", package.c_str()};
     for (const std::string& argument : scenario_.run)
         argv.push_back(argument.c_str());
+    if (recover)
+        argv.push_back("--recover");
     std::string error;
     const std::optional<Options> options = ParseOptions(static_cast<int>(argv.size()), argv.data(), error);
     if (!options)
@@ -222,6 +254,13 @@ RunResult ScenarioMachine::Run(FaultPlan faults) const
     faults.statFails = builder_->faults().statFails;
     faults.chmodFails = builder_->faults().chmodFails;
     RunResult result;
+    result.root = fs::canonical(builder_->machine().folder());
+    // Another run's lock, held as that run would hold it.
+    std::unique_ptr<Stage> otherRun;
+    if (scenario_.locked) {
+        StageOpening opening = StageOpening::Failed;
+        otherRun = Stage::Open(builder_->Host("C:\\KORIMU"), opening);
+    }
     result.before = State();
     std::ostringstream out;
     std::ostringstream err;
@@ -232,6 +271,7 @@ RunResult ScenarioMachine::Run(FaultPlan faults) const
         result.readPoints = scope.readPoints();
     }
     result.after = State();
+    otherRun.reset();
     result.lines = Lines(out.str());
     for (const std::string& line : Lines(err.str()))
         result.lines.push_back(line);

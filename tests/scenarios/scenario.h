@@ -21,6 +21,7 @@ struct Scenario {
     std::vector<std::string> shows;  // the printed lines, in order
     int exit = -1;
     std::map<std::string, std::string> has;  // Windows path -> what the run leaves there
+    bool locked = false;  // another run holds the system's lock meanwhile
 };
 
 Scenario LoadScenario(const std::filesystem::path& file);
@@ -33,6 +34,7 @@ struct RunResult {
     Snapshot after;
     int writePoints = 0;
     int readPoints = 0;
+    std::filesystem::path root;  // the machine folder, canonical
 };
 
 // A scenario's machine, built in a new temporary folder and removed with it.
@@ -46,13 +48,21 @@ public:
     // Runs the scenario's command line; `faults` is armed for the run alone, with
     // write points in the machine folder and read points in the package folder.
     RunResult Run(FaultPlan faults = {}) const;
+    // The same command line with `--recover`: only the recovery.
+    RunResult Recover(FaultPlan faults = {}) const;
     Snapshot State() const;
 
 private:
     class Builder;
+    RunResult RunWith(FaultPlan faults, bool recover) const;
     const Scenario& scenario_;
     std::unique_ptr<Builder> builder_;
 };
+
+// A snapshot without the run folders (PELMOBAK), which belong to the program.
+Snapshot OutsideRunFolders(Snapshot state);
+// The staged runs' work files in a snapshot (none may outlive a run or a recovery).
+std::string WorkFiles(const Snapshot& state);
 
 // Where a Windows path of a scenario lies in a Snapshot of its machine folder.
 std::string SnapshotKey(const std::string& windowsPath);

@@ -1,6 +1,11 @@
 // Every scenario of this folder, run once as the unattended front end runs it.
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include <zlib.h>
+
+#include "platform/stage_journal.h"
 #include "tests/scenarios/scenario.h"
 #include "tests/support/test_machine.h"
 
@@ -32,6 +37,46 @@ void ExpectLeft(const Snapshot& after, const std::string& key, const std::string
     }
 }
 
+// A committed run's journal lists exactly the files it changed, and keeps each
+// replaced one as it was.
+void ExpectJournalOfChanges(const RunResult& result)
+{
+    const Snapshot before = OutsideRunFolders(result.before);
+    const Snapshot after = OutsideRunFolders(result.after);
+    std::set<std::string> changed;
+    for (const auto& [key, entry] : after)
+        if (entry.starts_with("file ") && (!before.contains(key) || before.at(key) != entry))
+            changed.insert(key);
+    std::string done;
+    for (const auto& [key, entry] : result.after)
+        if (key.find("PELMOBAK/") != std::string::npos && key.ends_with("/DONE"))
+            done = key;
+    if (changed.empty() && done.empty())
+        return;
+    ASSERT_NE(done, "") << "no completed journal";
+    const std::string& journalEntry = result.after.at(done);
+    const auto journal = stage::ParseJournal(journalEntry.substr(journalEntry.find(' ', 5) + 1));
+    ASSERT_TRUE(journal.has_value()) << done;
+    const std::filesystem::path& root = result.root;
+    std::set<std::string> listed;
+    for (const stage::Rename& rename : journal->renames) {
+        const std::string key = std::filesystem::path(rename.target).lexically_relative(root).string();
+        listed.insert(key);
+        ASSERT_TRUE(after.contains(key)) << key;
+        const std::string& entry = after.at(key);  // "file <mode> <bytes>"
+        const std::string bytes = entry.substr(entry.find(' ', 5) + 1);
+        EXPECT_EQ(rename.size, bytes.size()) << key;
+        EXPECT_EQ(rename.checksum, ::crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size())) << key;
+        if (rename.backup.empty()) {
+            EXPECT_FALSE(before.contains(key)) << key << " had no backup";
+        } else {
+            const std::string backup = std::filesystem::path(done).parent_path().string() + "/" + rename.backup;
+            EXPECT_EQ(result.after.at(backup), before.at(key)) << key;
+        }
+    }
+    EXPECT_EQ(listed, changed);
+}
+
 class ScenarioTest : public ::testing::TestWithParam<std::filesystem::path> {};
 
 TEST_P(ScenarioTest, ShowsReturnsAndLeavesWhatItsFileSays)
@@ -46,14 +91,21 @@ TEST_P(ScenarioTest, ShowsReturnsAndLeavesWhatItsFileSays)
         ExpectLeft(result.after, SnapshotKey(path), said);
         named[SnapshotKey(path)] = "";
     }
+    const Snapshot before = OutsideRunFolders(result.before);
+    const Snapshot after = OutsideRunFolders(result.after);
     Snapshot changed;
-    for (const auto& [key, entry] : result.after)
-        if (!result.before.contains(key) || result.before.at(key) != entry)
+    for (const auto& [key, entry] : after)
+        if (!before.contains(key) || before.at(key) != entry)
             changed[key] = "";
-    for (const auto& [key, entry] : result.before)
-        if (!result.after.contains(key))
+    for (const auto& [key, entry] : before)
+        if (!after.contains(key))
             changed[key] = "";
     EXPECT_EQ(Differences(named, changed), "") << "changes the scenario does not name (added) or names in vain (removed)";
+    EXPECT_EQ(WorkFiles(result.after), "");
+    if (result.exit == 0 || result.exit == 1)
+        ExpectJournalOfChanges(result);
+    else  // discarded: byte for byte as before, run folder included
+        EXPECT_EQ(Differences(result.before, result.after), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, ScenarioTest, ::testing::ValuesIn(ScenarioFiles()),

@@ -64,6 +64,16 @@ bool WritePointFails(bool canRunOutOfSpace)
     return false;
 }
 
+// The named file, or a work file of a staged run that stands for it in its folder.
+bool StandsFor(const std::string& named, const char* path)
+{
+    if (named.empty() || path == nullptr)
+        return false;
+    const std::string p = path;
+    const std::size_t slash = named.rfind('/');
+    return p == named || p.starts_with(named.substr(0, slash + 1) + ".pelmo-");
+}
+
 bool FailsAt(const char* path, bool canRunOutOfSpace = true)
 {
     return Below(path) && WritePointFails(canRunOutOfSpace);
@@ -138,7 +148,7 @@ int fchmod(int fd, mode_t mode)
 int chmod(const char* path, mode_t mode)
 {
     FailsAt(path, false);
-    if (armed.on && armed.chmodFails == path) {
+    if (armed.on && StandsFor(armed.chmodFails, path)) {
         errno = EIO;
         return -1;
     }
@@ -159,7 +169,7 @@ int utimensat(int dirfd, const char* path, const struct timespec times[2], int f
 
 int stat(const char* path, struct stat* buffer)
 {
-    if (armed.on && armed.statFails == path) {
+    if (armed.on && StandsFor(armed.statFails, path)) {
         errno = ENOENT;
         return -1;
     }

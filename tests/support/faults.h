@@ -21,8 +21,10 @@ struct FaultPlan {
     int readErrorAt = 0;              // this read point fails with EIO
     std::filesystem::path badFile = {};  // every read of this file from badOffset on fails with EIO
     std::uint64_t badOffset = 0;
-    std::filesystem::path statFails = {};// stat() of this file fails as if it were missing
-    std::filesystem::path chmodFails = {};// chmod() of this file fails with EIO
+    // stat() of this file fails as if it were missing, chmod() with EIO; so do
+    // those of a staged run's work files in its folder, which stand for it.
+    std::filesystem::path statFails = {};
+    std::filesystem::path chmodFails = {};
     std::function<void()> beforeEachWrite = {};  // called, unarmed, before each write point
 };
 

@@ -1,0 +1,350 @@
+// The staging record, the journal and the backup sets of the run folder, and
+// recovery from them.
+#include "platform/stage_journal.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cerrno>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "platform/host_file.h"
+#include "platform/owned_file.h"
+
+namespace fs = std::filesystem;
+
+namespace pelmo::stage {
+namespace {
+
+std::string Escape(const std::string& path)
+{
+    std::string out;
+    for (char c : path) {
+        if (c == '%' || c == '\t' || c == '\n' || c == '\r') {
+            static const char kHex[] = "0123456789ABCDEF";
+            out += '%';
+            out += kHex[(c >> 4) & 0xF];
+            out += kHex[c & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string Unescape(const std::string& text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            out += static_cast<char>(std::strtol(text.substr(i + 1, 2).c_str(), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> Fields(const std::string& line)
+{
+    std::vector<std::string> fields;
+    std::stringstream in(line);
+    for (std::string field; std::getline(in, field, '\t');)
+        fields.push_back(field);
+    return fields;
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Copies a file with its mode and times, flushed, to a new file `to`.
+bool CopyWhole(const std::string& from, const std::string& to)
+{
+    host::FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (!in.valid() || ::fstat(in.get(), &st) != 0)
+        return false;
+    host::FileDescriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!out.valid())
+        return false;
+    host::RemovedUnlessKept copy(to);
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(in.get(), buffer, sizeof buffer);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        if (!host::WriteAll(out.get(), buffer, static_cast<std::size_t>(got)))
+            return false;
+    }
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (::fchmod(out.get(), st.st_mode & 07777) != 0 || ::futimens(out.get(), times) != 0 ||
+        ::fsync(out.get()) != 0 || !out.Reset())
+        return false;
+    copy.Keep();
+    return true;
+}
+
+// Puts a copied backup back over `target`: copied beside it, then renamed, so
+// the target is never half written.
+bool RestoreCopy(const std::string& backup, const std::string& target, const std::string& runId)
+{
+    const std::string work = (fs::path(target).parent_path() / (".pelmo-" + runId + "-restore")).string();
+    ::unlink(work.c_str());
+    if (!CopyWhole(backup, work))
+        return false;
+    if (::rename(work.c_str(), target.c_str()) != 0) {
+        ::unlink(work.c_str());
+        return false;
+    }
+    return ::unlink(backup.c_str()) == 0 || errno == ENOENT;
+}
+
+std::vector<std::string> Names(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir)
+        return names;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    return names;
+}
+
+}  // namespace
+
+std::string RecordLine(const char* verb, const std::string& path)
+{
+    return std::string(verb) + '\t' + Escape(path) + '\n';
+}
+
+std::string RecordHeader(const std::string& runId)
+{
+    return "PELMO STAGE\t" + runId + '\n';
+}
+
+std::optional<Record> ReadRecord(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    if (!in || !std::getline(in, line) || in.eof())
+        return std::nullopt;  // no whole header: nothing was staged after it
+    std::vector<std::string> header = Fields(line);
+    if (header.size() != 2 || header[0] != "PELMO STAGE")
+        return std::nullopt;
+    Record record{header[1], {}, {}};
+    while (std::getline(in, line)) {
+        if (in.eof())
+            break;  // a line cut short was never flushed, so nothing followed it
+        std::vector<std::string> fields = Fields(line);
+        if (fields.size() != 2)
+            continue;
+        (fields[0] == "made" ? record.madeFolders : record.folders).push_back(Unescape(fields[1]));
+    }
+    return record;
+}
+
+bool WriteJournal(const fs::path& file, const Journal& journal)
+{
+    std::string text = "PELMO JOURNAL\t" + journal.runId + '\n';
+    for (const Rename& rename : journal.renames)
+        text += "file\t" + Escape(rename.work) + '\t' + Escape(rename.target) + '\t' + std::to_string(rename.size) +
+                '\t' + std::to_string(rename.checksum) + '\t' + (rename.backup.empty() ? "-" : rename.backup) + '\t' +
+                (rename.backupIsCopy ? "copy" : "link") + '\n';
+    for (const std::string& folder : journal.madeFolders)
+        text += RecordLine("made", folder);
+    text += "end\t" + std::to_string(journal.renames.size() + journal.madeFolders.size()) + '\n';
+    host::FileDescriptor fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!fd.valid())
+        return false;
+    host::RemovedUnlessKept written(file.string());
+    if (!host::WriteAll(fd.get(), text.data(), text.size()) || ::fsync(fd.get()) != 0 || !fd.Reset() ||
+        !FlushFolder(file.parent_path()))
+        return false;
+    written.Keep();
+    return true;
+}
+
+std::optional<Journal> ReadJournal(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!in)
+        return std::nullopt;
+    return ParseJournal(text.str());
+}
+
+std::optional<Journal> ParseJournal(const std::string& text)
+try {
+    std::istringstream in(text);
+    std::string line;
+    if (!in || !std::getline(in, line))
+        return std::nullopt;
+    std::vector<std::string> header = Fields(line);
+    if (header.size() != 2 || header[0] != "PELMO JOURNAL")
+        return std::nullopt;
+    Journal journal{header[1], {}, {}};
+    while (std::getline(in, line) && !in.eof()) {
+        std::vector<std::string> f = Fields(line);
+        if (f.size() == 7 && f[0] == "file") {
+            journal.renames.push_back({Unescape(f[1]), Unescape(f[2]), std::stoull(f[3]),
+                                       static_cast<std::uint32_t>(std::stoul(f[4])), f[5] == "-" ? "" : f[5],
+                                       f[6] == "copy"});
+        } else if (f.size() == 2 && f[0] == "made") {
+            journal.madeFolders.push_back(Unescape(f[1]));
+        } else if (f.size() == 2 && f[0] == "end") {
+            if (std::to_string(journal.renames.size() + journal.madeFolders.size()) != f[1])
+                return std::nullopt;
+            return journal;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+} catch (const std::exception&) {
+    return std::nullopt;  // a number that is no number: not a journal this program wrote
+}
+
+bool FlushFolder(const fs::path& folder)
+{
+    host::FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.valid() && ::fsync(fd.get()) == 0;
+}
+
+bool KeepBackup(const std::string& target, const fs::path& backup, bool& isCopy)
+{
+    isCopy = false;
+    if (::link(target.c_str(), backup.c_str()) == 0)
+        return true;
+    // Another file system, or one without hard links: a copy does.
+    if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != ENOTSUP && errno != EOPNOTSUPP)
+        return false;
+    isCopy = true;
+    return CopyWhole(target, backup.string());
+}
+
+bool RollForward(const Journal& journal)
+{
+    std::vector<fs::path> folders;
+    for (const Rename& rename : journal.renames) {
+        if (Exists(rename.work) && ::rename(rename.work.c_str(), rename.target.c_str()) != 0)
+            return false;
+        folders.push_back(fs::path(rename.target).parent_path());
+    }
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    for (const fs::path& folder : folders)
+        FlushFolder(folder);  // the renames are made; a failed flush only delays them
+    return true;
+}
+
+bool RollBack(const Journal& journal, const fs::path& set)
+{
+    bool ok = true;
+    for (auto it = journal.renames.rbegin(); it != journal.renames.rend(); ++it) {
+        const Rename& rename = *it;
+        if (Exists(rename.work)) {
+            ok = ::unlink(rename.work.c_str()) == 0 && ok;  // never put in place
+            continue;
+        }
+        if (rename.backup.empty()) {
+            if (::unlink(rename.target.c_str()) != 0 && errno != ENOENT)
+                ok = false;
+            continue;
+        }
+        const std::string backup = (set / rename.backup).string();
+        if (!Exists(backup))
+            continue;  // put back already
+        if (rename.backupIsCopy)
+            ok = RestoreCopy(backup, rename.target, journal.runId) && ok;
+        else
+            ok = ::rename(backup.c_str(), rename.target.c_str()) == 0 && ok;
+    }
+    SweepRun(journal.runId, {}, journal.madeFolders);
+    return ok;
+}
+
+void SweepRun(const std::string& runId, const std::vector<std::string>& folders,
+              const std::vector<std::string>& madeFolders)
+{
+    const std::string prefix = ".pelmo-" + runId + "-";
+    for (const std::vector<std::string>* list : {&folders, &madeFolders})
+        for (const std::string& folder : *list)
+            for (const std::string& name : Names(folder))
+                if (name.starts_with(prefix))
+                    ::unlink((fs::path(folder) / name).c_str());
+    std::vector<std::string> made = madeFolders;
+    // Deepest first; a folder that holds anything else stays.
+    std::sort(made.begin(), made.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    for (const std::string& folder : made)
+        ::rmdir(folder.c_str());
+}
+
+void RemoveTree(const fs::path& path)
+{
+    std::error_code ec;
+    fs::remove_all(path, ec);
+}
+
+std::vector<std::string> BackupSets(const fs::path& runFolder)
+{
+    std::vector<std::string> sets;
+    for (const std::string& name : Names(runFolder)) {
+        std::error_code ec;
+        if (fs::is_directory(runFolder / name, ec))
+            sets.push_back(name);
+    }
+    return sets;
+}
+
+Recovered RecoverRunFolder(const fs::path& runFolder)
+{
+    const fs::path recordFile = runFolder / kRecordFile;
+    if (!Exists(recordFile.string()))
+        return Recovered::Nothing;
+    const std::optional<Record> record = ReadRecord(recordFile);
+    if (!record) {
+        // Cut short before its first folder was flushed: nothing was staged.
+        return ::unlink(recordFile.c_str()) == 0 ? Recovered::Nothing : Recovered::Failed;
+    }
+    const fs::path set = runFolder / record->runId;
+    Recovered result = Recovered::RolledBack;
+    bool ok = true;
+    if (Exists((set / kDone).string())) {
+        result = Recovered::Completed;
+    } else if (const auto undo = ReadJournal(set / kUndo)) {
+        ok = RollBack(*undo, set);
+    } else if (const auto journal = ReadJournal(set / kJournal)) {
+        ok = RollForward(*journal) && ::rename((set / kJournal).c_str(), (set / kDone).c_str()) == 0 &&
+             FlushFolder(set);
+        result = Recovered::Completed;
+    }
+    if (!ok)
+        return Recovered::Failed;
+    if (result == Recovered::RolledBack)
+        RemoveTree(set);
+    else
+        for (const std::string& other : BackupSets(runFolder))
+            if (other != record->runId)
+                RemoveTree(runFolder / other);
+    SweepRun(record->runId, record->folders, result == Recovered::RolledBack ? record->madeFolders
+                                                                               : std::vector<std::string>{});
+    return ::unlink(recordFile.c_str()) == 0 ? result : Recovered::Failed;
+}
+
+}  // namespace pelmo::stage

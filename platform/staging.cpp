@@ -1,0 +1,336 @@
+// The staged view of a run, its lock and staging record, its commit and discard.
+#include "platform/staging.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <random>
+
+#include "platform/host_file.h"
+#include "platform/stage_journal.h"
+
+namespace fs = std::filesystem;
+
+namespace pelmo {
+namespace {
+
+// Unique enough that two runs' work files never share a name, and free of '-',
+// which ends it in a work file's name.
+std::string NewRunId()
+{
+    std::random_device random;
+    char id[17];
+    std::snprintf(id, sizeof id, "%08x%08x", random(), random());
+    return id;
+}
+
+bool Exists(const fs::path& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Locks `runFolder`/LOCK. The lock file may be removed by a run that ends just
+// then, so the file locked must still be the one of that name.
+StageOpening TakeLock(const fs::path& runFolder, host::FileDescriptor& lock)
+{
+    const fs::path file = runFolder / stage::kLockFile;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (::mkdir(runFolder.c_str(), 0777) != 0 && errno != EEXIST)
+            return StageOpening::Failed;
+        lock.Reset(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
+        if (!lock.valid()) {
+            if (errno == ENOENT)
+                continue;
+            return StageOpening::Failed;
+        }
+        if (::flock(lock.get(), LOCK_EX | LOCK_NB) != 0)
+            return errno == EWOULDBLOCK ? StageOpening::Busy : StageOpening::Failed;
+        struct stat locked {}, named {};
+        if (::fstat(lock.get(), &locked) == 0 && ::stat(file.c_str(), &named) == 0 && locked.st_ino == named.st_ino &&
+            locked.st_dev == named.st_dev)
+            return StageOpening::Opened;
+    }
+    return StageOpening::Failed;
+}
+
+}  // namespace
+
+std::unique_ptr<Stage> Stage::Open(const fs::path& systemFolder, StageOpening& result)
+{
+    std::unique_ptr<Stage> stage(new Stage());
+    stage->runFolder_ = systemFolder / stage::kRunFolder;
+    stage->runId_ = NewRunId();
+    result = TakeLock(stage->runFolder_, stage->lock_);
+    if (result != StageOpening::Opened) {
+        // The lock file may be another run's: only an empty folder goes.
+        stage->ended_ = true;
+        if (result == StageOpening::Failed)
+            ::rmdir(stage->runFolder_.c_str());
+        return nullptr;
+    }
+    return stage;
+}
+
+Stage::~Stage()
+{
+    if (!ended_)
+        Discard();
+}
+
+Recovery Stage::Recover()
+{
+    switch (stage::RecoverRunFolder(runFolder_)) {
+    case stage::Recovered::Nothing:
+        return Recovery::Nothing;
+    case stage::Recovered::Completed:
+        return Recovery::Completed;
+    case stage::Recovered::RolledBack:
+        return Recovery::RolledBack;
+    case stage::Recovered::Failed:
+        break;
+    }
+    return Recovery::Failed;
+}
+
+const StagedFile* Stage::Find(const fs::path& target) const
+{
+    auto found = files_.find(target.string());
+    return found == files_.end() ? nullptr : &found->second;
+}
+
+std::vector<std::string> Stage::NamesIn(const fs::path& folder) const
+{
+    std::vector<std::string> names;
+    const std::string prefix = (folder / "").string();
+    for (auto it = files_.lower_bound(prefix); it != files_.end() && it->first.starts_with(prefix); ++it)
+        if (it->first.find('/', prefix.size()) == std::string::npos)
+            names.push_back(it->first.substr(prefix.size()));
+    return names;
+}
+
+bool Stage::IsOwnWorkFile(std::string_view name) const
+{
+    return name.starts_with(".pelmo-" + runId_ + "-");
+}
+
+std::optional<struct stat> Stage::Stat(const fs::path& target) const
+{
+    const StagedFile* staged = Find(target);
+    return host::Stat(staged ? fs::path(staged->work) : target);
+}
+
+bool Stage::Record(const std::string& line)
+{
+    if (!record_.valid()) {
+        const fs::path file = runFolder_ / stage::kRecordFile;
+        record_.Reset(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644));
+        if (!record_.valid())
+            return false;
+        const std::string header = stage::RecordHeader(runId_);
+        if (!host::WriteAll(record_.get(), header.data(), header.size())) {
+            record_.Reset();
+            ::unlink(file.c_str());
+            return false;
+        }
+    }
+    // A line is in the record once it is flushed; one cut short counts as absent.
+    return host::WriteAll(record_.get(), line.data(), line.size()) && ::fsync(record_.get()) == 0;
+}
+
+bool Stage::RecordFolder(const fs::path& folder)
+{
+    const std::string name = folder.string();
+    for (const std::string& recorded : recordedFolders_)
+        if (recorded == name)
+            return true;
+    if (!Record(stage::RecordLine("folder", name)))
+        return false;
+    recordedFolders_.push_back(name);
+    return true;
+}
+
+std::optional<std::pair<std::string, host::FileDescriptor>> Stage::NewWorkFile(const fs::path& folder)
+{
+    if (ended_ || !RecordFolder(folder))
+        return std::nullopt;
+    std::string work = (folder / (".pelmo-" + runId_ + "-XXXXXX")).string();
+    host::FileDescriptor fd(::mkstemp(work.data()));
+    if (!fd.valid())
+        return std::nullopt;
+    return std::make_pair(std::move(work), std::move(fd));
+}
+
+void Stage::Register(const fs::path& target, StagedFile file)
+{
+    const std::string key = target.string();
+    existed_.try_emplace(key, Exists(target));
+    auto [entry, added] = files_.try_emplace(key, file);
+    if (!added) {
+        // A second write of the file in the run: its first version goes.
+        if (entry->second.work != file.work)
+            ::unlink(entry->second.work.c_str());
+        entry->second = std::move(file);
+    }
+}
+
+bool Stage::MakeFolder(const fs::path& folder)
+{
+    if (Exists(folder)) {
+        errno = EEXIST;
+        return false;
+    }
+    if (ended_ || !RecordFolder(folder.parent_path()) || !Record(stage::RecordLine("made", folder.string())))
+        return false;
+    if (::mkdir(folder.c_str(), 0777) != 0)
+        return false;
+    madeFolders_.push_back(folder.string());
+    return true;
+}
+
+void Stage::NoteSettings(const fs::path& target, std::string section, std::string key, std::string oldValue,
+                         std::string newValue)
+{
+    notes_.push_back({PlannedChange::Kind::Settings, target.string(), std::move(section), std::move(key),
+                      std::move(oldValue), std::move(newValue), 0});
+}
+
+void Stage::NoteConverted(const fs::path& target, std::uint64_t records)
+{
+    notes_.push_back({PlannedChange::Kind::Converted, target.string(), {}, {}, {}, {}, records});
+}
+
+std::vector<PlannedChange> Stage::Plan() const
+{
+    std::vector<PlannedChange> plan;
+    for (const auto& [target, file] : files_)
+        plan.push_back({existed_.at(target) ? PlannedChange::Kind::Replaced : PlannedChange::Kind::Added, target, {}, {},
+                        {}, {}, 0});
+    plan.insert(plan.end(), notes_.begin(), notes_.end());
+    return plan;
+}
+
+CommitResult Stage::Commit()
+{
+    if (ended_)
+        return CommitResult::NotStarted;
+    // The new content is on the disk before the journal that names it.
+    for (const auto& [target, file] : files_) {
+        host::FileDescriptor fd(::open(file.work.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!fd.valid() || ::fsync(fd.get()) != 0) {
+            Discard();
+            return CommitResult::NotStarted;
+        }
+    }
+    const fs::path set = runFolder_ / runId_;
+    stage::Journal journal{runId_, {}, madeFolders_};
+    bool ready = files_.empty() || ::mkdir(set.c_str(), 0777) == 0;
+    for (auto it = files_.begin(); ready && it != files_.end(); ++it) {
+        stage::Rename rename{it->second.work, it->first, it->second.size, it->second.checksum, {}, false};
+        if (Exists(it->first)) {
+            char name[16];
+            std::snprintf(name, sizeof name, "%04zu", journal.renames.size() + 1);
+            rename.backup = name;
+            ready = stage::KeepBackup(it->first, set / name, rename.backupIsCopy);
+        }
+        journal.renames.push_back(std::move(rename));
+    }
+    if (ready && !files_.empty())
+        ready = stage::FlushFolder(set) && stage::WriteJournal(set / stage::kJournal, journal);
+    if (!ready) {
+        // Nothing was renamed yet: the commit cannot start, and changes nothing.
+        stage::RemoveTree(set);
+        Discard();
+        return CommitResult::NotStarted;
+    }
+    if (!files_.empty() && !stage::RollForward(journal)) {
+        // Only taken back while the journal says so: interrupted, recovery goes on with it.
+        if (::rename((set / stage::kJournal).c_str(), (set / stage::kUndo).c_str()) != 0 || !stage::FlushFolder(set) ||
+            !stage::RollBack(journal, set)) {
+            ended_ = true;
+            Close();
+            return CommitResult::NotStarted;
+        }
+        stage::RemoveTree(set);
+        Discard();
+        return CommitResult::NotStarted;
+    }
+    if (!files_.empty() &&
+        (::rename((set / stage::kJournal).c_str(), (set / stage::kDone).c_str()) != 0 || !stage::FlushFolder(set))) {
+        // Every rename is made; the next recovery marks the journal done.
+        ended_ = true;
+        Close();
+        return CommitResult::Committed;
+    }
+    // The previous backup set goes only now that this one is done.
+    if (!files_.empty())
+        for (const std::string& other : stage::BackupSets(runFolder_))
+            if (other != runId_)
+                stage::RemoveTree(runFolder_ / other);
+    stage::SweepRun(runId_, recordedFolders_, {});
+    record_.Reset();
+    ::unlink((runFolder_ / stage::kRecordFile).c_str());
+    ended_ = true;
+    Close();
+    return CommitResult::Committed;
+}
+
+void Stage::Discard()
+{
+    if (ended_)
+        return;
+    for (const auto& [target, file] : files_)
+        ::unlink(file.work.c_str());
+    stage::SweepRun(runId_, recordedFolders_, madeFolders_);
+    if (record_.valid()) {
+        record_.Reset();
+        ::unlink((runFolder_ / stage::kRecordFile).c_str());
+    }
+    ended_ = true;
+    Close();
+}
+
+void Stage::Close()
+{
+    record_.Reset();
+    // A run folder that holds nothing but the lock goes with the run.
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(runFolder_.c_str()), ::closedir);
+    bool onlyLock = dir != nullptr;
+    while (onlyLock) {
+        const dirent* entry = ::readdir(dir.get());
+        if (entry == nullptr)
+            break;
+        const std::string_view name = entry->d_name;
+        onlyLock = name == "." || name == ".." || name == stage::kLockFile;
+    }
+    if (onlyLock) {
+        ::unlink((runFolder_ / stage::kLockFile).c_str());
+        ::rmdir(runFolder_.c_str());
+    }
+    lock_.Reset();
+}
+
+std::unique_ptr<Stage> OpenStage(const Machine& machine, std::string_view folder, StageOpening& result)
+{
+    auto host = machine.ToHost(folder);
+    std::error_code ec;
+    if (!host || folder.empty() || !fs::is_directory(*host, ec)) {
+        result = StageOpening::NoFolder;
+        return nullptr;
+    }
+    return Stage::Open(*host, result);
+}
+
+bool HasRunFolder(const Machine& machine, std::string_view folder)
+{
+    auto host = machine.ToHost(folder);
+    std::error_code ec;
+    return host && !folder.empty() && fs::is_directory(*host / stage::kRunFolder, ec);
+}
+
+}  // namespace pelmo

@@ -1,0 +1,111 @@
+// Staged runs: every change of an upgrade run is written beside its target and
+// put in place by one commit, or dropped. The Stage is the run's view of what it
+// has staged; the file services consult it while the machine carries it, so that
+// reads, listings and look-ups see the staged state (DESIGN.md section 10).
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/machine.h"
+#include "platform/owned_file.h"
+
+namespace pelmo {
+
+// One staged file: its work file beside the target and what the journal keeps of it.
+struct StagedFile {
+    std::string work;  // host path
+    std::uint64_t size = 0;
+    std::uint32_t checksum = 0;  // CRC-32 of the content
+};
+
+// What a run has staged, for a plan of its changes.
+struct PlannedChange {
+    enum class Kind { Added, Replaced, Settings, Converted };
+    Kind kind = Kind::Added;
+    std::string target;  // host path
+    std::string section, key, oldValue, newValue;  // Settings, code page 932
+    std::uint64_t records = 0;                     // Converted: records changed
+};
+
+enum class StageOpening { Opened, Busy, Failed, NoFolder };
+enum class Recovery { Nothing, Completed, RolledBack, Failed };
+enum class CommitResult { Committed, NotStarted };
+
+class Stage {
+public:
+    // Opens the run folder PELMOBAK in `systemFolder` (made when missing) and takes
+    // its lock; Busy when another run holds it.
+    static std::unique_ptr<Stage> Open(const std::filesystem::path& systemFolder, StageOpening& result);
+    // Discards what is still staged, then lets the lock go.
+    ~Stage();
+    Stage(const Stage&) = delete;
+    Stage& operator=(const Stage&) = delete;
+
+    // Completes or rolls back a run that was interrupted on this system.
+    Recovery Recover();
+
+    // --- the staged view ---
+    const StagedFile* Find(const std::filesystem::path& target) const;
+    // Names of the staged files of one folder (whether or not the disk has them).
+    std::vector<std::string> NamesIn(const std::filesystem::path& folder) const;
+    // A work file of this run, which listings do not show.
+    bool IsOwnWorkFile(std::string_view name) const;
+    // lstat of what a path stands for: the work file of a staged target.
+    std::optional<struct stat> Stat(const std::filesystem::path& target) const;
+
+    // --- staging ---
+    // Creates a new work file in `folder`; the folder is in the staging record
+    // (flushed) before. Nothing when either fails.
+    std::optional<std::pair<std::string, host::FileDescriptor>> NewWorkFile(const std::filesystem::path& folder);
+    // The finished work file now stands for `target`; an earlier one is removed.
+    void Register(const std::filesystem::path& target, StagedFile file);
+    // _mkdir under staging: recorded, then made at once. False as mkdir fails.
+    bool MakeFolder(const std::filesystem::path& folder);
+    void NoteSettings(const std::filesystem::path& target, std::string section, std::string key,
+                      std::string oldValue, std::string newValue);
+    void NoteConverted(const std::filesystem::path& target, std::uint64_t records);
+    bool AnythingStaged() const { return !files_.empty() || !madeFolders_.empty(); }
+    std::vector<PlannedChange> Plan() const;
+
+    // Puts every staged file in place, keeping each replaced file as a backup.
+    // NotStarted: nothing changed and nothing is staged any more.
+    CommitResult Commit();
+    // Removes what the run staged.
+    void Discard();
+
+    const std::string& runId() const { return runId_; }
+    const std::filesystem::path& runFolder() const { return runFolder_; }
+
+private:
+    Stage() = default;
+    bool Record(const std::string& line);
+    bool RecordFolder(const std::filesystem::path& folder);
+    void Close();
+
+    std::filesystem::path runFolder_;  // PELMOBAK
+    std::string runId_;
+    host::FileDescriptor lock_;
+    host::FileDescriptor record_;  // the staging record, once anything is staged
+    std::vector<std::string> recordedFolders_;
+    std::vector<std::string> madeFolders_;
+    std::map<std::string, StagedFile> files_;  // target host path -> its staged version
+    std::map<std::string, bool> existed_;      // target host path -> on the disk when first staged
+    std::vector<PlannedChange> notes_;
+    bool ended_ = false;
+};
+
+// The stage of the installed system in `folder` (Windows form): NoFolder when
+// that is no folder, nothing made then.
+std::unique_ptr<Stage> OpenStage(const Machine& machine, std::string_view folder, StageOpening& result);
+// Whether the installed system in `folder` has a run folder, so anything to recover.
+bool HasRunFolder(const Machine& machine, std::string_view folder);
+
+}  // namespace pelmo

@@ -1,0 +1,55 @@
+// The stage an upgrade run works in: opened with its lock and recovery once the
+// target folder is known, committed or discarded before the run's last message.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "platform/machine.h"
+#include "platform/staging.h"
+#include "res/strings.h"
+#include "upgrade/prompter.h"
+
+namespace pelmo {
+
+// How a run ended; the front ends turn it into what the user sees next.
+enum class RunOutcome {
+    Upgraded,              // every step succeeded
+    UpgradedWithFailures,  // a step after the installation reported a failure, and the run went on
+    Stopped,               // an installation failure or a cancelled disk prompt: the program closes
+    FolderRejected,        // a check failed, or the system kind needed for "START" is unknown
+};
+
+// While it lives, the machine carries the stage, so every file service of the
+// run sees and writes the staged state.
+class RunStage {
+public:
+    RunStage(const Machine& machine, Prompter& prompter) : machine_(machine), prompter_(prompter) {}
+    ~RunStage();
+    RunStage(const RunStage&) = delete;
+    RunStage& operator=(const RunStage&) = delete;
+
+    // Takes the lock of the system in `folder` (as the checks settled it) and
+    // recovers an interrupted run, telling the user. False (after a message) when
+    // the run must not go on.
+    bool Open(std::string_view folder);
+    // Whether changes can be staged; without a stage nothing may be written.
+    bool available() const { return stage_ != nullptr; }
+    // Commits an upgraded run and then shows `finalMessage`; discards any other,
+    // telling the user when anything had been staged.
+    RunOutcome Finish(RunOutcome outcome, const std::function<void()>& finalMessage);
+
+private:
+    void Tell(Text text, Text caption);
+    const Machine& machine_;
+    Prompter& prompter_;
+    std::unique_ptr<Stage> stage_;
+};
+
+// What `pelmo --recover` found.
+enum class RecoverOutcome { Nothing, Recovered, Failed };
+// Only the recovery of the system in `folder`, with its messages.
+RecoverOutcome RecoverSystem(const Machine& machine, Prompter& prompter, std::string_view folder);
+
+}  // namespace pelmo
