@@ -236,22 +236,26 @@ bench_extract_lhasa() {
   rm -rf "$out"
 }
 
-# In place, as Pelmo works: the master folder is restored before every run.
+# In place, as Pelmo works: the master folder is restored before every run. It
+# lies in a system folder of its own, where pelmo-master's stage keeps its
+# PELMOBAK, so that every run commits with its journal and backups.
 bench_masters() {
-  local source=$data/masters/MASTER folder=$work/master copy=$work/master-copy
-  rm -rf "$folder" "$work/master-awk"
+  local source=$data/masters/MASTER system=$work/system folder=$work/system/MASTER copy=$work/master-copy
+  rm -rf "$system" "$work/master-awk"
+  mkdir -p "$system"
   cp -a "$source" "$folder"
   cp -a "$source" "$work/master-awk"
   "$build/bench/pelmo-master" "$folder"
+  [[ -f $(echo "$system"/PELMOBAK/*/DONE) ]] || die "masters: pelmo-master committed nothing"
   LC_ALL=C gawk -i inplace -f "$here/master.awk" "$work/master-awk"/*.mst
   diff -r "$folder" "$work/master-awk" >/dev/null || die "masters: pelmo-master and awk disagree"
   rm -rf "$work/master-awk"
-  measure masters "rm -rf $folder $copy && cp -a $source $folder && sync" \
+  measure masters "rm -rf $system $copy && mkdir $system && cp -a $source $folder && sync" \
     pelmo "$build/bench/pelmo-master $folder" \
     pelmo-noflush "LD_PRELOAD=$build/bench/libpelmo-bench-noflush.so $build/bench/pelmo-master $folder" \
     awk "LC_ALL=C gawk -i inplace -f $here/master.awk $folder/*.mst" \
     cp "mkdir $copy && cp $folder/* $copy/"
-  rm -rf "$folder" "$copy"
+  rm -rf "$system" "$copy"
 }
 
 # A machine whose drive C: holds the installed system and drive D: the package.
