@@ -35,7 +35,7 @@ int main(int argc, char* argv[])
         std::cout << pelmo::GetTextUtf8(pelmo::Text::CliUsage);
         return 0;
     }
-    if (options->unattended || options->recover)
+    if (options->unattended || options->recover || options->undo)
         return pelmo::RunUnattended(*options);
     if (!HasDisplay()) {
         std::cerr << pelmo::GetTextUtf8(pelmo::Text::CliNoDisplay) << '\n';

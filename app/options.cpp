@@ -22,6 +22,7 @@ constexpr OptionSpec kOptions[] = {
     {"--recover", Takes::Nothing},
     {"--target", Takes::Value},
     {"--unattended", Takes::Nothing},
+    {"--undo", Takes::Nothing},
 };
 
 const OptionSpec* FindOption(std::string_view name)
@@ -50,6 +51,8 @@ bool Store(Options& options, std::string_view name, std::string_view value)
         return !std::exchange(options.unattended, true);
     if (name == "--recover")
         return !std::exchange(options.recover, true);
+    if (name == "--undo")
+        return !std::exchange(options.undo, true);
     if (name == "--target")
         return StoreOnce(options.target, value);
     if (name == "--package")
@@ -91,7 +94,11 @@ std::optional<Options> ParseOptions(int argc, const char* const* argv, std::stri
             return std::nullopt;
         }
     }
-    if (options.target && !options.unattended && !options.recover && !options.help) {
+    if (options.undo && options.recover) {
+        error = GetTextUtf8(Text::CliUndoAndRecover);
+        return std::nullopt;
+    }
+    if (options.target && !options.unattended && !options.recover && !options.undo && !options.help) {
         error = GetTextUtf8(Text::CliTargetNeedsUnattended);
         return std::nullopt;
     }

@@ -18,7 +18,7 @@ struct Prepared {
     PackageInfo info;
 };
 
-// The installed system's folder for `--recover`: the target, else the proposal
+// The installed system's folder for `--recover` and `--undo`: the target, else the proposal
 // from the package. Nothing after a line for the user.
 std::optional<std::pair<Machine, std::string>> RecoveryTarget(const Options& options, std::ostream& err);
 
@@ -78,6 +78,24 @@ int RunRecovery(const Options& options, std::ostream& out, std::ostream& err)
                                                                                              : kExitSucceeded;
 }
 
+int RunUndo(const Options& options, std::ostream& out, std::ostream& err)
+{
+    auto target = RecoveryTarget(options, err);
+    if (!target)
+        return kExitBadCommandLine;
+    PrintingPrompter prompter(out);
+    switch (UndoSystem(target->first, prompter, target->second)) {
+    case UndoOutcome::Restored:
+        return kExitSucceeded;
+    case UndoOutcome::Nothing:
+        return kExitNothingToUndo;
+    case UndoOutcome::Refused:
+    case UndoOutcome::Failed:
+        break;
+    }
+    return kExitStopped;
+}
+
 }  // namespace
 
 int PrintingPrompter::MessageBox(const std::string& text, const std::string& caption, unsigned buttons)
@@ -114,6 +132,8 @@ int RunUnattended(const Options& options, std::ostream& out, std::ostream& err)
 {
     if (options.recover)
         return RunRecovery(options, out, err);
+    if (options.undo)
+        return RunUndo(options, out, err);
     std::optional<Prepared> prepared = Prepare(options, err);
     if (!prepared)
         return kExitBadCommandLine;

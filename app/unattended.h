@@ -36,7 +36,8 @@ int ExitStatusFor(RunOutcome outcome);
 // installFolder.
 std::string ProposedDestination(const Machine& machine, const PackageInfo& info);
 
-// The whole unattended run (or with `--recover` only the recovery); returns the exit status.
+// The whole unattended run (or with `--recover` only the recovery, with `--undo`
+// the undo of the last completed run); returns the exit status.
 int RunUnattended(const Options& options, std::ostream& out, std::ostream& err);
 int RunUnattended(const Options& options);
 

@@ -53,6 +53,9 @@ constexpr Entry kCatalogue[] = {
     {Text::RunDiscarded, "ｱｯﾌﾟﾃﾞｲﾄ前の状態に戻しました。"},
     {Text::PreviousCompleted, "前回のｱｯﾌﾟﾃﾞｲﾄを完了しました。"},
     {Text::PreviousRolledBack, "前回のｱｯﾌﾟﾃﾞｲﾄが中断されていたため、元の状態に戻しました。"},
+    {Text::UndoRefused, "ｱｯﾌﾟﾃﾞｲﾄ後に変更されたﾌｧｲﾙがあるため、元に戻せません。"},
+    {Text::NothingToUndo, "元に戻すｱｯﾌﾟﾃﾞｲﾄがありません。"},
+    {Text::UndoFailed, "ｱｯﾌﾟﾃﾞｲﾄ前の状態に戻せませんでした。"},
     {Text::ArchiveNotFound, "書庫が見つかりません: %s"},
     {Text::ArchiveDamaged, "書庫が壊れています: %s"},
     {Text::ArchiveCannotWrite, "展開先に書き込めません: %s"},
@@ -78,8 +81,10 @@ constexpr Entry kCatalogue[] = {
      "usage: pelmo [--package DIR] [--machine DIR]\n"
      "       pelmo --unattended [--target FOLDER] [--package DIR] [--machine DIR]\n"
      "       pelmo --recover [--target FOLDER] [--package DIR] [--machine DIR]\n"
+     "       pelmo --undo [--target FOLDER] [--package DIR] [--machine DIR]\n"
      "  --unattended     run the upgrade without dialogs, printing every message\n"
      "  --recover        only complete or roll back an interrupted run, then exit\n"
+     "  --undo           put the system back as it was before its last completed upgrade\n"
      "  --target FOLDER  the installed system's folder, in Windows form (C:\\KORIMU)\n"
      "  --package DIR    the package folder (default: the program's own folder)\n"
      "  --machine DIR    the machine folder (default: $WINEPREFIX, else ~/.wine)\n"
@@ -93,6 +98,7 @@ constexpr Entry kCatalogue[] = {
     {Text::CliNoPackage, "pelmo: no info.txt in %s"},
     {Text::CliBadTarget, "pelmo: the target folder cannot be written in code page 932: %s"},
     {Text::CliTargetNeedsUnattended, "pelmo: --target is only for --unattended; the wizard asks for the folder"},
+    {Text::CliUndoAndRecover, "pelmo: --undo and --recover cannot be given together"},
     {Text::CaptionUpdate, "ｱｯﾌﾟﾃﾞｲﾄ"},
     {Text::ButtonOk, "OK"},
     {Text::ButtonCancel, "キャンセル"},

@@ -46,6 +46,9 @@ enum class Text {
     RunDiscarded,            // "ｱｯﾌﾟﾃﾞｲﾄ前の状態に戻しました。"
     PreviousCompleted,       // "前回のｱｯﾌﾟﾃﾞｲﾄを完了しました。"
     PreviousRolledBack,      // "前回のｱｯﾌﾟﾃﾞｲﾄが中断されていたため、元の状態に戻しました。"
+    UndoRefused,             // "ｱｯﾌﾟﾃﾞｲﾄ後に変更されたﾌｧｲﾙがあるため、元に戻せません。"
+    NothingToUndo,           // "元に戻すｱｯﾌﾟﾃﾞｲﾄがありません。"
+    UndoFailed,              // "ｱｯﾌﾟﾃﾞｲﾄ前の状態に戻せませんでした。"
     // Messages of the archive component.
     // The reason comes first, so that a small output buffer cuts the path rather than the reason.
     ArchiveNotFound,         // "書庫が見つかりません: %s"
@@ -84,6 +87,7 @@ enum class Text {
     CliNoPackage,            // "pelmo: no info.txt in %s"
     CliBadTarget,            // "pelmo: the target folder canno..."
     CliTargetNeedsUnattended, // "pelmo: --target is only for ..."
+    CliUndoAndRecover,       // "pelmo: --undo and --recover ..."
     // Texts of the wizard's windows.
     CaptionUpdate,           // "ｱｯﾌﾟﾃﾞｲﾄ"
     ButtonOk,                // "OK"

@@ -31,6 +31,15 @@ bool TellRecovery(Recovery recovery, Prompter& prompter)
     return false;
 }
 
+// As the run's checks take it: a bare drive letter is that drive's root.
+std::string SettledFolder(const Machine& machine, std::string_view folder)
+{
+    std::string settled(folder);
+    if (settled.size() == 1 && Access(machine, settled, 0) != 0)
+        settled += ":\\";
+    return settled;
+}
+
 }  // namespace
 
 RunStage::~RunStage()
@@ -84,10 +93,7 @@ RunOutcome RunStage::Finish(RunOutcome outcome, const std::function<void()>& fin
 
 RecoverOutcome RecoverSystem(const Machine& machine, Prompter& prompter, std::string_view folder)
 {
-    std::string settled(folder);
-    // As the run's checks take it: a bare drive letter is that drive's root.
-    if (settled.size() == 1 && Access(machine, settled, 0) != 0)
-        settled += ":\\";
+    const std::string settled = SettledFolder(machine, folder);
     if (!HasRunFolder(machine, settled))
         return RecoverOutcome::Nothing;
     StageOpening opening = StageOpening::Failed;
@@ -101,6 +107,45 @@ RecoverOutcome RecoverSystem(const Machine& machine, Prompter& prompter, std::st
     if (!TellRecovery(recovery, prompter))
         return RecoverOutcome::Failed;
     return recovery == Recovery::Nothing ? RecoverOutcome::Nothing : RecoverOutcome::Recovered;
+}
+
+UndoOutcome UndoSystem(const Machine& machine, Prompter& prompter, std::string_view folder)
+{
+    auto tell = [&](const std::string& text) { prompter.MessageBox(text, GetText(Text::CaptionConfirm), MB_OK); };
+    const std::string settled = SettledFolder(machine, folder);
+    if (!HasRunFolder(machine, settled)) {
+        tell(GetText(Text::NothingToUndo));
+        return UndoOutcome::Nothing;
+    }
+    StageOpening opening = StageOpening::Failed;
+    std::unique_ptr<Stage> stage = OpenStage(machine, settled, opening);
+    if (!stage) {
+        prompter.MessageBox(GetText(Text::RunBusy), GetText(Text::CaptionError), MB_OK);
+        return UndoOutcome::Failed;
+    }
+    BusyScope busy(prompter);
+    if (!TellRecovery(stage->Recover(), prompter))
+        return UndoOutcome::Failed;
+    std::vector<std::string> changed;
+    switch (stage->Undo(changed)) {
+    case UndoResult::Restored:
+        tell(GetText(Text::RunDiscarded));
+        return UndoOutcome::Restored;
+    case UndoResult::Nothing:
+        tell(GetText(Text::NothingToUndo));
+        return UndoOutcome::Nothing;
+    case UndoResult::Refused:
+        break;
+    case UndoResult::Failed:
+        tell(GetText(Text::UndoFailed));
+        return UndoOutcome::Failed;
+    }
+    // The files that were changed, one per line, as the user knows them.
+    std::string text = GetText(Text::UndoRefused);
+    for (const std::string& host : changed)
+        text += "\n" + machine.ToWindows(host).value_or(host);
+    tell(text);
+    return UndoOutcome::Refused;
 }
 
 }  // namespace pelmo

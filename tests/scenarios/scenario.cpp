@@ -178,6 +178,12 @@ Scenario LoadScenario(const fs::path& file)
             scenario.exit = std::stoi(rest);
         else if (verb == "has")
             scenario.has[SplitWord(rest).first] = SplitWord(rest).second;
+        else if (verb == "afterwards")
+            scenario.afterwards.push_back(rest);
+        else if (verb == "undo-shows")
+            scenario.undoShows.push_back(rest);
+        else if (verb == "undo-exit")
+            scenario.undoExit = std::stoi(rest);
         else
             scenario.setup.push_back(line);
     }
@@ -227,23 +233,37 @@ std::string WorkFiles(const Snapshot& state)
 
 RunResult ScenarioMachine::Run(FaultPlan faults) const
 {
-    return RunWith(std::move(faults), false);
+    return RunWith(std::move(faults), Mode::Run);
 }
 
 RunResult ScenarioMachine::Recover(FaultPlan faults) const
 {
-    return RunWith(std::move(faults), true);
+    return RunWith(std::move(faults), Mode::Recover);
 }
 
-RunResult ScenarioMachine::RunWith(FaultPlan faults, bool recover) const
+RunResult ScenarioMachine::Undo(FaultPlan faults) const
+{
+    return RunWith(std::move(faults), Mode::Undo);
+}
+
+void ScenarioMachine::ApplyAfterwards() const
+{
+    for (const std::string& line : scenario_.afterwards)
+        builder_->Apply(line);
+}
+
+RunResult ScenarioMachine::RunWith(FaultPlan faults, Mode mode) const
 {
     const std::string machine = builder_->machine().folder().string();
     const std::string package = builder_->Host(builder_->package()).string();
     std::vector<const char*> argv{"pelmo", "--unattended", "--machine", machine.c_str(), "--package", package.c_str()};
     for (const std::string& argument : scenario_.run)
-        argv.push_back(argument.c_str());
-    if (recover)
+        if (mode == Mode::Run || argument != "--recover")
+            argv.push_back(argument.c_str());
+    if (mode == Mode::Recover)
         argv.push_back("--recover");
+    if (mode == Mode::Undo)
+        argv.push_back("--undo");
     std::string error;
     const std::optional<Options> options = ParseOptions(static_cast<int>(argv.size()), argv.data(), error);
     if (!options)
@@ -255,13 +275,14 @@ RunResult ScenarioMachine::RunWith(FaultPlan faults, bool recover) const
     faults.chmodFails = builder_->faults().chmodFails;
     RunResult result;
     result.root = fs::canonical(builder_->machine().folder());
-    // Another run's lock, held as that run would hold it.
+    // Another run's lock, held as that run would hold it; the snapshots are
+    // taken without it, as that run leaves the system.
+    result.before = State();
     std::unique_ptr<Stage> otherRun;
     if (scenario_.locked) {
         StageOpening opening = StageOpening::Failed;
         otherRun = Stage::Open(builder_->Host("C:\\KORIMU"), opening);
     }
-    result.before = State();
     std::ostringstream out;
     std::ostringstream err;
     {
@@ -270,8 +291,8 @@ RunResult ScenarioMachine::RunWith(FaultPlan faults, bool recover) const
         result.writePoints = scope.writePoints();
         result.readPoints = scope.readPoints();
     }
-    result.after = State();
     otherRun.reset();
+    result.after = State();
     result.lines = Lines(out.str());
     for (const std::string& line : Lines(err.str()))
         result.lines.push_back(line);

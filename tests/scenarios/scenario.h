@@ -22,6 +22,12 @@ struct Scenario {
     int exit = -1;
     std::map<std::string, std::string> has;  // Windows path -> what the run leaves there
     bool locked = false;  // another run holds the system's lock meanwhile
+    // What `--undo` after the run must show and return, when not the default
+    // (restored after a commit, else nothing to undo); the setup lines applied
+    // between the run and the undo.
+    std::vector<std::string> afterwards;
+    std::vector<std::string> undoShows;
+    int undoExit = -1;
 };
 
 Scenario LoadScenario(const std::filesystem::path& file);
@@ -50,11 +56,16 @@ public:
     RunResult Run(FaultPlan faults = {}) const;
     // The same command line with `--recover`: only the recovery.
     RunResult Recover(FaultPlan faults = {}) const;
+    // The same command line with `--undo` instead of any `--recover`.
+    RunResult Undo(FaultPlan faults = {}) const;
+    // The scenario's `afterwards` lines, as the user's changes after the run.
+    void ApplyAfterwards() const;
     Snapshot State() const;
 
 private:
     class Builder;
-    RunResult RunWith(FaultPlan faults, bool recover) const;
+    enum class Mode { Run, Recover, Undo };
+    RunResult RunWith(FaultPlan faults, Mode mode) const;
     const Scenario& scenario_;
     std::unique_ptr<Builder> builder_;
 };
