@@ -31,9 +31,10 @@ protected:
     void ExpectAllBeforeOrAllAfter(const Snapshot& state)
     {
         const Snapshot outside = OutsideRunFolders(state);
-        if (outside != before)
+        if (outside != before) {
             EXPECT_EQ(Differences(after, outside), "") << "neither all before nor all after; from before:\n"
                                                       << Differences(before, outside);
+        }
         EXPECT_EQ(WorkFiles(state), "");
     }
 
@@ -76,8 +77,9 @@ TEST_P(FaultTest, AFullDiskAtAnyWriteOrAReadErrorOnThePackageChangesNothingOrCom
             // A step that failed and went on commits the steps that succeeded;
             // what the run does not touch stays.
             for (const auto& [key, entry] : before)
-                if (after.contains(key) && after.at(key) == entry)
+                if (after.contains(key) && after.at(key) == entry) {
                     EXPECT_EQ(outside.contains(key) ? outside.at(key) : "", entry) << key;
+                }
         } else {
             // Discarded: byte for byte as before, run folder included.
             EXPECT_EQ(Differences(clean.before, result.after), "");
