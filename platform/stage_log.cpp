@@ -29,6 +29,18 @@ bool StageRunLog(Stage& stage, std::string_view content)
     return true;
 }
 
+bool HasLockFile(const Machine& machine, std::string_view folder)
+{
+    const auto host = machine.ToHost(folder);
+    struct stat st {};
+    return host && ::lstat((*host / stage::kRunFolder / stage::kLockFile).c_str(), &st) == 0;
+}
+
+void RemoveLockFile(const Stage& stage)
+{
+    ::unlink((stage.runFolder() / stage::kLockFile).c_str());
+}
+
 bool HasUnfinishedRun(const Stage& stage)
 {
     struct stat st {};

@@ -17,6 +17,14 @@ inline constexpr const char* kRunLogName = "PELMO.LOG";
 // log with the previous backup set. False (nothing staged) when it cannot be written.
 bool StageRunLog(Stage& stage, std::string_view content);
 
+// Whether the run folder of the system in `folder` (Windows form) holds a lock
+// file, before a stage is opened there.
+bool HasLockFile(const Machine& machine, std::string_view folder);
+// Removes the lock file while the stage still holds its lock, so that a run
+// which must leave no trace leaves none; a run waiting for the lock then finds
+// its file gone and makes a new one.
+void RemoveLockFile(const Stage& stage);
+
 // Whether the run folder holds the staging record of a run that did not end,
 // which only a recovery may take up.
 bool HasUnfinishedRun(const Stage& stage);

@@ -70,6 +70,7 @@ std::vector<LoggedChange> StagedChanges(const Machine& machine, const Stage& sta
 RunStage::~RunStage()
 {
     machine_.AttachStage(nullptr);
+    Release();
 }
 
 void RunStage::Tell(Text text, Text caption)
@@ -80,6 +81,7 @@ void RunStage::Tell(Text text, Text caption)
 bool RunStage::Open(std::string_view folder)
 {
     StageOpening opening = StageOpening::Failed;
+    lockFileExisted_ = !dryRun_ || HasLockFile(machine_, folder);
     stage_ = OpenStage(machine_, folder, opening);
     if (opening == StageOpening::Busy) {
         Tell(Text::RunBusy, Text::CaptionError);
@@ -89,7 +91,7 @@ bool RunStage::Open(std::string_view folder)
         return true;  // the checks reject the folder, or nothing can be written there
     if (dryRun_ && HasUnfinishedRun(*stage_)) {
         // Recovering would change the system, which a dry run never does.
-        stage_.reset();
+        Release();
         Tell(Text::DryRunUnfinished, Text::CaptionError);
         return false;
     }
@@ -111,7 +113,7 @@ RunOutcome RunStage::Finish(RunOutcome outcome, const std::string& finalText, Te
     if (staged)
         log_.Changes(StagedChanges(machine_, *stage_));
     if (dryRun_) {
-        stage_.reset();  // discards, and says nothing of it
+        Release();  // discards, and says nothing of it
         log_.Outcome(outcome, RunEnding::DryRun);
     } else if (staged) {
         log_.Outcome(outcome, RunEnding::Committed);
@@ -136,12 +138,19 @@ RunOutcome RunStage::Finish(RunOutcome outcome, const std::string& finalText, Te
 RunOutcome RunStage::Discard(RunOutcome outcome)
 {
     const bool staged = stage_ && stage_->AnythingStaged();
-    stage_.reset();  // discards
+    Release();  // discards
     log_.Outcome(outcome, dryRun_ ? RunEnding::DryRun : staged ? RunEnding::Discarded : RunEnding::NothingChanged);
     // A dry run's own discard is no news to the user.
     if (staged && !dryRun_)
         Tell(Text::RunDiscarded, Text::CaptionConfirm);
     return outcome;
+}
+
+void RunStage::Release()
+{
+    if (stage_ && !lockFileExisted_)
+        RemoveLockFile(*stage_);
+    stage_.reset();
 }
 
 RecoverOutcome RecoverSystem(const Machine& machine, Prompter& prompter, std::string_view folder)

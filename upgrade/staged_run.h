@@ -49,10 +49,14 @@ public:
 private:
     void Tell(Text text, Text caption);
     RunOutcome Discard(RunOutcome outcome);
+    // Ends the stage (discarding what it still holds); a dry run takes its lock
+    // file with it when it made it.
+    void Release();
     const Machine& machine_;
     Prompter& prompter_;
     InstallLog& log_;
     const bool dryRun_;
+    bool lockFileExisted_ = true;
     std::unique_ptr<Stage> stage_;
 };
 

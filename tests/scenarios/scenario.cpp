@@ -254,8 +254,10 @@ RunResult ScenarioMachine::RunWith(FaultPlan faults, std::vector<std::string> ex
     const std::string machine = builder_->machine().folder().string();
     const std::string package = builder_->Host(builder_->package()).string();
     std::vector<const char*> argv{"pelmo", "--unattended", "--machine", machine.c_str(), "--package", package.c_str()};
+    const bool recover = std::find(extra.begin(), extra.end(), "--recover") != extra.end();
     for (const std::string& argument : scenario_.run)
-        argv.push_back(argument.c_str());
+        if (!recover || argument != "--dry-run")  // a recovery is never a dry run
+            argv.push_back(argument.c_str());
     for (const std::string& argument : extra)
         argv.push_back(argument.c_str());
     std::string error;
