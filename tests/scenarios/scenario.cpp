@@ -227,23 +227,39 @@ std::string WorkFiles(const Snapshot& state)
 
 RunResult ScenarioMachine::Run(FaultPlan faults) const
 {
-    return RunWith(std::move(faults), false);
+    return RunWith(std::move(faults), {});
 }
 
 RunResult ScenarioMachine::Recover(FaultPlan faults) const
 {
-    return RunWith(std::move(faults), true);
+    return RunWith(std::move(faults), {"--recover"});
 }
 
-RunResult ScenarioMachine::RunWith(FaultPlan faults, bool recover) const
+RunResult ScenarioMachine::DryRun() const
+{
+    // Beside the machine folder, so that the log is no change inside it.
+    const fs::path log = builder_->machine().folder().string() + ".log";
+    std::vector<std::string> extra{"--log", log.string()};
+    if (std::find(scenario_.run.begin(), scenario_.run.end(), "--dry-run") == scenario_.run.end())
+        extra.push_back("--dry-run");
+    RunResult result = RunWith({}, extra);
+    std::ifstream in(log, std::ios::binary);
+    result.log.assign(std::istreambuf_iterator<char>(in), {});
+    fs::remove(log);
+    return result;
+}
+
+RunResult ScenarioMachine::RunWith(FaultPlan faults, std::vector<std::string> extra) const
 {
     const std::string machine = builder_->machine().folder().string();
     const std::string package = builder_->Host(builder_->package()).string();
     std::vector<const char*> argv{"pelmo", "--unattended", "--machine", machine.c_str(), "--package", package.c_str()};
+    const bool recover = std::find(extra.begin(), extra.end(), "--recover") != extra.end();
     for (const std::string& argument : scenario_.run)
+        if (!recover || argument != "--dry-run")  // a recovery is never a dry run
+            argv.push_back(argument.c_str());
+    for (const std::string& argument : extra)
         argv.push_back(argument.c_str());
-    if (recover)
-        argv.push_back("--recover");
     std::string error;
     const std::optional<Options> options = ParseOptions(static_cast<int>(argv.size()), argv.data(), error);
     if (!options)
