@@ -3,10 +3,12 @@
 #include <iostream>
 
 #include "app/front_end.h"
+#include "app/log_file.h"
 #include "app/options.h"
 #include "app/unattended.h"
 #include "app/wizard_main.h"
 #include "res/strings.h"
+#include "upgrade/install_log.h"
 
 namespace {
 
@@ -42,7 +44,11 @@ int main(int argc, char* argv[])
         return pelmo::kExitBadCommandLine;
     }
     std::optional<pelmo::FrontEndSetting> setting = pelmo::ChooseMachineAndSource(*options, std::cerr);
-    if (!setting)
+    if (!setting || (options->log && !pelmo::PrepareLogFile(*options->log, std::cerr)))
         return pelmo::kExitBadCommandLine;
-    return pelmo::RunWizard(argc, argv, setting->machine, setting->sourceFolder);
+    pelmo::InstallLog log;
+    const int status = pelmo::RunWizard(argc, argv, setting->machine, setting->sourceFolder, &log);
+    if (options->log && !pelmo::WriteLogFile(*options->log, log.Utf8(), std::cerr))
+        return status == 0 ? 1 : status;
+    return status;
 }

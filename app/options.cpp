@@ -16,7 +16,9 @@ struct OptionSpec {
     Takes takes;
 };
 constexpr OptionSpec kOptions[] = {
+    {"--dry-run", Takes::Nothing},
     {"--help", Takes::Nothing},
+    {"--log", Takes::Value},
     {"--machine", Takes::Value},
     {"--package", Takes::Value},
     {"--recover", Takes::Nothing},
@@ -51,6 +53,10 @@ bool Store(Options& options, std::string_view name, std::string_view value)
         return !std::exchange(options.unattended, true);
     if (name == "--recover")
         return !std::exchange(options.recover, true);
+    if (name == "--dry-run")
+        return !std::exchange(options.dryRun, true);
+    if (name == "--log")
+        return StoreOnce(options.log, value);
     if (name == "--undo")
         return !std::exchange(options.undo, true);
     if (name == "--target")
@@ -100,6 +106,10 @@ std::optional<Options> ParseOptions(int argc, const char* const* argv, std::stri
     }
     if (options.target && !options.unattended && !options.recover && !options.undo && !options.help) {
         error = GetTextUtf8(Text::CliTargetNeedsUnattended);
+        return std::nullopt;
+    }
+    if (options.dryRun && (!options.unattended || options.recover || options.undo) && !options.help) {
+        error = GetTextUtf8(Text::CliDryRunNeedsUnattended);
         return std::nullopt;
     }
     return options;

@@ -12,12 +12,15 @@ struct Options {
     bool unattended = false;
     bool recover = false;                           // only recover an interrupted run
     bool undo = false;                              // put back the last completed run
+    bool dryRun = false;                            // with unattended: the plan, no change
+    std::optional<std::filesystem::path> log;       // host file for the run's log (UTF-8)
     std::optional<std::string> target;              // Windows form, as typed (UTF-8)
     std::optional<std::filesystem::path> package;   // host folder holding info.txt
     std::optional<std::filesystem::path> machine;   // host machine folder
 };
 
-// `pelmo [--unattended | --recover | --undo] [--target FOLDER] [--package DIR] [--machine DIR] [--help]`;
+// `pelmo [--unattended [--dry-run] | --recover | --undo] [--target FOLDER] [--package DIR]
+// [--machine DIR] [--log FILE] [--help]`;
 // a value may also follow the option after '='. Nothing, with `error` set to a
 // line for the user, when the command line is not one of these.
 std::optional<Options> ParseOptions(int argc, const char* const* argv, std::string& error);

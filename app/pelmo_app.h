@@ -18,7 +18,7 @@ class CMainFrame;
 class CPelmoApp : public QObject {
     Q_OBJECT
 public:
-    CPelmoApp(const Machine& machine, std::string sourceFolder);
+    CPelmoApp(const Machine& machine, std::string sourceFolder, InstallLog* log = nullptr);
     ~CPelmoApp() override;
 
     // True when the main window stands; false to end the program at once.

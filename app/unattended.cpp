@@ -3,9 +3,11 @@
 
 #include <iostream>
 
+#include "app/log_file.h"
 #include "platform/text.h"
 #include "res/strings.h"
 #include "upgrade/archive_library.h"
+#include "upgrade/install_log.h"
 #include "upgrade/uninstall_entry.h"
 #include "upgrade/upgrade_run.h"
 
@@ -68,32 +70,51 @@ std::optional<std::pair<Machine, std::string>> RecoveryTarget(const Options& opt
     return std::make_pair(std::move(*machine), *target);
 }
 
+// The log's file, when --log names one, is written whatever the run's end.
+int Logged(const Options& options, const InstallLog& log, int status, std::ostream& err)
+{
+    if (options.log && !WriteLogFile(*options.log, log.Utf8(), err) && status == kExitSucceeded)
+        return kExitSucceededWithFailures;
+    return status;
+}
+
 int RunRecovery(const Options& options, std::ostream& out, std::ostream& err)
 {
     auto target = RecoveryTarget(options, err);
-    if (!target)
+    if (!target || (options.log && !PrepareLogFile(*options.log, err)))
         return kExitBadCommandLine;
-    PrintingPrompter prompter(out);
-    return RecoverSystem(target->first, prompter, target->second) == RecoverOutcome::Failed ? kExitStopped
-                                                                                             : kExitSucceeded;
+    PrintingPrompter printing(out);
+    InstallLog log;
+    log.BeginRun({}, target->second);
+    LoggingPrompter prompter(printing, log);
+    const int status = RecoverSystem(target->first, prompter, target->second) == RecoverOutcome::Failed
+                           ? kExitStopped
+                           : kExitSucceeded;
+    return Logged(options, log, status, err);
 }
 
 int RunUndo(const Options& options, std::ostream& out, std::ostream& err)
 {
     auto target = RecoveryTarget(options, err);
-    if (!target)
+    if (!target || (options.log && !PrepareLogFile(*options.log, err)))
         return kExitBadCommandLine;
-    PrintingPrompter prompter(out);
+    PrintingPrompter printing(out);
+    InstallLog log;
+    log.BeginRun({}, target->second);
+    LoggingPrompter prompter(printing, log);
+    int status = kExitStopped;
     switch (UndoSystem(target->first, prompter, target->second)) {
     case UndoOutcome::Restored:
-        return kExitSucceeded;
+        status = kExitSucceeded;
+        break;
     case UndoOutcome::Nothing:
-        return kExitNothingToUndo;
+        status = kExitNothingToUndo;
+        break;
     case UndoOutcome::Refused:
     case UndoOutcome::Failed:
         break;
     }
-    return kExitStopped;
+    return Logged(options, log, status, err);
 }
 
 }  // namespace
@@ -135,11 +156,19 @@ int RunUnattended(const Options& options, std::ostream& out, std::ostream& err)
     if (options.undo)
         return RunUndo(options, out, err);
     std::optional<Prepared> prepared = Prepare(options, err);
-    if (!prepared)
+    if (!prepared || (options.log && !PrepareLogFile(*options.log, err)))
         return kExitBadCommandLine;
     PrintingPrompter prompter(out);
     LhaComponent archive(prepared->machine);
-    return ExitStatusFor(RunUpgrade(prepared->machine, prompter, archive, prepared->info, prepared->sourceFolder));
+    InstallLog log;
+    const RunOutcome outcome = RunUpgrade(prepared->machine, prompter, archive, prepared->info,
+                                          prepared->sourceFolder, {.dryRun = options.dryRun, .log = &log});
+    // The plan follows the run's messages.
+    if (options.dryRun && !log.runs().empty())
+        for (const std::string& line : PlanLines(log.runs().back()))
+            out << line << '\n';
+    out.flush();
+    return Logged(options, log, ExitStatusFor(outcome), err);
 }
 
 int RunUnattended(const Options& options)

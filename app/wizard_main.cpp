@@ -7,10 +7,10 @@
 
 namespace pelmo {
 
-int RunWizard(int& argc, char** argv, const Machine& machine, std::string sourceFolder)
+int RunWizard(int& argc, char** argv, const Machine& machine, std::string sourceFolder, InstallLog* log)
 {
     QApplication application(argc, argv);
-    CPelmoApp app(machine, std::move(sourceFolder));
+    CPelmoApp app(machine, std::move(sourceFolder), log);
     if (!app.InitInstance())
         return 1;
     application.exec();

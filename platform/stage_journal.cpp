@@ -135,8 +135,11 @@ Recovered RecoverUndo(const fs::path& runFolder)
         const fs::path set = runFolder / name;
         if (Exists((set / kDone).string()) || Exists((set / kJournal).string()))
             continue;
-        if (const auto undo = ReadJournal(set / kUndo)) {
-            if (!RollBack(*undo, set))
+        if (Exists((set / kUndo).string())) {
+            // Renamed from a whole DONE: one that cannot be read is damaged, and
+            // nothing may be guessed from it.
+            const auto undo = ReadJournal(set / kUndo);
+            if (!undo || !RollBack(*undo, set))
                 return Recovered::Failed;
             result = Recovered::RolledBack;
         }

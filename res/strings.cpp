@@ -53,6 +53,34 @@ constexpr Entry kCatalogue[] = {
     {Text::RunDiscarded, "ｱｯﾌﾟﾃﾞｲﾄ前の状態に戻しました。"},
     {Text::PreviousCompleted, "前回のｱｯﾌﾟﾃﾞｲﾄを完了しました。"},
     {Text::PreviousRolledBack, "前回のｱｯﾌﾟﾃﾞｲﾄが中断されていたため、元の状態に戻しました。"},
+    {Text::DryRunUnfinished, "前回のｱｯﾌﾟﾃﾞｲﾄが完了していないため、確認できません。"},
+    {Text::PlanAdded, "added"},
+    {Text::PlanReplaced, "replaced"},
+    {Text::PlanSettings, "settings"},
+    {Text::PlanConverted, "converted"},
+    {Text::PlanArrow, " → "},
+    {Text::PlanRecords, "records"},
+    {Text::LogBytes, "bytes, CRC-32"},
+    {Text::LogPackage, "package"},
+    {Text::LogTarget, "target"},
+    {Text::LogCheck, "check"},
+    {Text::LogPassed, "ok"},
+    {Text::LogFailed, "failed"},
+    {Text::LogCheckFolder, "settings file"},
+    {Text::LogCheckFiles, "system files"},
+    {Text::LogCheckVersion, "version"},
+    {Text::LogSystemKind, "system kind"},
+    {Text::LogMessage, "message"},
+    {Text::LogOutcome, "outcome"},
+    {Text::LogUpgraded, "upgraded"},
+    {Text::LogUpgradedWithFailures, "upgraded, a step failed"},
+    {Text::LogStopped, "stopped"},
+    {Text::LogFolderRejected, "folder rejected"},
+    {Text::LogCommitted, "committed"},
+    {Text::LogDiscarded, "discarded"},
+    {Text::LogNothingChanged, "nothing changed"},
+    {Text::LogDryRun, "dry run, nothing changed"},
+    {Text::LogCommitFailed, "commit failed, nothing changed"},
     {Text::UndoRefused, "ｱｯﾌﾟﾃﾞｲﾄ後に変更されたﾌｧｲﾙがあるため、元に戻せません。"},
     {Text::NothingToUndo, "元に戻すｱｯﾌﾟﾃﾞｲﾄがありません。"},
     {Text::UndoFailed, "ｱｯﾌﾟﾃﾞｲﾄ前の状態に戻せませんでした。"},
@@ -78,11 +106,13 @@ constexpr Entry kCatalogue[] = {
     {Text::UninstallFolderSwitch, " -f"},
     {Text::UninstallSwitch, " -"},
     {Text::CliUsage,
-     "usage: pelmo [--package DIR] [--machine DIR]\n"
-     "       pelmo --unattended [--target FOLDER] [--package DIR] [--machine DIR]\n"
+     "usage: pelmo [--package DIR] [--machine DIR] [--log FILE]\n"
+     "       pelmo --unattended [--dry-run] [--target FOLDER] [--package DIR] [--machine DIR] [--log FILE]\n"
      "       pelmo --recover [--target FOLDER] [--package DIR] [--machine DIR]\n"
      "       pelmo --undo [--target FOLDER] [--package DIR] [--machine DIR]\n"
      "  --unattended     run the upgrade without dialogs, printing every message\n"
+     "  --dry-run        with --unattended: run over a staged view, print the plan, change nothing\n"
+     "  --log FILE       also write the run's log to FILE (UTF-8)\n"
      "  --recover        only complete or roll back an interrupted run, then exit\n"
      "  --undo           put the system back as it was before its last completed upgrade\n"
      "  --target FOLDER  the installed system's folder, in Windows form (C:\\KORIMU)\n"
@@ -98,6 +128,8 @@ constexpr Entry kCatalogue[] = {
     {Text::CliNoPackage, "pelmo: no info.txt in %s"},
     {Text::CliBadTarget, "pelmo: the target folder cannot be written in code page 932: %s"},
     {Text::CliTargetNeedsUnattended, "pelmo: --target is only for --unattended; the wizard asks for the folder"},
+    {Text::CliDryRunNeedsUnattended, "pelmo: --dry-run is only for --unattended"},
+    {Text::CliLogFailed, "pelmo: cannot write the log %s"},
     {Text::CliUndoAndRecover, "pelmo: --undo and --recover cannot be given together"},
     {Text::CaptionUpdate, "ｱｯﾌﾟﾃﾞｲﾄ"},
     {Text::ButtonOk, "OK"},

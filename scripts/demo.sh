@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The demo: builds pelmo, runs the upgrade (the wizard when a display is present,
-# else unattended) on a fresh copy of the demo
-# package and machine (examples/), shows what changed, then runs it a second time on
-# the same copy and checks that nothing more changes.
+# The demo: builds pelmo, shows the plan of the upgrade (an unattended dry run)
+# on a fresh copy of the demo package and machine (examples/), runs it (the wizard
+# when a display is present, else unattended) and shows its install log, then
+# runs it a second time on the same copy and checks from that run's log that
+# nothing more changes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
@@ -19,86 +20,86 @@ cp -a examples/package examples/machine "$demo/"
 # The package ships this file read-only; git does not keep the mode.
 chmod a-w "$demo/package/readme.txt"
 drive_c=$demo/machine/drive_c
-mkdir -p "$demo/before"
+run_log=$drive_c/KORIMU/PELMOBAK/PELMO.LOG
 
-# sha256 and path of every file on drive C:, sorted by path.
-snapshot() { (cd "$drive_c" && find . -type f -print0 | sort -z | xargs -0 -r sha256sum) | sed 's|  \./|  |'; }
-# A host path below drive C: in the program's Windows form.
-windows() { printf 'C:\\%s' "${1//\//\\}"; }
+# Every path of the demo with its kind, mode and size, then the sha256 of every file.
+snapshot() {
+  (cd "$demo" &&
+    find package machine -printf '%y %m %s %p\n' | LC_ALL=C sort &&
+    find package machine -type f -print0 | LC_ALL=C sort -z | xargs -0 -r sha256sum)
+}
 
-# The first run opens the wizard when there is a display to show it on; the
-# check run after it is always unattended.
+# Runs pelmo with the given arguments after printing its command line.
 run() {
-  local mode=${1:-unattended}
+  echo "\$ pelmo $*"
   set +e
-  if [ "$mode" = wizard ]; then
-    echo "\$ pelmo --package $demo/package --machine $demo/machine"
-    "$pelmo" --package "$demo/package" --machine "$demo/machine"
-  else
-    echo "\$ pelmo --unattended --package $demo/package --machine $demo/machine"
-    "$pelmo" --unattended --package "$demo/package" --machine "$demo/machine"
-  fi
+  "$pelmo" "$@"
   status=$?
   set -e
   echo "exit status $status"
 }
+common=(--package "$demo/package" --machine "$demo/machine")
 first_mode=unattended
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${PELMO_DEMO_UNATTENDED:-}" ]; then
   first_mode=wizard
 fi
 
 echo
-echo "== First run on $demo"
-snapshot > "$demo/before/files"
-cp -a "$drive_c" "$demo/before/drive_c"
-run "$first_mode"
+echo "== The plan: a dry run on $demo"
+snapshot > "$demo/before"
+run --unattended --dry-run "${common[@]}"
+dry_status=$status
+if snapshot | cmp -s - "$demo/before"; then
+  echo "the dry run changed nothing: the package and the machine byte for byte as before"
+  dry_changed=0
+else
+  echo "the dry run changed files:"
+  snapshot | diff "$demo/before" - | sed -n 's/^[<>] /  /p'
+  dry_changed=1
+fi
+
+echo
+echo "== The upgrade"
+if [ "$first_mode" = wizard ]; then
+  run "${common[@]}"
+else
+  run --unattended "${common[@]}"
+fi
 first_status=$status
-snapshot > "$demo/after-first"
 
 echo
-echo "== What changed on drive C:"
-join -1 2 -2 2 -a 2 -e NONE -o 1.1,2.1,0 <(sort -k2 "$demo/before/files") <(sort -k2 "$demo/after-first") |
-  while read -r old new path; do
-    if [ "$old" = NONE ]; then
-      echo "added     $(windows "$path")"
-    elif [ "$old" != "$new" ]; then
-      echo "replaced  $(windows "$path")"
-    fi
-  done
+echo "== Its install log, C:\\KORIMU\\PELMOBAK\\PELMO.LOG (code page 932, shown in UTF-8)"
+if [ -f "$run_log" ]; then
+  iconv -f CP932 -t UTF-8 "$run_log" | tr -d '\r' | tee "$demo/first.log" | sed 's/^/  /'
+else
+  echo "  none: the run committed nothing"
+  : > "$demo/first.log"
+fi
 
 echo
-echo "== Settings written to C:\\KORIMU\\korimu1.ini"
-diff <(iconv -f CP932 -t UTF-8 "$demo/before/drive_c/KORIMU/korimu1.ini" | tr -d '\r') \
-     <(iconv -f CP932 -t UTF-8 "$drive_c/KORIMU/korimu1.ini" | tr -d '\r') |
-  sed -n 's/^> /  /p' || true  # diff exits 1 when the files differ
-
-echo
-echo "== Master files converted"
-grep -i '\.mst$' "$demo/after-first" | while read -r hash path; do
-  [ -f "$demo/before/drive_c/$path" ] || continue
-  total=$(wc -l < "$drive_c/$path")
-  changed=$(diff "$demo/before/drive_c/$path" "$drive_c/$path" | grep -c '^>' || true)
-  [ "$changed" -eq 0 ] && continue
-  echo "  $(windows "$path"): $changed of $total records changed"
-done
-
-echo
-echo "== Second run on the same copy"
-run
+echo "== Second run on the same copy, logged to $demo/second.log"
+run --unattended --log "$demo/second.log" "${common[@]}"
 second_status=$status
-snapshot > "$demo/after-second"
-if diff -q "$demo/after-first" "$demo/after-second" >/dev/null; then
-  echo "nothing changed: the title was extended once, the conversions are idempotent"
+# Nothing more changes when every file the run writes has the size and CRC-32
+# the first run gave it, no settings key takes a new value and no master record
+# is converted again.
+file_lines() { grep -E '^(added|replaced) ' "$1" | sed 's/^[a-z]* //' | sort; }
+again=$( (comm -13 <(file_lines "$demo/first.log") <(file_lines "$demo/second.log") | sed 's/^/file /'
+          grep '^settings ' "$demo/second.log"
+          grep '^converted ' "$demo/second.log" | grep -v ' 0 records$') || true)
+if [ -z "$again" ]; then
+  echo "nothing changed: the files as the first run left them, the title was extended once, the conversions are idempotent"
   changed=0
 else
   echo "changed by the second run:"
-  diff "$demo/after-first" "$demo/after-second" | sed -n 's/^> [0-9a-f]*  /  /p'
+  echo "$again" | sed 's/^/  /'
   changed=1
 fi
 
 echo
 echo "Demo folder (left for inspection): $demo"
-if [ "$first_status" -ne 0 ] || [ "$second_status" -ne 0 ] || [ "$changed" -ne 0 ]; then
+if [ "$dry_status" -ne 0 ] || [ "$dry_changed" -ne 0 ] || [ "$first_status" -ne 0 ] ||
+   [ "$second_status" -ne 0 ] || [ "$changed" -ne 0 ]; then
   echo "demo.sh: the demo did not go as expected" >&2
   exit 1
 fi

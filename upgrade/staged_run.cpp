@@ -4,7 +4,9 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/stage_log.h"
 #include "res/strings.h"
+#include "upgrade/install_log.h"
 
 namespace pelmo {
 namespace {
@@ -40,11 +42,44 @@ std::string SettledFolder(const Machine& machine, std::string_view folder)
     return settled;
 }
 
+// What the stage holds, for the log and the plan: files in Windows form, a key
+// written twice with its first old and last new value, the records of both
+// conversions of a master file together.
+std::vector<LoggedChange> StagedChanges(const Machine& machine, const Stage& stage)
+{
+    std::vector<LoggedChange> changes;
+    for (const PlannedChange& planned : stage.Plan()) {
+        LoggedChange change{planned.kind, machine.ToWindows(planned.target).value_or(planned.target), 0, 0,
+                            planned.section, planned.key, planned.oldValue, planned.newValue, planned.records};
+        if (const StagedFile* file = stage.Find(planned.target)) {
+            change.size = file->size;
+            change.checksum = file->checksum;
+        }
+        bool merged = false;
+        for (LoggedChange& earlier : changes) {
+            if (earlier.kind != change.kind || earlier.file != change.file)
+                continue;
+            if (change.kind == PlannedChange::Kind::Converted) {
+                earlier.records += change.records;
+                merged = true;
+            } else if (change.kind == PlannedChange::Kind::Settings && earlier.section == change.section &&
+                       earlier.key == change.key) {
+                earlier.newValue = change.newValue;
+                merged = true;
+            }
+        }
+        if (!merged)
+            changes.push_back(std::move(change));
+    }
+    return changes;
+}
+
 }  // namespace
 
 RunStage::~RunStage()
 {
     machine_.AttachStage(nullptr);
+    Release();
 }
 
 void RunStage::Tell(Text text, Text caption)
@@ -55,6 +90,7 @@ void RunStage::Tell(Text text, Text caption)
 bool RunStage::Open(std::string_view folder)
 {
     StageOpening opening = StageOpening::Failed;
+    lockFileExisted_ = !dryRun_ || HasLockFile(machine_, folder);
     stage_ = OpenStage(machine_, folder, opening);
     if (opening == StageOpening::Busy) {
         Tell(Text::RunBusy, Text::CaptionError);
@@ -62,6 +98,12 @@ bool RunStage::Open(std::string_view folder)
     }
     if (!stage_)
         return true;  // the checks reject the folder, or nothing can be written there
+    if (dryRun_ && HasUnfinishedRun(*stage_)) {
+        // Recovering would change the system, which a dry run never does.
+        Release();
+        Tell(Text::DryRunUnfinished, Text::CaptionError);
+        return false;
+    }
     if (!TellRecovery(stage_->Recover(), prompter_)) {
         stage_.reset();
         return false;
@@ -70,25 +112,54 @@ bool RunStage::Open(std::string_view folder)
     return true;
 }
 
-RunOutcome RunStage::Finish(RunOutcome outcome, const std::function<void()>& finalMessage)
+RunOutcome RunStage::Finish(RunOutcome outcome, const std::string& finalText, Text finalCaption)
 {
     machine_.AttachStage(nullptr);
     const bool upgraded = outcome == RunOutcome::Upgraded || outcome == RunOutcome::UpgradedWithFailures;
-    if (upgraded) {
-        if (stage_ && stage_->Commit() != CommitResult::Committed) {
+    if (!upgraded)
+        return Discard(outcome);
+    const bool staged = stage_ && stage_->AnythingStaged();
+    if (staged)
+        log_.Changes(StagedChanges(machine_, *stage_));
+    if (dryRun_) {
+        Release();  // discards, and says nothing of it
+        log_.Outcome(outcome, RunEnding::DryRun);
+    } else if (staged) {
+        log_.Outcome(outcome, RunEnding::Committed);
+        // The log goes with the run's own backup set, the final message in it.
+        const LoggedMessage final{GetText(finalCaption), finalText};
+        if (!StageRunLog(*stage_, RunLogCp932(log_.runs().back(), &final)) ||
+            stage_->Commit() != CommitResult::Committed) {
             stage_.reset();
+            log_.Changes({});
+            log_.Outcome(RunOutcome::Stopped, RunEnding::CommitFailed);
             Tell(Text::CommitFailed, Text::CaptionConfirm);
             return RunOutcome::Stopped;
         }
-        stage_.reset();
-        finalMessage();
-        return outcome;
+    } else {
+        log_.Outcome(outcome, RunEnding::NothingChanged);
     }
+    stage_.reset();
+    prompter_.MessageBox(finalText, GetText(finalCaption), MB_OK);
+    return outcome;
+}
+
+RunOutcome RunStage::Discard(RunOutcome outcome)
+{
     const bool staged = stage_ && stage_->AnythingStaged();
-    stage_.reset();  // discards
-    if (staged)
+    Release();  // discards
+    log_.Outcome(outcome, dryRun_ ? RunEnding::DryRun : staged ? RunEnding::Discarded : RunEnding::NothingChanged);
+    // A dry run's own discard is no news to the user.
+    if (staged && !dryRun_)
         Tell(Text::RunDiscarded, Text::CaptionConfirm);
     return outcome;
+}
+
+void RunStage::Release()
+{
+    if (stage_ && !lockFileExisted_)
+        RemoveLockFile(*stage_);
+    stage_.reset();
 }
 
 RecoverOutcome RecoverSystem(const Machine& machine, Prompter& prompter, std::string_view folder)
@@ -137,7 +208,7 @@ UndoOutcome UndoSystem(const Machine& machine, Prompter& prompter, std::string_v
     case UndoResult::Refused:
         break;
     case UndoResult::Failed:
-        tell(GetText(Text::UndoFailed));
+        prompter.MessageBox(GetText(Text::UndoFailed), GetText(Text::CaptionError), MB_OK);
         return UndoOutcome::Failed;
     }
     // The files that were changed, one per line, as the user knows them.

@@ -2,7 +2,6 @@
 // target folder is known, committed or discarded before the run's last message.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -12,6 +11,8 @@
 #include "upgrade/prompter.h"
 
 namespace pelmo {
+
+class InstallLog;
 
 // How a run ended; the front ends turn it into what the user sees next.
 enum class RunOutcome {
@@ -25,7 +26,11 @@ enum class RunOutcome {
 // run sees and writes the staged state.
 class RunStage {
 public:
-    RunStage(const Machine& machine, Prompter& prompter) : machine_(machine), prompter_(prompter) {}
+    // A dry run stages as a real one does and discards at the end, silently.
+    RunStage(const Machine& machine, Prompter& prompter, InstallLog& log, bool dryRun)
+        : machine_(machine), prompter_(prompter), log_(log), dryRun_(dryRun)
+    {
+    }
     ~RunStage();
     RunStage(const RunStage&) = delete;
     RunStage& operator=(const RunStage&) = delete;
@@ -36,14 +41,22 @@ public:
     bool Open(std::string_view folder);
     // Whether changes can be staged; without a stage nothing may be written.
     bool available() const { return stage_ != nullptr; }
-    // Commits an upgraded run and then shows `finalMessage`; discards any other,
-    // telling the user when anything had been staged.
-    RunOutcome Finish(RunOutcome outcome, const std::function<void()>& finalMessage);
+    // Commits an upgraded run, its log in the run folder with it, and then shows
+    // the final message; discards any other, telling the user when anything had
+    // been staged. The log gets the changes and the outcome.
+    RunOutcome Finish(RunOutcome outcome, const std::string& finalText, Text finalCaption);
 
 private:
     void Tell(Text text, Text caption);
+    RunOutcome Discard(RunOutcome outcome);
+    // Ends the stage (discarding what it still holds); a dry run takes its lock
+    // file with it when it made it.
+    void Release();
     const Machine& machine_;
     Prompter& prompter_;
+    InstallLog& log_;
+    const bool dryRun_;
+    bool lockFileExisted_ = true;
     std::unique_ptr<Stage> stage_;
 };
 

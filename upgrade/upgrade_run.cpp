@@ -9,6 +9,7 @@
 #include "platform/runtime.h"
 #include "res/strings.h"
 #include "upgrade/digitizer.h"
+#include "upgrade/install_log.h"
 #include "upgrade/master_files.h"
 #include "upgrade/system_checks.h"
 
@@ -45,8 +46,9 @@ constexpr Outcome kGoOn = std::nullopt;
 class UpgradeRun {
 public:
     UpgradeRun(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive, PackageInfo& info,
-               std::string_view sourceFolder)
-        : machine_(machine), prompter_(prompter), archive_(archive), info_(info), sourceFolder_(sourceFolder)
+               std::string_view sourceFolder, InstallLog& log, bool dryRun)
+        : machine_(machine), prompter_(prompter), archive_(archive), info_(info), sourceFolder_(sourceFolder),
+          log_(log), dryRun_(dryRun)
     {
     }
 
@@ -55,15 +57,16 @@ public:
         BusyScope busy(prompter_);
         workFolder_ = info_.installFolder;
         masterFileCopied_ = false;
+        log_.BeginRun(sourceFolder_, workFolder_);
         // The checks only read, and settle the folder (a bare drive letter becomes
         // its root) in which the run folder lives.
         if (Outcome checked = CheckInstalledSystem())
-            return *checked;
-        RunStage stage(machine_, prompter_);
+            return Unchanged(*checked);
+        RunStage stage(machine_, prompter_, log_, dryRun_);
         if (!stage.Open(workFolder_))
-            return RunOutcome::Stopped;
+            return Unchanged(RunOutcome::Stopped);
         const RunOutcome outcome = RunSteps(stage.available());
-        return stage.Finish(outcome, [this] { Tell(GetText(Text::UpgradeSucceeded), Text::CaptionConfirm); });
+        return stage.Finish(outcome, GetText(Text::UpgradeSucceeded), Text::CaptionConfirm);
     }
 
 private:
@@ -75,6 +78,7 @@ private:
         if (!staged)
             return Show(GetText(Text::CommitFailed), Text::CaptionConfirm, RunOutcome::Stopped);
         info_.systemKind = DetectSystemKind(machine_, workFolder_, info_.systemIniName, info_.titleKeywords);
+        log_.SystemKind(info_.systemKind);
         windowsFolder_ = machine_.GetWindowsDirectory();
         archive_.SetMode6(0);
         archive_.SetMode8(1);
@@ -88,6 +92,19 @@ private:
 
     void Tell(const std::string& text, Text caption) { prompter_.MessageBox(text, GetText(caption), MB_OK); }
 
+    RunOutcome Unchanged(RunOutcome outcome)
+    {
+        log_.Outcome(outcome, dryRun_ ? RunEnding::DryRun : RunEnding::NothingChanged);
+        return outcome;
+    }
+
+    // Logs a check's result and passes it on.
+    int Checked(int result, Text what, const std::string& detail = {})
+    {
+        log_.Check(detail.empty() ? GetText(what) : GetText(what) + " " + detail, result == 1);
+        return result;
+    }
+
     RunOutcome Show(const std::string& text, Text caption, RunOutcome outcome)
     {
         Tell(text, caption);
@@ -96,11 +113,12 @@ private:
 
     Outcome CheckInstalledSystem()
     {
-        if (FindSettingsFile() != 1)
+        if (Checked(FindSettingsFile(), Text::LogCheckFolder, info_.systemIniName) != 1)
             return Show(GetText(Text::WrongInstallFolder), Text::CaptionError, RunOutcome::FolderRejected);
-        if (CheckSystemFiles(machine_, workFolder_, info_.systemIniName) != 1)
+        if (Checked(CheckSystemFiles(machine_, workFolder_, info_.systemIniName), Text::LogCheckFiles) != 1)
             return Show(GetText(Text::CannotUpgradeVersion), Text::CaptionError, RunOutcome::FolderRejected);
-        if (CheckSystemVersion(machine_, workFolder_, info_.requiredVersion) != 1)
+        if (Checked(CheckSystemVersion(machine_, workFolder_, info_.requiredVersion), Text::LogCheckVersion,
+                    info_.requiredVersion) != 1)
             return Show(GetText(Text::CannotUpgradeVersion), Text::CaptionError, RunOutcome::FolderRejected);
         return kGoOn;
     }
@@ -225,6 +243,8 @@ private:
     ArchiveLibrary& archive_;
     PackageInfo& info_;
     const std::string sourceFolder_;
+    InstallLog& log_;
+    const bool dryRun_;
     std::string workFolder_;
     std::string windowsFolder_;
     bool masterFileCopied_ = false;
@@ -235,9 +255,13 @@ private:
 }  // namespace
 
 RunOutcome RunUpgrade(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive, PackageInfo& info,
-               std::string_view sourceFolder)
+                      std::string_view sourceFolder, const RunOptions& options)
 {
-    return UpgradeRun(machine, prompter, archive, info, sourceFolder).Run();
+    // Every run keeps a log, for the run folder when it commits.
+    InstallLog own;
+    InstallLog& log = options.log ? *options.log : own;
+    LoggingPrompter logging(prompter, log);
+    return UpgradeRun(machine, logging, archive, info, sourceFolder, log, options.dryRun).Run();
 }
 
 std::string StartArchiveSuffix(int systemKind)

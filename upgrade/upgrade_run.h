@@ -12,12 +12,19 @@
 
 namespace pelmo {
 
+class InstallLog;
+
+struct RunOptions {
+    bool dryRun = false;         // stage everything, then discard it
+    InstallLog* log = nullptr;   // the front end's copy of the log, when it wants one
+};
+
 // Checks the folder, installs every entry, runs the optional steps and shows the
 // outcome. Every change is staged and committed (or discarded) before the last
 // message. Updates systemIniName, systemKind and the "START" entry's fileName in
-// `info`.
+// `info`. A committed run keeps its log in the run folder.
 RunOutcome RunUpgrade(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive, PackageInfo& info,
-               std::string_view sourceFolder);
+                      std::string_view sourceFolder, const RunOptions& options = {});
 
 // What the "START" entry's name gets for a system kind: "0" to "5" and "99"; any
 // other kind extracts "START" itself.

@@ -67,7 +67,8 @@ int CPelmoView::RunUpgrade()
 {
     LhaComponent archive(context_.machine);
     // The destination dialog comes back only for a folder the run rejected.
-    const RunOutcome outcome = pelmo::RunUpgrade(context_.machine, prompter_, archive, info_, context_.sourceFolder);
+    const RunOutcome outcome = pelmo::RunUpgrade(context_.machine, prompter_, archive, info_, context_.sourceFolder,
+                                                {.dryRun = false, .log = context_.log});
     return outcome == RunOutcome::FolderRejected ? 0 : 1;
 }
 

@@ -7,11 +7,15 @@
 
 namespace pelmo {
 
+class InstallLog;
+
 struct WizardContext {
     // The destination dialog changes its current drive and folders.
     Machine& machine;
     // SourceFolder: package file names are appended to it directly.
     std::string sourceFolder;
+    // Each run's log goes here too, when the command line asks for it.
+    InstallLog* log = nullptr;
 };
 
 }  // namespace pelmo

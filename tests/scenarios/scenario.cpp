@@ -233,17 +233,17 @@ std::string WorkFiles(const Snapshot& state)
 
 RunResult ScenarioMachine::Run(FaultPlan faults) const
 {
-    return RunWith(std::move(faults), Mode::Run);
+    return RunWith(std::move(faults), {});
 }
 
 RunResult ScenarioMachine::Recover(FaultPlan faults) const
 {
-    return RunWith(std::move(faults), Mode::Recover);
+    return RunWith(std::move(faults), {"--recover"});
 }
 
 RunResult ScenarioMachine::Undo(FaultPlan faults) const
 {
-    return RunWith(std::move(faults), Mode::Undo);
+    return RunWith(std::move(faults), {"--undo"});
 }
 
 void ScenarioMachine::ApplyAfterwards() const
@@ -252,18 +252,33 @@ void ScenarioMachine::ApplyAfterwards() const
         builder_->Apply(line);
 }
 
-RunResult ScenarioMachine::RunWith(FaultPlan faults, Mode mode) const
+RunResult ScenarioMachine::DryRun() const
+{
+    // Beside the machine folder, so that the log is no change inside it.
+    const fs::path log = builder_->machine().folder().string() + ".log";
+    std::vector<std::string> extra{"--log", log.string()};
+    if (std::find(scenario_.run.begin(), scenario_.run.end(), "--dry-run") == scenario_.run.end())
+        extra.push_back("--dry-run");
+    RunResult result = RunWith({}, extra);
+    std::ifstream in(log, std::ios::binary);
+    result.log.assign(std::istreambuf_iterator<char>(in), {});
+    fs::remove(log);
+    return result;
+}
+
+RunResult ScenarioMachine::RunWith(FaultPlan faults, std::vector<std::string> extra) const
 {
     const std::string machine = builder_->machine().folder().string();
     const std::string package = builder_->Host(builder_->package()).string();
     std::vector<const char*> argv{"pelmo", "--unattended", "--machine", machine.c_str(), "--package", package.c_str()};
+    // A recovery or an undo is never a dry run, and takes the place of any --recover.
+    const bool alone = std::find(extra.begin(), extra.end(), "--recover") != extra.end() ||
+                       std::find(extra.begin(), extra.end(), "--undo") != extra.end();
     for (const std::string& argument : scenario_.run)
-        if (mode == Mode::Run || argument != "--recover")
+        if (!alone || (argument != "--dry-run" && argument != "--recover"))
             argv.push_back(argument.c_str());
-    if (mode == Mode::Recover)
-        argv.push_back("--recover");
-    if (mode == Mode::Undo)
-        argv.push_back("--undo");
+    for (const std::string& argument : extra)
+        argv.push_back(argument.c_str());
     std::string error;
     const std::optional<Options> options = ParseOptions(static_cast<int>(argv.size()), argv.data(), error);
     if (!options)

@@ -41,6 +41,7 @@ struct RunResult {
     int writePoints = 0;
     int readPoints = 0;
     std::filesystem::path root;  // the machine folder, canonical
+    std::string log;             // what --log wrote, when the run was given it
 };
 
 // A scenario's machine, built in a new temporary folder and removed with it.
@@ -56,16 +57,17 @@ public:
     RunResult Run(FaultPlan faults = {}) const;
     // The same command line with `--recover`: only the recovery.
     RunResult Recover(FaultPlan faults = {}) const;
-    // The same command line with `--undo` instead of any `--recover`.
+    // The same command line with `--undo` instead of any `--recover` or `--dry-run`.
     RunResult Undo(FaultPlan faults = {}) const;
     // The scenario's `afterwards` lines, as the user's changes after the run.
     void ApplyAfterwards() const;
+    // The same command line with `--dry-run` (unless it has it) and `--log`.
+    RunResult DryRun() const;
     Snapshot State() const;
 
 private:
     class Builder;
-    enum class Mode { Run, Recover, Undo };
-    RunResult RunWith(FaultPlan faults, Mode mode) const;
+    RunResult RunWith(FaultPlan faults, std::vector<std::string> extra) const;
     const Scenario& scenario_;
     std::unique_ptr<Builder> builder_;
 };

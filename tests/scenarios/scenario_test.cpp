@@ -1,11 +1,14 @@
 // Every scenario of this folder, run once as the unattended front end runs it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <set>
 
 #include <zlib.h>
 
 #include "platform/stage_journal.h"
+#include "platform/text.h"
 #include "tests/scenarios/scenario.h"
 #include "tests/support/test_machine.h"
 
@@ -37,8 +40,58 @@ void ExpectLeft(const Snapshot& after, const std::string& key, const std::string
     }
 }
 
+// The bytes of a snapshot entry ("file <mode> <bytes>").
+std::string Bytes(const std::string& entry)
+{
+    return entry.substr(entry.find(' ', 5) + 1);
+}
+
+std::vector<std::string> SplitLines(const std::string& text, const std::string& end)
+{
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t next = text.find(end, at);
+        lines.push_back(text.substr(at, next - at));
+        at = next == std::string::npos ? text.size() : next + end.size();
+    }
+    return lines;
+}
+
+// A committed run's completed journal, and where it lies in the snapshot.
+std::optional<std::pair<std::string, stage::Journal>> DoneJournal(const RunResult& result)
+{
+    for (const auto& [key, entry] : result.after)
+        if (key.find("PELMOBAK/") != std::string::npos && key.ends_with("/DONE"))
+            if (auto journal = stage::ParseJournal(Bytes(entry)))
+                return std::make_pair(key, *journal);
+    return std::nullopt;
+}
+
+// A file line of a log or plan ("added C:\X …"): the file's snapshot key.
+std::string FileKey(const std::string& line, std::size_t from, std::size_t to = std::string::npos)
+{
+    return SnapshotKey(line.substr(from, to - from));
+}
+
+// The file changes that `log` (UTF-8 lines) lists: "added KEY SIZE CRC".
+std::set<std::string> LoggedFiles(const std::vector<std::string>& log)
+{
+    std::set<std::string> files;
+    for (const std::string& line : log) {
+        const bool added = line.starts_with("added ");
+        if (!added && !line.starts_with("replaced "))
+            continue;
+        const std::size_t sizeAt = line.rfind(' ', line.rfind(" bytes, CRC-32") - 1);
+        files.insert((added ? "added " : "replaced ") + FileKey(line, line.find(' ') + 1, sizeAt) + " " +
+                     line.substr(sizeAt + 1, line.find(' ', sizeAt + 1) - sizeAt - 1) + " " +
+                     line.substr(line.rfind(' ') + 1));
+    }
+    return files;
+}
+
 // A committed run's journal lists exactly the files it changed, and keeps each
-// replaced one as it was.
+// replaced one as it was; its log PELMO.LOG is committed with them and tells
+// the files, the messages shown and the outcome.
 void ExpectJournalOfChanges(const RunResult& result)
 {
     const Snapshot before = OutsideRunFolders(result.before);
@@ -47,34 +100,48 @@ void ExpectJournalOfChanges(const RunResult& result)
     for (const auto& [key, entry] : after)
         if (entry.starts_with("file ") && (!before.contains(key) || before.at(key) != entry))
             changed.insert(key);
-    std::string done;
-    for (const auto& [key, entry] : result.after)
-        if (key.find("PELMOBAK/") != std::string::npos && key.ends_with("/DONE"))
-            done = key;
-    if (changed.empty() && done.empty())
+    const auto done = DoneJournal(result);
+    if (changed.empty() && !done)
         return;
-    ASSERT_NE(done, "") << "no completed journal";
-    const std::string& journalEntry = result.after.at(done);
-    const auto journal = stage::ParseJournal(journalEntry.substr(journalEntry.find(' ', 5) + 1));
-    ASSERT_TRUE(journal.has_value()) << done;
+    ASSERT_TRUE(done.has_value()) << "no completed journal";
     const std::filesystem::path& root = result.root;
-    std::set<std::string> listed;
-    for (const stage::Rename& rename : journal->renames) {
+    std::set<std::string> listed, journalFiles;
+    std::string log;
+    for (const stage::Rename& rename : done->second.renames) {
         const std::string key = std::filesystem::path(rename.target).lexically_relative(root).string();
-        listed.insert(key);
-        ASSERT_TRUE(after.contains(key)) << key;
-        const std::string& entry = after.at(key);  // "file <mode> <bytes>"
-        const std::string bytes = entry.substr(entry.find(' ', 5) + 1);
+        ASSERT_TRUE(result.after.contains(key)) << key;
+        const std::string bytes = Bytes(result.after.at(key));
         EXPECT_EQ(rename.size, bytes.size()) << key;
         EXPECT_EQ(rename.checksum, ::crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size())) << key;
+        if (key.ends_with("/PELMOBAK/PELMO.LOG")) {
+            log = bytes;
+            continue;
+        }
+        listed.insert(key);
+        char checksum[9];
+        std::snprintf(checksum, sizeof checksum, "%08x", rename.checksum);
+        journalFiles.insert((rename.backup.empty() ? "added " : "replaced ") + key + " " +
+                            std::to_string(rename.size) + " " + checksum);
         if (rename.backup.empty()) {
             EXPECT_FALSE(before.contains(key)) << key << " had no backup";
         } else {
-            const std::string backup = std::filesystem::path(done).parent_path().string() + "/" + rename.backup;
+            const std::string backup = std::filesystem::path(done->first).parent_path().string() + "/" + rename.backup;
             EXPECT_EQ(result.after.at(backup), before.at(key)) << key;
         }
     }
     EXPECT_EQ(listed, changed);
+    ASSERT_NE(log, "") << "no PELMO.LOG in the committed set";
+    ASSERT_TRUE(log.ends_with("\r\n"));
+    std::vector<std::string> lines;
+    for (const std::string& line : SplitLines(log.substr(0, log.size() - 2), "\r\n"))
+        lines.push_back(Cp932ToUtf8Lossy(line));
+    EXPECT_EQ(LoggedFiles(lines), journalFiles);
+    std::vector<std::string> messages;
+    for (const std::string& line : lines)
+        if (line.starts_with("message "))
+            messages.push_back(line.substr(8));
+    EXPECT_EQ(messages, result.lines);
+    EXPECT_EQ(lines.back(), result.exit == 0 ? "outcome upgraded, committed" : "outcome upgraded, a step failed, committed");
 }
 
 class ScenarioTest : public ::testing::TestWithParam<std::filesystem::path> {};
@@ -108,23 +175,104 @@ TEST_P(ScenarioTest, ShowsReturnsAndLeavesWhatItsFileSays)
         EXPECT_EQ(Differences(result.before, result.after), "");
 }
 
-bool Committed(const RunResult& result)
+bool IsPlanLine(const std::string& line)
 {
-    for (const auto& [key, entry] : result.after)
-        if (key.find("PELMOBAK/") != std::string::npos && key.ends_with("/DONE"))
+    for (const char* kind : {"added ", "replaced ", "settings ", "converted "})
+        if (line.starts_with(kind))
             return true;
     return false;
 }
 
+// What a real run's journal and its files say of each line of a dry run's plan.
+void ExpectPlanOfTheRun(const std::vector<std::string>& plan, const RunResult& real)
+{
+    const auto done = DoneJournal(real);
+    if (!done) {
+        EXPECT_EQ(plan, std::vector<std::string>()) << "a plan for a run that commits nothing";
+        return;
+    }
+    std::map<std::string, bool> journal;  // key -> added
+    for (const stage::Rename& rename : done->second.renames)
+        if (!rename.target.ends_with("/PELMOBAK/PELMO.LOG"))
+            journal[std::filesystem::path(rename.target).lexically_relative(real.root).string()] = rename.backup.empty();
+    std::set<std::string> planned;
+    for (const std::string& line : plan) {
+        SCOPED_TRACE(line);
+        const std::size_t at = line.find(' ') + 1;
+        std::string key;
+        if (line.starts_with("settings ")) {
+            key = FileKey(line, at, line.find(" [", at));
+            // The key holds its new value afterwards.
+            const std::size_t keyAt = line.find("] ", at) + 2;
+            const std::string assignment = line.substr(keyAt, line.find(": ", keyAt) - keyAt) + "=" +
+                                           line.substr(line.find(" → ") + std::string(" → ").size());
+            ASSERT_TRUE(real.after.contains(key));
+            EXPECT_NE(Bytes(real.after.at(key)).find(Sjis(assignment) + "\r\n"), std::string::npos);
+        } else if (line.starts_with("converted ")) {
+            const std::size_t countAt = line.rfind(' ', line.rfind(" records") - 1);
+            key = FileKey(line, at, countAt);
+            // As many records differ between before and after as the plan says.
+            ASSERT_TRUE(real.after.contains(key) && real.before.contains(key));
+            const std::vector<std::string> old = SplitLines(Bytes(real.before.at(key)), "\r\n");
+            const std::vector<std::string> now = SplitLines(Bytes(real.after.at(key)), "\r\n");
+            std::size_t differing = 0;
+            for (std::size_t i = 0; i < std::max(old.size(), now.size()); ++i)
+                differing += i >= old.size() || i >= now.size() || old[i] != now[i] ? 1 : 0;
+            EXPECT_EQ(line.substr(countAt + 1, line.find(' ', countAt + 1) - countAt - 1), std::to_string(differing));
+        } else {
+            key = FileKey(line, at);
+            ASSERT_TRUE(journal.contains(key)) << "planned but not committed";
+            EXPECT_EQ(journal.at(key), line.starts_with("added "));
+        }
+        planned.insert(key);
+    }
+    std::set<std::string> committed;
+    for (const auto& [key, added] : journal)
+        committed.insert(key);
+    EXPECT_EQ(planned, committed) << "one plan line (or one per settings key) for each file the run commits";
+}
+
+TEST_P(ScenarioTest, ADryRunChangesNothingAndPlansWhatTheRunThenDoes)
+{
+    const Scenario scenario = LoadScenario(GetParam());
+    if (std::find(scenario.run.begin(), scenario.run.end(), "--recover") != scenario.run.end())
+        GTEST_SKIP() << "a recovery alone has no dry run";
+    const RunResult dry = ScenarioMachine(scenario).DryRun();
+    EXPECT_EQ(Differences(dry.before, dry.after), "") << "the machine and the package byte for byte as before";
+    EXPECT_EQ(dry.exit, scenario.exit);
+    // The run's messages as a real run shows them, less the notice of its own
+    // discard; then the plan (which a dry run's own file lists with them).
+    std::vector<std::string> shows = scenario.shows;
+    std::erase(shows, "[確認] ｱｯﾌﾟﾃﾞｲﾄ前の状態に戻しました。");
+    std::erase_if(shows, IsPlanLine);
+    const auto planAt = std::find_if(dry.lines.begin(), dry.lines.end(), IsPlanLine);
+    const std::vector<std::string> messages(dry.lines.begin(), planAt), plan(planAt, dry.lines.end());
+    EXPECT_EQ(messages, shows);
+    EXPECT_TRUE(std::all_of(plan.begin(), plan.end(), IsPlanLine)) << "message lines after the plan";
+    // --log: the same messages, in order, and the outcome of a dry run.
+    std::vector<std::string> logged;
+    for (const std::string& line : SplitLines(dry.log, "\n"))
+        if (line.starts_with("message "))
+            logged.push_back(line.substr(8));
+    if (dry.exit != 64) {
+        EXPECT_EQ(logged, std::vector<std::string>(dry.lines.begin(), planAt));
+        EXPECT_NE(dry.log.find("dry run, nothing changed\n"), std::string::npos) << dry.log;
+    }
+    if (std::find(scenario.run.begin(), scenario.run.end(), "--dry-run") == scenario.run.end())
+        ExpectPlanOfTheRun(plan, ScenarioMachine(scenario).Run());
+}
+
 // `--undo` after the run (and after the scenario's own later changes): a
 // committed run is taken back to the tree before it, run folder included;
-// anything else changes nothing.
+// anything else changes nothing. What a run left for recovery is recovered
+// first, as the undo would do it itself.
 TEST_P(ScenarioTest, UndoAfterTheRunGivesBackTheTreeBeforeItOrChangesNothing)
 {
     const Scenario scenario = LoadScenario(GetParam());
     ScenarioMachine machine(scenario);
     const RunResult run = machine.Run();
     machine.ApplyAfterwards();
+    machine.Recover();
     const Snapshot beforeUndo = machine.State();
     const RunResult undo = machine.Undo();
     std::vector<std::string> shows = scenario.undoShows;
@@ -132,7 +280,7 @@ TEST_P(ScenarioTest, UndoAfterTheRunGivesBackTheTreeBeforeItOrChangesNothing)
     if (exit < 0) {
         if (scenario.locked)
             shows = {"[ｴﾗｰ] 他のｱｯﾌﾟﾃﾞｲﾄが実行中です。"}, exit = 2;
-        else if (Committed(run))
+        else if (DoneJournal(run))
             shows = {"[確認] ｱｯﾌﾟﾃﾞｲﾄ前の状態に戻しました。"}, exit = 0;
         else
             shows = {"[確認] 元に戻すｱｯﾌﾟﾃﾞｲﾄがありません。"}, exit = 3;

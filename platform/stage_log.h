@@ -1,0 +1,32 @@
+// What a run keeps in its run folder besides the staged changes: the log of the
+// last committed run, staged so that it is committed together with the backup
+// set it describes, and whether an interrupted run waits there for recovery.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/staging.h"
+
+namespace pelmo {
+
+// The log's name in the run folder.
+inline constexpr const char* kRunLogName = "PELMO.LOG";
+
+// Stages `content` as PELMOBAK\PELMO.LOG; the commit then replaces the previous
+// log with the previous backup set. False (nothing staged) when it cannot be written.
+bool StageRunLog(Stage& stage, std::string_view content);
+
+// Whether the run folder of the system in `folder` (Windows form) holds a lock
+// file, before a stage is opened there.
+bool HasLockFile(const Machine& machine, std::string_view folder);
+// Removes the lock file while the stage still holds its lock, so that a run
+// which must leave no trace leaves none; a run waiting for the lock then finds
+// its file gone and makes a new one.
+void RemoveLockFile(const Stage& stage);
+
+// Whether the run folder holds the staging record of a run that did not end, or
+// the set of an undo cut short, which only a recovery may take up.
+bool HasUnfinishedRun(const Stage& stage);
+
+}  // namespace pelmo
