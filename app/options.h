@@ -9,6 +9,7 @@ namespace pelmo {
 
 struct Options {
     bool help = false;
+    bool version = false;
     bool unattended = false;
     bool recover = false;                           // only recover an interrupted run
     std::optional<std::string> target;              // Windows form, as typed (UTF-8)
@@ -16,7 +17,7 @@ struct Options {
     std::optional<std::filesystem::path> machine;   // host machine folder
 };
 
-// `pelmo [--unattended | --recover] [--target FOLDER] [--package DIR] [--machine DIR] [--help]`;
+// `pelmo [--unattended | --recover] [--target FOLDER] [--package DIR] [--machine DIR] [--help] [--version]`;
 // a value may also follow the option after '='. Nothing, with `error` set to a
 // line for the user, when the command line is not one of these.
 std::optional<Options> ParseOptions(int argc, const char* const* argv, std::string& error);
