@@ -97,6 +97,15 @@ std::string NotesAsShown(std::string_view cp932)
     return shown;
 }
 
+// The notes on one line of a diagnostic, their line breaks written "\n".
+std::string NotesOnOneLine(std::string_view cp932)
+{
+    std::string line;
+    for (char c : NotesAsShown(cp932))
+        line += c == '\n' ? std::string("\\n") : std::string(1, c);
+    return line;
+}
+
 void CheckNotes(CheckContext& context, const DialogMeasure& measure, int line, const std::string& notes,
                 int dialogId, const char* dialog)
 {
@@ -104,7 +113,7 @@ void CheckNotes(CheckContext& context, const DialogMeasure& measure, int line, c
     // A line that is no code page 932 as written is reported with the encoding.
     const bool writtenWell = Cp932ToUtf8(context.lines[static_cast<std::size_t>(line) - 1]).has_value();
     if (writtenWell && !Cp932ToUtf8(notes))
-        findings.Error(line, FormatCheckText(CheckText::NotesBrokenCharacter, {NotesAsShown(notes)}));
+        findings.Error(line, FormatCheckText(CheckText::NotesBrokenCharacter, {NotesOnOneLine(notes)}));
     if (notes.find('\t') != std::string::npos)
         findings.Warn(line, FormatCheckText(CheckText::NotesTooManyBreaks));
     const Fit fit = measure.NotesLines(dialogId, NotesAsShown(notes));

@@ -140,7 +140,9 @@ private:
                 continue;
             const auto name = MemberFileName(member.path);
             if (!name) {
-                context_.findings.Error(line, FormatCheckText(CheckText::MemberNameNotCp932, {archive, member.path}));
+                // Shown as the run's message shows it.
+                context_.findings.Error(line, FormatCheckText(CheckText::MemberNameNotCp932,
+                                                              {archive, Shown(Utf8ToCp932Lossy(member.path))}));
                 continue;
             }
             if (name->empty())

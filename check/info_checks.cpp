@@ -47,9 +47,13 @@ bool IsPlainNumber(std::string_view text)
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-bool HasDigits(std::string_view text)
+// Whether atoi finds a digit: after blanks and a sign, before anything else.
+bool ReadsDigits(std::string_view text)
 {
-    return text.find_first_of("0123456789") != std::string_view::npos;
+    std::size_t pos = text.find_first_not_of(" \t\n\v\f\r");
+    if (pos != std::string_view::npos && (text[pos] == '-' || text[pos] == '+'))
+        ++pos;
+    return pos < text.size() && text[pos] >= '0' && text[pos] <= '9';
 }
 
 // One finding at most, for text that atoi reads differently than it looks; false
@@ -58,7 +62,7 @@ bool CheckNumber(Findings& findings, int line, std::string_view what, std::strin
 {
     if (IsPlainNumber(text))
         return true;
-    if (Atoi(text) == 0 && !HasDigits(text)) {
+    if (!ReadsDigits(text)) {
         findings.Error(line, FormatCheckText(CheckText::NoNumber, {what, Shown(text)}));
         return false;
     }
@@ -93,7 +97,7 @@ void CheckFlag(Findings& findings, int line, std::string_view what, std::string_
         return;
     const int value = Atoi(text);
     if (value == 0 || value == 1) {
-        if (HasDigits(text))
+        if (ReadsDigits(text))
             findings.Warn(line, FormatCheckText(CheckText::NumberWithExtra, {what, Shown(text), std::to_string(value)}));
         else
             findings.Warn(line, FormatCheckText(CheckText::NoNumber, {what, Shown(text)}));
@@ -153,7 +157,7 @@ void CheckEntryLine(Findings& findings, const NumberedEntry& numbered)
     if (fields.size() == 3)
         findings.Warn(line, FormatCheckText(CheckText::EntryNoTarget));
     if (fields.size() > 4) {
-        const std::size_t fourthComma = fields[0].size() + fields[1].size() + fields[2].size() + fields[3].size() + 3;
+        const std::size_t fourthComma = fields[0].size() + fields[1].size() + fields[2].size() + fields[3].size() + 4;
         findings.Warn(line, FormatCheckText(CheckText::EntryExtraText, {Shown(numbered.text.substr(fourthComma))}));
     }
     if (CheckNumber(findings, line, "the disk number", fields[0]) && Atoi(fields[0]) < 1)
