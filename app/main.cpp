@@ -7,7 +7,7 @@
 #include "app/options.h"
 #include "app/unattended.h"
 #include "app/wizard_main.h"
-#include "check/check_command.h"
+#include "package/check/check_command.h"
 #include "res/strings.h"
 
 namespace {

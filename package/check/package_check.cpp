@@ -1,7 +1,7 @@
 // pelmo check: reads the package as the run would, and lets each part of the check look at it.
-#include "check/package_check.h"
+#include "package/check/package_check.h"
 
-#include "check/check_context.h"
+#include "package/check/check_context.h"
 #include "package/source_folder.h"
 #include "platform/streams.h"
 #include "platform/text.h"

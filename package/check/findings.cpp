@@ -1,5 +1,5 @@
 // What the package check found.
-#include "check/findings.h"
+#include "package/check/findings.h"
 
 #include <algorithm>
 #include <ostream>

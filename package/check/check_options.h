@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "check/package_check.h"
+#include "package/check/package_check.h"
 
 namespace pelmo {
 

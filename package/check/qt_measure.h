@@ -4,7 +4,7 @@
 #include <QtGlobal>
 #include <memory>
 
-#include "check/dialog_measure.h"
+#include "package/check/dialog_measure.h"
 
 class QGuiApplication;
 

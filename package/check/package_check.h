@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "check/dialog_measure.h"
-#include "check/findings.h"
+#include "package/check/dialog_measure.h"
+#include "package/check/findings.h"
 
 namespace pelmo {
 

@@ -2,8 +2,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "check/check_context.h"
-#include "check/dialog_measure.h"
+#include "package/check/check_context.h"
+#include "package/check/dialog_measure.h"
 #include "picture/dib_file.h"
 #include "platform/streams.h"
 #include "platform/text.h"

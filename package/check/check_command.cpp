@@ -1,10 +1,10 @@
 // `pelmo check`: the command that checks a package and prints what it finds.
-#include "check/check_command.h"
+#include "package/check/check_command.h"
 
 #include <ostream>
 
-#include "check/check_options.h"
-#include "check/qt_measure.h"
+#include "package/check/check_options.h"
+#include "package/check/qt_measure.h"
 #include "res/strings.h"
 
 namespace pelmo {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "check/dialog_measure.h"
-#include "check/findings.h"
+#include "package/check/dialog_measure.h"
+#include "package/check/findings.h"
 #include "package/package_info.h"
 #include "platform/machine.h"
 
