@@ -34,7 +34,10 @@ std::string Picture(int width, int height)
 {
     // 24-bit rows are padded to 4 bytes.
     const std::size_t row = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
-    return WriteBmp({.width = width, .height = height, .pixels = std::string(row * static_cast<std::size_t>(height), '\x40')});
+    BmpFile bmp;
+    bmp.width = width, bmp.height = height;
+    bmp.pixels = std::string(row * static_cast<std::size_t>(height), '\x40');
+    return WriteBmp(bmp);
 }
 
 // Three entries on two disks, an archive among them: nothing to find.
