@@ -24,6 +24,7 @@ constexpr OptionSpec kOptions[] = {
     {"--recover", Takes::Nothing},
     {"--target", Takes::Value},
     {"--unattended", Takes::Nothing},
+    {"--version", Takes::Nothing},
 };
 
 const OptionSpec* FindOption(std::string_view name)
@@ -50,6 +51,8 @@ bool Store(Options& options, std::string_view name, std::string_view value)
         return !std::exchange(options.help, true);
     if (name == "--unattended")
         return !std::exchange(options.unattended, true);
+    if (name == "--version")
+        return !std::exchange(options.version, true);
     if (name == "--recover")
         return !std::exchange(options.recover, true);
     if (name == "--dry-run")
@@ -97,7 +100,7 @@ std::optional<Options> ParseOptions(int argc, const char* const* argv, std::stri
             return std::nullopt;
         }
     }
-    if (options.target && !options.unattended && !options.recover && !options.help) {
+    if (options.target && !options.unattended && !options.recover && !options.help && !options.version) {
         error = GetTextUtf8(Text::CliTargetNeedsUnattended);
         return std::nullopt;
     }
