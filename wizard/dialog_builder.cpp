@@ -50,6 +50,10 @@ QWidget* MakeStaticText(const ControlTemplate& control, QWidget* parent)
     label->setTextFormat(Qt::PlainText);
     if (control.style & kSunken)
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // A static text starts right inside its border. QLabel would indent a framed
+    // text by half an "x" from the top as well, and a box sized for two lines
+    // would then cut off the second.
+    label->setIndent(0);
     return label;
 }
 

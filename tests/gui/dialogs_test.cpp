@@ -1,6 +1,8 @@
 // Dialogs built from the templates in res/, and what the start and confirmation
 // dialogs show.
+#include <QCheckBox>
 #include <QFontInfo>
+#include <QStyleOptionButton>
 #include <QPlainTextEdit>
 
 #include "res/dialog_templates.h"
@@ -96,6 +98,60 @@ TEST(DialogBuilderTest, BuildsEveryControlOfEveryTemplateInTabOrder)
     EXPECT_FALSE(restore->isVisible() || restore->isEnabled()) << "the restore check box is never offered";
     EXPECT_EQ(FindDialogTemplate(131), nullptr);
     EXPECT_EQ(BareDialog(131).DoModal(), -1) << "a dialog without its template";
+}
+
+// Where a control draws its text, and how it lays it out.
+struct TextRoom {
+    QRect rect;
+    int flags = 0;
+};
+
+TextRoom RoomFor(QWidget* widget)
+{
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        // A negative indent means half an "x" whenever the label has a frame.
+        const int indent = label->indent() >= 0 ? label->indent()
+                           : label->frameWidth() > 0 ? label->fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2
+                                                     : 0;
+        const Qt::Alignment align = label->alignment();
+        QRect rect = label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(), -label->margin());
+        rect.adjust(align & Qt::AlignLeft ? indent : 0, align & Qt::AlignTop ? indent : 0,
+                    align & Qt::AlignRight ? -indent : 0, align & Qt::AlignBottom ? -indent : 0);
+        return {rect, int(align) | (label->wordWrap() ? Qt::TextWordWrap : 0)};
+    }
+    if (auto* button = qobject_cast<QPushButton*>(widget)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        return {button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button), Qt::AlignCenter};
+    }
+    auto* check = qobject_cast<QCheckBox*>(widget);
+    QStyleOptionButton option;
+    option.initFrom(check);
+    return {check->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, check), Qt::AlignVCenter};
+}
+
+TEST(DialogBuilderTest, EveryTextOfEveryTemplateFitsItsControlLineByLine)
+{
+    for (int id : {IDD_ABOUTBOX, IDD_DESTINATION, IDD_START, IDD_CONFIRM}) {
+        BareDialog dialog(id);
+        const QList<QWidget*> widgets = dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (size_t i = 0; i < FindDialogTemplate(id)->controls.size(); ++i) {
+            const ControlTemplate& control = FindDialogTemplate(id)->controls[i];
+            if (!*control.text)
+                continue;
+            SCOPED_TRACE(testing::Message() << id << " " << control.text);
+            const TextRoom room = RoomFor(widgets[i]);
+            // Wrapped as the control wraps it; each line takes the font's line
+            // spacing, which may exceed its pixel size.
+            const QFontMetrics metrics(widgets[i]->font());
+            const QRect laidOut = metrics.boundingRect(QRect(QPoint(), QSize(room.rect.width(), 1000)), room.flags,
+                                                       QString::fromUtf8(control.text));
+            const int lines = qRound(laidOut.height() / QFontMetricsF(widgets[i]->font()).lineSpacing());
+            EXPECT_EQ(lines, QString::fromUtf8(control.text).count('\n') + 1) << "no line wraps";
+            EXPECT_LE(lines * metrics.lineSpacing(), room.rect.height());
+            EXPECT_LE(laidOut.width(), room.rect.width());
+        }
+    }
 }
 
 TEST(DialogBuilderTest, PictureFrameIsAOnePixelBlackFrameAtAnyScale)
