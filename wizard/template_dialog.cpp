@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "wizard/window_placement.h"
+
 namespace pelmo {
 
 TemplateDialog::TemplateDialog(int templateId, QWidget* parent)
@@ -21,6 +23,7 @@ TemplateDialog::TemplateDialog(int templateId, QWidget* parent)
     if (template_->style & kSystemMenu)
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     setWindowFlags(flags);
+    KeepEmptyCaptions(*this);
 }
 
 int TemplateDialog::DoModal()
@@ -29,9 +32,25 @@ int TemplateDialog::DoModal()
         return kEndCannotShow;
     if (OnInitDialog())
         FocusFirstTabStop();
-    if (template_->style & kCenterOnScreen)
+    if (template_->style & kCenterOnScreen) {
         CentreOnScreen();
+        FollowScreen(*this, [this](const QRect& area) { CentreIn(area); });
+    }
     return exec();
+}
+
+void TemplateDialog::moveEvent(QMoveEvent* event)
+{
+    QDialog::moveEvent(event);
+    // The window manager's frame is known only once the dialog is on the screen.
+    if (!centredIn_.isNull() && frameGeometry().size() != centredFrame_)
+        CentreIn(centredIn_);
+}
+
+void TemplateDialog::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    KeepWindowState(*this, event, Qt::WindowNoState);
 }
 
 void TemplateDialog::FocusFirstTabStop()
@@ -48,9 +67,14 @@ void TemplateDialog::FocusFirstTabStop()
 void TemplateDialog::CentreOnScreen()
 {
     QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-    QRect area = screen->availableGeometry();
-    QRect frame = frameGeometry();
-    move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
+    CentreIn(screen->availableGeometry());
+}
+
+void TemplateDialog::CentreIn(const QRect& area)
+{
+    centredIn_ = area;
+    centredFrame_ = frameGeometry().size();
+    pelmo::CentreIn(*this, area);
 }
 
 }  // namespace pelmo

@@ -14,6 +14,8 @@ constexpr int kEndCannotShow = -1;
 
 // Enter presses the default button, button 1 runs OnOK, button 2 and Escape run
 // OnCancel. The caption bar has a close box only when the template asks for one.
+// The dialog stays centred on a screen that changes its size and is never left
+// minimised.
 class TemplateDialog : public QDialog {
     Q_OBJECT
 public:
@@ -40,13 +42,18 @@ protected:
 
     void accept() override { OnOK(); }
     void reject() override { OnCancel(); }
+    void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void FocusFirstTabStop();
     void CentreOnScreen();
+    void CentreIn(const QRect& area);
 
     const DialogTemplate* template_;
     DialogControls controls_;
+    QRect centredIn_;     // the area the dialog is kept centred in, if any
+    QSize centredFrame_;  // the frame's size when it was last centred
 };
 
 }  // namespace pelmo

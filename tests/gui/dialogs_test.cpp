@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QFontInfo>
 #include <QStyleOptionButton>
+#include <QWindow>
 #include <QPlainTextEdit>
 
 #include "res/dialog_templates.h"
@@ -167,10 +168,15 @@ TEST(DialogBuilderTest, PictureFrameIsAOnePixelBlackFrameAtAnyScale)
     EXPECT_FALSE(black(1, 1) || black(right - 1, bottom - 1));
 }
 
-// Shows the dialog, checks that button 1 has the focus, then takes `step`; the end code.
+// Shows the dialog, checks that button 1 has the focus and the caption it gives
+// the window manager, then takes `step`; the end code.
 int Show(TemplateDialog& dialog, Step step)
 {
-    auto focus = [](QWidget* shown) { EXPECT_EQ(shown->focusWidget() ? shown->focusWidget()->objectName() : "", "control1"); };
+    auto focus = [](QWidget* shown) {
+        EXPECT_EQ(shown->focusWidget() ? shown->focusWidget()->objectName() : "", "control1");
+        // What the window manager shows: an empty caption as a blank, never the program's name.
+        EXPECT_EQ(shown->windowHandle()->title(), shown->windowTitle().isEmpty() ? " " : shown->windowTitle());
+    };
     ScriptedUser user({Inspect(focus, step)});
     return dialog.DoModal();
 }
