@@ -28,6 +28,8 @@ CMainFrame::CMainFrame(WizardContext& context) : QMainWindow(nullptr), context_(
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setWindowTitle(ToDisplay(GetText(Text::FrameTitle)));
     KeepEmptyCaptions(*this);
+    // Without a sizing border or buttons, the window stays maximised.
+    KeepWindowState(*this, Qt::WindowMaximized);
 }
 
 int CMainFrame::OnCreate()
@@ -63,13 +65,6 @@ bool CMainFrame::event(QEvent* event)
         return true;
     }
     return QMainWindow::event(event);
-}
-
-void CMainFrame::changeEvent(QEvent* event)
-{
-    QMainWindow::changeEvent(event);
-    // Without a sizing border or buttons, the window stays maximised.
-    KeepWindowState(*this, event, Qt::WindowMaximized);
 }
 
 void CMainFrame::OnPackageTitle()

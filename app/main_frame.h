@@ -25,7 +25,6 @@ public:
 
 protected:
     bool event(QEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     void OnPackageTitle();

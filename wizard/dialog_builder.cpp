@@ -133,9 +133,14 @@ QRect ControlRect(const ControlTemplate& control, const DialogBaseUnits& units)
 
 QFont DialogFont(const DialogTemplate& dialog, int dotsPerInch)
 {
+    return DialogFont(dialog.fontName, dialog.pointSize, dotsPerInch);
+}
+
+QFont DialogFont(const char* fontName, int pointSize, int dotsPerInch)
+{
     RegisterFontSubstitute();
-    QFont font(QString::fromUtf8(dialog.fontName));
-    font.setPixelSize(MulDiv(dialog.pointSize, dotsPerInch, 72));
+    QFont font(QString::fromUtf8(fontName));
+    font.setPixelSize(MulDiv(pointSize, dotsPerInch, 72));
     // Windows measures and draws dialog text without kerning.
     font.setKerning(false);
     return font;

@@ -24,6 +24,7 @@ TemplateDialog::TemplateDialog(int templateId, QWidget* parent)
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     setWindowFlags(flags);
     KeepEmptyCaptions(*this);
+    KeepWindowState(*this, Qt::WindowNoState);
 }
 
 int TemplateDialog::DoModal()
@@ -33,24 +34,10 @@ int TemplateDialog::DoModal()
     if (OnInitDialog())
         FocusFirstTabStop();
     if (template_->style & kCenterOnScreen) {
-        CentreOnScreen();
-        FollowScreen(*this, [this](const QRect& area) { CentreIn(area); });
+        QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+        KeepCentred(*this, screen->availableGeometry());
     }
     return exec();
-}
-
-void TemplateDialog::moveEvent(QMoveEvent* event)
-{
-    QDialog::moveEvent(event);
-    // The window manager's frame is known only once the dialog is on the screen.
-    if (!centredIn_.isNull() && frameGeometry().size() != centredFrame_)
-        CentreIn(centredIn_);
-}
-
-void TemplateDialog::changeEvent(QEvent* event)
-{
-    QDialog::changeEvent(event);
-    KeepWindowState(*this, event, Qt::WindowNoState);
 }
 
 void TemplateDialog::FocusFirstTabStop()
@@ -62,19 +49,6 @@ void TemplateDialog::FocusFirstTabStop()
             return;
         }
     }
-}
-
-void TemplateDialog::CentreOnScreen()
-{
-    QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-    CentreIn(screen->availableGeometry());
-}
-
-void TemplateDialog::CentreIn(const QRect& area)
-{
-    centredIn_ = area;
-    centredFrame_ = frameGeometry().size();
-    pelmo::CentreIn(*this, area);
 }
 
 }  // namespace pelmo

@@ -42,18 +42,12 @@ protected:
 
     void accept() override { OnOK(); }
     void reject() override { OnCancel(); }
-    void changeEvent(QEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
 
 private:
     void FocusFirstTabStop();
-    void CentreOnScreen();
-    void CentreIn(const QRect& area);
 
     const DialogTemplate* template_;
     DialogControls controls_;
-    QRect centredIn_;     // the area the dialog is kept centred in, if any
-    QSize centredFrame_;  // the frame's size when it was last centred
 };
 
 }  // namespace pelmo

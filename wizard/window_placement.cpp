@@ -1,14 +1,13 @@
 // Keeping the wizard's windows where the user can see them.
 #include "wizard/window_placement.h"
 
-#include <QWindowStateChangeEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
+#include <QWindowStateChangeEvent>
 
 namespace pelmo {
-
 namespace {
 
 // The platform replaces an empty title with the application's name; a blank one
@@ -28,6 +27,63 @@ protected:
     }
 };
 
+class Centring : public QObject {
+public:
+    Centring(QWidget& window, const QRect& area) : QObject(&window), window_(window) { CentreIn(area); }
+
+    void CentreIn(const QRect& area)
+    {
+        area_ = area;
+        frame_ = window_.frameGeometry().size();
+        // For a window, move() places the frame, caption bar included.
+        window_.move(CentredIn(area_, frame_));
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        // The window manager's frame is known only once the window is on the
+        // screen, and a message box takes its size only as it shows.
+        if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) &&
+            window_.frameGeometry().size() != frame_)
+            CentreIn(area_);
+        return false;
+    }
+
+private:
+    QWidget& window_;
+    QRect area_;
+    QSize frame_;
+};
+
+class StateKeeper : public QObject {
+public:
+    StateKeeper(QWidget& window, Qt::WindowStates wanted) : QObject(&window), window_(window), wanted_(wanted) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::WindowStateChange)
+            return false;
+        const Qt::WindowStates now = window_.windowState();
+        const Qt::WindowStates before = static_cast<QWindowStateChangeEvent*>(event)->oldState();
+        // Only a change made from outside is undone: a window manager that never
+        // grants `wanted` must not be asked again and again.
+        const bool minimised = (now & Qt::WindowMinimized) && !(before & Qt::WindowMinimized);
+        const bool lost = (before & wanted_) == wanted_ && (now & wanted_) != wanted_;
+        if (minimised || lost)
+            QTimer::singleShot(0, this, [this] {
+                window_.setWindowState(wanted_);
+                window_.activateWindow();
+            });
+        return false;
+    }
+
+private:
+    QWidget& window_;
+    const Qt::WindowStates wanted_;
+};
+
 }  // namespace
 
 void KeepEmptyCaptions(QWidget& window)
@@ -40,10 +96,11 @@ QPoint CentredIn(const QRect& area, const QSize& frameSize)
     return area.topLeft() + QPoint((area.width() - frameSize.width()) / 2, (area.height() - frameSize.height()) / 2);
 }
 
-void CentreIn(QWidget& window, const QRect& area)
+void KeepCentred(QWidget& window, const QRect& area)
 {
-    // For a window, move() places the frame, caption bar included.
-    window.move(CentredIn(area, window.frameGeometry().size()));
+    auto* centring = new Centring(window, area);
+    window.installEventFilter(centring);
+    FollowScreen(window, [centring](const QRect& screenArea) { centring->CentreIn(screenArea); });
 }
 
 void Fill(QWidget& window, const QRect& area)
@@ -57,28 +114,13 @@ void Fill(QWidget& window, const QRect& area)
 
 void FollowScreen(QWidget& window, std::function<void(const QRect& area)> place)
 {
-    QScreen* screen = window.screen();
-    if (!screen)
-        return;
-    QObject::connect(screen, &QScreen::availableGeometryChanged, &window, std::move(place));
+    if (QScreen* screen = window.screen())
+        QObject::connect(screen, &QScreen::availableGeometryChanged, &window, std::move(place));
 }
 
-void KeepWindowState(QWidget& window, const QEvent* event, Qt::WindowStates wanted)
+void KeepWindowState(QWidget& window, Qt::WindowStates wanted)
 {
-    if (event->type() != QEvent::WindowStateChange)
-        return;
-    const Qt::WindowStates now = window.windowState();
-    const Qt::WindowStates before = static_cast<const QWindowStateChangeEvent*>(event)->oldState();
-    // Only a change made from outside is undone: a window manager that never
-    // grants `wanted` must not be asked again and again.
-    const bool minimised = (now & Qt::WindowMinimized) && !(before & Qt::WindowMinimized);
-    const bool lost = (before & wanted) == wanted && (now & wanted) != wanted;
-    if (!minimised && !lost)
-        return;
-    QTimer::singleShot(0, &window, [&window, wanted] {
-        window.setWindowState(wanted);
-        window.activateWindow();
-    });
+    window.installEventFilter(new StateKeeper(window, wanted));
 }
 
 }  // namespace pelmo

@@ -5,7 +5,6 @@
 #include <QRect>
 #include <functional>
 
-class QEvent;
 class QWidget;
 
 namespace pelmo {
@@ -16,8 +15,12 @@ void KeepEmptyCaptions(QWidget& window);
 
 // The top-left corner of a frame of `frameSize` centred in `area`.
 QPoint CentredIn(const QRect& area, const QSize& frameSize);
-// Moves the window so that its frame is centred in `area`.
-void CentreIn(QWidget& window, const QRect& area);
+
+// Centres the window's frame in `area` now, again once the window manager has
+// framed it, and in the screen's new available area whenever the screen changes
+// its size. Once per window.
+void KeepCentred(QWidget& window, const QRect& area);
+
 // Places the window's frame over the whole of `area`.
 void Fill(QWidget& window, const QRect& area);
 
@@ -25,10 +28,10 @@ void Fill(QWidget& window, const QRect& area);
 // `window` is on changes its size, for as long as the window lives.
 void FollowScreen(QWidget& window, std::function<void(const QRect& area)> place);
 
-// Given each event of a window that offers no minimise button: when a window
-// manager minimises it anyway (or undoes its `wanted` state), puts it back.
-// Minimising a modal dialog would otherwise hide the whole program, and on a
-// screen without a task bar there is no way back.
-void KeepWindowState(QWidget& window, const QEvent* event, Qt::WindowStates wanted);
+// For a window that offers no minimise button: when a window manager minimises
+// it anyway (or undoes its `wanted` state), puts it back. Minimising a modal
+// window would otherwise hide the whole program, and on a screen without a task
+// bar there is no way back. Once per window.
+void KeepWindowState(QWidget& window, Qt::WindowStates wanted);
 
 }  // namespace pelmo

@@ -1,5 +1,6 @@
 // The wizard as a whole: the view's state table, the main picture, the main frame,
 // and the prompter through which the run's messages reach the user.
+#include <QFontInfo>
 #include <QMenuBar>
 #include <QScreen>
 #include <QWindow>
@@ -208,6 +209,8 @@ TEST(QtPrompterTest, ShowsBoxesWithoutIconWithTheAskedButtonsWithoutTheHourglass
         {MB_OKCANCEL, Qt::Key_Escape, IDCANCEL, "(OK/キャンセル)"},
     };
     QWidget owner;
+    owner.setGeometry(40, 30, 500, 400);
+    owner.show();
     QtPrompter prompter(&owner);
     prompter.BeginBusy();
     prompter.BeginBusy();
@@ -216,6 +219,17 @@ TEST(QtPrompterTest, ShowsBoxesWithoutIconWithTheAskedButtonsWithoutTheHourglass
             EXPECT_EQ(static_cast<QMessageBox*>(box)->icon(), QMessageBox::NoIcon);
             EXPECT_EQ(box->parentWidget(), &owner);
             EXPECT_EQ(Cursor(), Qt::ArrowCursor);
+            EXPECT_LE((box->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(), 1);
+            QRect row;
+            for (QAbstractButton* button : static_cast<QMessageBox*>(box)->buttons())
+                row |= button->geometry().translated(button->parentWidget()->mapTo(box, QPoint()));
+            EXPECT_LE(std::abs(row.center().x() - box->rect().center().x()), 1) << "buttons centred";
+            // Latin letters and digits in the same font as the Japanese text.
+            for (QWidget* part : box->findChildren<QWidget*>()) {
+                if (qobject_cast<QLabel*>(part) || qobject_cast<QPushButton*>(part)) {
+                    EXPECT_EQ(QFontInfo(part->font()).family(), "IPAPGothic") << part->metaObject()->className();
+                }
+            }
         };
         ScriptedUser user({Inspect(check, Key(key))});
         EXPECT_EQ(prompter.MessageBox(Sjis("ﾃﾞｨｽｸを\nｾｯﾄ"), Sjis("確認"), buttons), result);
