@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QFocusEvent>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "wizard/button_style.h"
 #include "wizard/list_box.h"
 #include "wizard/picture_frame.h"
 
@@ -57,6 +59,27 @@ QWidget* MakeStaticText(const ControlTemplate& control, QWidget* parent)
     return label;
 }
 
+// An edit box reached with Tab selects all of its text, as the system's dialogs
+// do; QLineEdit does so itself.
+class SelectAllOnTab : public QObject {
+public:
+    explicit SelectAllOnTab(QPlainTextEdit* edit) : QObject(edit), edit_(edit) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::FocusIn) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)
+                edit_->selectAll();
+        }
+        return false;
+    }
+
+private:
+    QPlainTextEdit* edit_;
+};
+
 QWidget* MakeEditBox(const ControlTemplate& control, QWidget* parent)
 {
     if (!(control.style & kMultiline)) {
@@ -73,6 +96,7 @@ QWidget* MakeEditBox(const ControlTemplate& control, QWidget* parent)
     edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     edit->setTabChangesFocus(true);
+    edit->installEventFilter(new SelectAllOnTab(edit));
     return edit;
 }
 
@@ -102,6 +126,7 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget* parent)
         auto* button = new QPushButton(QString::fromUtf8(control.text), parent);
         button->setAutoDefault(true);
         button->setDefault(control.style & kDefaultButton);
+        UseButtonStyle(*button);
         return button;
     }
     case ControlKind::ListBox:

@@ -9,6 +9,7 @@
 
 #include "res/strings.h"
 #include "res/dialog_templates.h"
+#include "wizard/button_style.h"
 #include "wizard/dialog_builder.h"
 #include "wizard/display_text.h"
 #include "wizard/window_placement.h"
@@ -36,6 +37,9 @@ int QtPrompter::MessageBox(const std::string& text, const std::string& caption, 
         cancel = box.addButton(ToDisplay(GetText(Text::ButtonCancel)), QMessageBox::RejectRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(cancel ? cancel : ok);
+    UseButtonStyle(*ok);
+    if (cancel)
+        UseButtonStyle(*cancel);
     if (auto* row = box.findChild<QDialogButtonBox*>())
         row->setCenterButtons(true);
     // Centred on its owner, which fills the screen; the box then moves as the

@@ -222,4 +222,57 @@ TEST_F(DialogTest, ConfirmationShowsTheFolderAsHandedToItAlsoAsItsTipAndEndsWith
     }
 }
 
+// How a push button looks: ringed in the text colour (the default button), with
+// a dotted rectangle inside (the focus).
+struct ButtonLook {
+    bool ringed = false;
+    bool dotted = false;
+    bool operator==(const ButtonLook&) const = default;
+};
+void PrintTo(const ButtonLook& look, std::ostream* out) { *out << "ringed " << look.ringed << " dotted " << look.dotted; }
+
+ButtonLook LookOf(QPushButton* button)
+{
+    const QImage image = button->grab().toImage();
+    const QColor ink = button->palette().color(QPalette::WindowText);
+    auto inked = [&](int x, int y) { return image.pixelColor(x, y) == ink; };
+    const int right = image.width() - 1, bottom = image.height() - 1;
+    ButtonLook look{true, true};
+    for (int x = 0; x <= right; ++x)
+        look.ringed &= inked(x, 0) && inked(x, bottom);
+    for (int y = 0; y <= bottom; ++y)
+        look.ringed &= inked(0, y) && inked(right, y);
+    for (int x = 5; x < right - 5; ++x)
+        look.dotted &= inked(x, 4) != inked(x + 1, 4);
+    return look;
+}
+
+TEST_F(DialogTest, FocusAndDefaultLookDistinctAndTabbingIntoTheNotesSelectsThem)
+{
+    const ButtonLook plain, ringed{true, false}, focused{true, true};
+    // Pressing the keys from the first tab stop, 開始; a focused button is the default.
+    const std::tuple<const char*, std::vector<Qt::Key>, ButtonLook, ButtonLook, bool> rows[] = {
+        {"開始 focused", {}, focused, plain, false},
+        {"取消 focused", {Qt::Key_Tab}, plain, focused, false},
+        {"the notes focused", {Qt::Key_Tab, Qt::Key_Tab}, ringed, plain, true},
+        {"back from the notes, which keep their selection", {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Backtab}, plain,
+         focused, true},
+    };
+    for (const auto& [name, keys, start, cancel, notesSelected] : rows) {
+        SCOPED_TRACE(name);
+        CStartDlg dialog(Context(), nullptr);
+        dialog.startNotes = Sjis("注意1\r\n注意2");
+        auto check = [&](QWidget* shown) {
+            for (Qt::Key key : keys)
+                QTest::keyClick(shown->focusWidget(), key);
+            EXPECT_EQ(LookOf(Control<QPushButton>(shown, 1)), start);
+            EXPECT_EQ(LookOf(Control<QPushButton>(shown, 2)), cancel);
+            const QTextCursor notes = Control<QPlainTextEdit>(shown, 1006)->textCursor();
+            EXPECT_EQ(notes.selectedText(), notesSelected ? QString::fromUtf8("注意1\u2029注意2") : "");
+        };
+        ScriptedUser user({Inspect(check, Key(Qt::Key_Escape))});
+        EXPECT_EQ(dialog.DoModal(), 2);
+    }
+}
+
 }  // namespace pelmo::test
