@@ -8,7 +8,7 @@
 #include "app/options.h"
 #include "app/unattended.h"
 #include "app/wizard_main.h"
-#include "package/check/check_command.h"
+#include "app/check_command.h"
 #include "res/strings.h"
 #include "upgrade/install_log.h"
 

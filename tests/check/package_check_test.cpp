@@ -4,9 +4,9 @@
 #include <functional>
 #include <map>
 
-#include "package/check/check_options.h"
-#include "package/check/package_check.h"
-#include "package/check/qt_measure.h"
+#include "upgrade/check/check_options.h"
+#include "upgrade/check/package_check.h"
+#include "wizard/qt_dialog_measure.h"
 #include "tests/support/bmp_writer.h"
 #include "tests/support/lha_writer.h"
 #include "tests/support/package_writer.h"

@@ -1,10 +1,10 @@
 // `pelmo check`: the command that checks a package and prints what it finds.
-#include "package/check/check_command.h"
+#include "app/check_command.h"
 
 #include <ostream>
 
-#include "package/check/check_options.h"
-#include "package/check/qt_measure.h"
+#include "upgrade/check/check_options.h"
+#include "wizard/qt_dialog_measure.h"
 #include "res/strings.h"
 
 namespace pelmo {

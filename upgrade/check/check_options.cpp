@@ -1,5 +1,5 @@
 // The command line of `pelmo check`.
-#include "package/check/check_options.h"
+#include "upgrade/check/check_options.h"
 
 #include <string_view>
 

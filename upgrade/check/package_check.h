@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "package/check/dialog_measure.h"
-#include "package/check/findings.h"
+#include "upgrade/check/dialog_measure.h"
+#include "upgrade/check/findings.h"
 
 namespace pelmo {
 

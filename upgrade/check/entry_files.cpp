@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "package/check/archive_walk.h"
-#include "package/check/check_context.h"
+#include "upgrade/check/archive_walk.h"
+#include "upgrade/check/check_context.h"
 #include "platform/letter_case.h"
 #include "platform/runtime.h"
 #include "platform/streams.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "package/check/dialog_measure.h"
-#include "package/check/findings.h"
+#include "upgrade/check/dialog_measure.h"
+#include "upgrade/check/findings.h"
 #include "package/package_info.h"
 #include "platform/machine.h"
 

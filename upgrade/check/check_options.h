@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "package/check/package_check.h"
+#include "upgrade/check/package_check.h"
 
 namespace pelmo {
 

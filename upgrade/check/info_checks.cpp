@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "package/check/check_context.h"
+#include "upgrade/check/check_context.h"
 #include "platform/runtime.h"
 #include "platform/text.h"
 #include "res/check_texts.h"

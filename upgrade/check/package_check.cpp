@@ -1,7 +1,7 @@
 // pelmo check: reads the package as the run would, and lets each part of the check look at it.
-#include "package/check/package_check.h"
+#include "upgrade/check/package_check.h"
 
-#include "package/check/check_context.h"
+#include "upgrade/check/check_context.h"
 #include "package/source_folder.h"
 #include "platform/streams.h"
 #include "platform/text.h"

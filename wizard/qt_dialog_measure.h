@@ -4,7 +4,7 @@
 #include <QtGlobal>
 #include <memory>
 
-#include "package/check/dialog_measure.h"
+#include "upgrade/check/dialog_measure.h"
 
 class QGuiApplication;
 

@@ -1,5 +1,5 @@
 // The dialog measurements of the package check, taken with Qt's font metrics.
-#include "package/check/qt_measure.h"
+#include "wizard/qt_dialog_measure.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>

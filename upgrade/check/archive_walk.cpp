@@ -1,5 +1,5 @@
 // Reads an archive through to its end, as an extraction would.
-#include "package/check/archive_walk.h"
+#include "upgrade/check/archive_walk.h"
 
 #include <memory>
 

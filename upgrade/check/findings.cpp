@@ -1,5 +1,5 @@
 // What the package check found.
-#include "package/check/findings.h"
+#include "upgrade/check/findings.h"
 
 #include <algorithm>
 #include <ostream>

@@ -2,8 +2,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "package/check/check_context.h"
-#include "package/check/dialog_measure.h"
+#include "upgrade/check/check_context.h"
+#include "upgrade/check/dialog_measure.h"
 #include "picture/dib_file.h"
 #include "platform/streams.h"
 #include "platform/text.h"
