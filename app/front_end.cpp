@@ -12,11 +12,6 @@ namespace fs = std::filesystem;
 namespace pelmo {
 namespace {
 
-bool IsDriveRoot(std::string_view windowsPath)
-{
-    return windowsPath.size() == 3 && windowsPath[1] == ':' && windowsPath[2] == '\\';
-}
-
 std::optional<fs::path> OwnExecutable()
 {
     std::error_code ec;
@@ -36,20 +31,37 @@ std::optional<std::string> SourceFolderForExecutable(const Machine& machine, con
 
 }  // namespace
 
-std::optional<FrontEndSetting> ChooseMachineAndSource(const Options& options, std::ostream& err)
+std::optional<Machine> ChooseMachine(const Options& options, std::ostream& err)
 {
+    if (options.machine) {
+        if (std::string problem = MachineFolderProblem(*options.machine); !problem.empty()) {
+            err << problem << '\n';
+            return std::nullopt;
+        }
+    }
     std::string error;
     std::optional<Machine> machine = Machine::Select(options.machine, &error);
-    if (!machine) {
+    if (!machine)
         err << FormatTextUtf8(Text::CliMachineFailed, error) << '\n';
+    return machine;
+}
+
+std::optional<FrontEndSetting> ChooseMachineAndSource(const Options& options, std::ostream& err)
+{
+    std::optional<Machine> machine = ChooseMachine(options, err);
+    if (!machine)
         return std::nullopt;
+    if (options.package) {
+        PackageFolder found = SourceFolderForHostFolder(*machine, *options.package);
+        if (found.problem != FolderProblem::None) {
+            err << FolderProblemText(found, *options.package) << '\n';
+            return std::nullopt;
+        }
+        return FrontEndSetting{std::move(*machine), std::move(found.sourceFolder), options.package->string()};
     }
     std::optional<std::string> sourceFolder;
     std::string shownFolder;
-    if (options.package) {
-        sourceFolder = SourceFolderForPackage(*machine, *options.package);
-        shownFolder = options.package->string();
-    } else if (auto executable = OwnExecutable()) {
+    if (auto executable = OwnExecutable()) {
         sourceFolder = SourceFolderForExecutable(*machine, *executable);
         shownFolder = executable->parent_path().string();
     }
@@ -60,19 +72,25 @@ std::optional<FrontEndSetting> ChooseMachineAndSource(const Options& options, st
     return FrontEndSetting{std::move(*machine), std::move(*sourceFolder), std::move(shownFolder)};
 }
 
-std::optional<std::string> SourceFolderForPackage(const Machine& machine, const fs::path& folder)
+std::string MachineFolderProblem(const fs::path& folder)
 {
     std::error_code ec;
-    if (!fs::is_directory(folder, ec))
+    const fs::file_status status = fs::status(folder, ec);
+    if (!fs::exists(status))
+        return FormatTextUtf8(Text::CliNoSuchFolder, folder.string());
+    if (!fs::is_directory(status))
+        return FormatTextUtf8(Text::CliNotAFolder, folder.string());
+    if (!fs::is_directory(folder / "dosdevices", ec))
+        return FormatTextUtf8(Text::CliNotAMachine, folder.string());
+    return {};
+}
+
+std::optional<std::string> SourceFolderForPackage(const Machine& machine, const fs::path& folder)
+{
+    PackageFolder found = SourceFolderForHostFolder(machine, folder);
+    if (found.problem != FolderProblem::None)
         return std::nullopt;
-    auto windows = machine.ToWindows(folder);
-    if (!windows)
-        return std::nullopt;
-    // As for the program's own folder: names are appended directly, and a drive
-    // root is the drive alone.
-    if (IsDriveRoot(*windows))
-        return windows->substr(0, 2);
-    return *windows + '\\';
+    return found.sourceFolder;
 }
 
 }  // namespace pelmo

@@ -29,7 +29,12 @@ struct FrontEndSetting {
     std::string shownFolder;  // the package folder on the host, for messages
 };
 // Nothing after a line for the user on `err`.
+std::optional<Machine> ChooseMachine(const Options& options, std::ostream& err);
 std::optional<FrontEndSetting> ChooseMachineAndSource(const Options& options, std::ostream& err);
+
+// A line for the user when `folder` is no machine folder (none, or no dosdevices/
+// in it); empty when it is one.
+std::string MachineFolderProblem(const std::filesystem::path& folder);
 
 // SourceFolder for a package folder on the host: its Windows form with a trailing
 // backslash, or the drive alone for a drive root. Nothing when no drive holds it.

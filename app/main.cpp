@@ -1,12 +1,14 @@
-// pelmo: the upgrade wizard, or the same run unattended.
+// pelmo: the upgrade wizard, the same run unattended, or the check of a package.
 #include <cstdlib>
 #include <iostream>
+#include <string_view>
 
 #include "app/front_end.h"
 #include "app/log_file.h"
 #include "app/options.h"
 #include "app/unattended.h"
 #include "app/wizard_main.h"
+#include "app/check_command.h"
 #include "res/strings.h"
 #include "upgrade/install_log.h"
 
@@ -23,29 +25,44 @@ bool HasDisplay()
     return false;
 }
 
+// A command line the program cannot act on: its line is out, the usage follows.
+int BadCommandLine()
+{
+    std::cerr << pelmo::GetTextUtf8(pelmo::Text::CliUsage);
+    return pelmo::kExitBadCommandLine;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
 {
+    if (argc > 1 && std::string_view(argv[1]) == "check")
+        return pelmo::RunCheckCommand(argc - 2, argv + 2, std::cout, std::cerr);
     std::string error;
     std::optional<pelmo::Options> options = pelmo::ParseOptions(argc, argv, error);
     if (!options) {
-        std::cerr << error << '\n' << pelmo::GetTextUtf8(pelmo::Text::CliUsage);
-        return pelmo::kExitBadCommandLine;
+        std::cerr << error << '\n';
+        return BadCommandLine();
     }
     if (options->help) {
         std::cout << pelmo::GetTextUtf8(pelmo::Text::CliUsage);
         return 0;
     }
-    if (options->unattended || options->recover || options->undo)
-        return pelmo::RunUnattended(*options);
+    if (options->version) {
+        std::cout << pelmo::FormatTextUtf8(pelmo::Text::CliVersion, PELMO_VERSION) << '\n';
+        return 0;
+    }
+    if (options->unattended || options->recover || options->undo) {
+        const int status = pelmo::RunUnattended(*options);
+        return status == pelmo::kExitBadCommandLine ? BadCommandLine() : status;
+    }
     if (!HasDisplay()) {
         std::cerr << pelmo::GetTextUtf8(pelmo::Text::CliNoDisplay) << '\n';
         return pelmo::kExitBadCommandLine;
     }
     std::optional<pelmo::FrontEndSetting> setting = pelmo::ChooseMachineAndSource(*options, std::cerr);
     if (!setting || (options->log && !pelmo::PrepareLogFile(*options->log, std::cerr)))
-        return pelmo::kExitBadCommandLine;
+        return BadCommandLine();
     pelmo::InstallLog log;
     const int status = pelmo::RunWizard(argc, argv, setting->machine, setting->sourceFolder, &log);
     if (options->log && !pelmo::WriteLogFile(*options->log, log.Utf8(), std::cerr))

@@ -2,13 +2,13 @@
 #include "app/main_frame.h"
 
 #include <QGuiApplication>
-#include <QResizeEvent>
 #include <QScreen>
 
 #include "platform/streams.h"
 #include "res/strings.h"
 #include "wizard/display_text.h"
 #include "wizard/pelmo_view.h"
+#include "wizard/window_placement.h"
 
 namespace pelmo {
 
@@ -27,6 +27,9 @@ CMainFrame::CMainFrame(WizardContext& context) : QMainWindow(nullptr), context_(
     // maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setWindowTitle(ToDisplay(GetText(Text::FrameTitle)));
+    KeepEmptyCaptions(*this);
+    // Without a sizing border or buttons, the window stays maximised.
+    KeepWindowState(*this, Qt::WindowMaximized);
 }
 
 int CMainFrame::OnCreate()
@@ -37,12 +40,20 @@ int CMainFrame::OnCreate()
         return -1;
     setMenuBar(nullptr);
     // Fill the screen from its top-left corner also where no window manager
-    // acts on the maximised state.
+    // acts on the maximised state; one that does keeps the caption bar on the
+    // screen.
     if (QScreen* screen = QGuiApplication::primaryScreen())
         setGeometry(screen->availableGeometry());
     setWindowState(Qt::WindowMaximized);
+    FollowScreen(*this, [this](const QRect& area) { OnScreenChange(area); });
     PostCommand(this, ID_PACKAGE_TITLE);
     return 0;
+}
+
+void CMainFrame::OnScreenChange(const QRect& area)
+{
+    Fill(*this, area);
+    setWindowState(Qt::WindowMaximized);
 }
 
 bool CMainFrame::event(QEvent* event)
@@ -54,14 +65,6 @@ bool CMainFrame::event(QEvent* event)
         return true;
     }
     return QMainWindow::event(event);
-}
-
-void CMainFrame::resizeEvent(QResizeEvent* event)
-{
-    QMainWindow::resizeEvent(event);
-    // Once it fills the screen the window keeps that size: it has no sizing border.
-    if (windowState() & Qt::WindowMaximized)
-        setFixedSize(event->size());
 }
 
 void CMainFrame::OnPackageTitle()

@@ -25,10 +25,11 @@ public:
 
 protected:
     bool event(QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void OnPackageTitle();
+    // The screen's available area changed: the window follows it.
+    void OnScreenChange(const QRect& area);
 
     static const CommandEntry<CMainFrame> kCommands[];
     static std::span<const CommandEntry<CMainFrame>> Commands();

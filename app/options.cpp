@@ -25,6 +25,7 @@ constexpr OptionSpec kOptions[] = {
     {"--target", Takes::Value},
     {"--unattended", Takes::Nothing},
     {"--undo", Takes::Nothing},
+    {"--version", Takes::Nothing},
 };
 
 const OptionSpec* FindOption(std::string_view name)
@@ -51,6 +52,8 @@ bool Store(Options& options, std::string_view name, std::string_view value)
         return !std::exchange(options.help, true);
     if (name == "--unattended")
         return !std::exchange(options.unattended, true);
+    if (name == "--version")
+        return !std::exchange(options.version, true);
     if (name == "--recover")
         return !std::exchange(options.recover, true);
     if (name == "--dry-run")
@@ -104,7 +107,8 @@ std::optional<Options> ParseOptions(int argc, const char* const* argv, std::stri
         error = GetTextUtf8(Text::CliUndoAndRecover);
         return std::nullopt;
     }
-    if (options.target && !options.unattended && !options.recover && !options.undo && !options.help) {
+    if (options.target && !options.unattended && !options.recover && !options.undo && !options.help &&
+        !options.version) {
         error = GetTextUtf8(Text::CliTargetNeedsUnattended);
         return std::nullopt;
     }

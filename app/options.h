@@ -9,6 +9,7 @@ namespace pelmo {
 
 struct Options {
     bool help = false;
+    bool version = false;
     bool unattended = false;
     bool recover = false;                           // only recover an interrupted run
     bool undo = false;                              // put back the last completed run
@@ -20,7 +21,7 @@ struct Options {
 };
 
 // `pelmo [--unattended [--dry-run] | --recover | --undo] [--target FOLDER] [--package DIR]
-// [--machine DIR] [--log FILE] [--help]`;
+// [--machine DIR] [--log FILE] [--help] [--version]`;
 // a value may also follow the option after '='. Nothing, with `error` set to a
 // line for the user, when the command line is not one of these.
 std::optional<Options> ParseOptions(int argc, const char* const* argv, std::string& error);

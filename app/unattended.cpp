@@ -56,12 +56,9 @@ std::optional<std::pair<Machine, std::string>> RecoveryTarget(const Options& opt
             return std::nullopt;
         return std::make_pair(std::move(prepared->machine), prepared->info.installFolder);
     }
-    std::string error;
-    std::optional<Machine> machine = Machine::Select(options.machine, &error);
-    if (!machine) {
-        err << FormatTextUtf8(Text::CliMachineFailed, error) << '\n';
+    std::optional<Machine> machine = ChooseMachine(options, err);
+    if (!machine)
         return std::nullopt;
-    }
     auto target = Utf8ToCp932(*options.target);
     if (!target) {
         err << FormatTextUtf8(Text::CliBadTarget, *options.target) << '\n';

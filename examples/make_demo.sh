@@ -22,11 +22,11 @@ crlf() { sed 's/$/\r/'; }
 le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))"; }
 le32() { le16 $(($1 & 65535)); le16 $((($1 >> 16) & 65535)); }
 
-# An 8-bit .bmp of 64 x 48 with a 16-colour palette: a gradient from the first
-# colour to the second, crossed by a diagonal band of the third.
+# An 8-bit .bmp (64 x 48 unless given) with a 16-colour palette: a gradient from
+# the first colour to the second, crossed by a diagonal band of the third.
 bmp() {
-  local file=$1 from=$2 to=$3 band=$4 width=64 height=48
-  local colours=16 palette=$((16 * 4)) pixels=$((64 * 48))
+  local file=$1 from=$2 to=$3 band=$4 width=${5:-64} height=${6:-48}
+  local colours=16 palette=$((16 * 4)) pixels=$((width * height))
   {
     printf 'BM'; le32 $((54 + palette + pixels)); le32 0; le32 $((54 + palette))
     le32 40; le32 $width; le32 $height; le16 1; le16 8; le32 0; le32 $pixels; le32 2835; le32 2835
@@ -45,7 +45,7 @@ bmp() {
     for ((y = 0; y < height; y++)); do
       row=''
       for ((x = 0; x < width; x++)); do
-        if (((x - y * 4 / 3 + 64) % 64 < 6)); then hex=0f; else printf -v hex %02x $((x * 15 / width)); fi
+        if (((x - y * width / height + width) % width < width / 10)); then hex=0f; else printf -v hex %02x $((x * 15 / width)); fi
         row+="\\x$hex"
       done
       printf "$row"
@@ -104,7 +104,7 @@ confirm.bmp
 ﾐﾆ
 1,1,start,
 1,1,help,HELP\
-1,0,master21.dat,MASTER\21\
+1,0,master21.dat,MASTER\
 2,0,KORIMU.EXE,
 2,0,readme.txt,DOC\
 2,0,DISK2\ko2menu.ini,
@@ -112,7 +112,8 @@ EOF
 # No line end after the last entry: a blank last line would be one more entry.
 truncate -s -2 "$package/info.txt"
 
-bmp "$package/main.bmp" 0x102040 0x4080ff 0xffffff
+# The main picture fills the screen: pelmo check warns below half of 640 x 480.
+bmp "$package/main.bmp" 0x102040 0x4080ff 0xffffff 320 240
 bmp "$package/start.bmp" 0x204010 0x80ff40 0xffff00
 bmp "$package/dest.bmp" 0x401020 0xff4080 0xffffff
 bmp "$package/confirm.bmp" 0x303030 0xe0e0e0 0xff0000

@@ -25,11 +25,6 @@ std::array<std::string*, kFixedLines> FixedFields(PackageInfo& info)
             &info.titleKeywords[2], &info.titleKeywords[3], &info.titleKeywords[4]};
 }
 
-bool IsBlankLine(std::string_view line)
-{
-    return line.find_first_not_of(" \t") == std::string_view::npos;
-}
-
 // Feeds lines to the reader in order: the fixed fields first, then entries.
 class LineSink {
 public:
@@ -48,7 +43,7 @@ public:
             return;
         }
         // A blank line is no entry: info.txt commonly ends with one.
-        if (!IsBlankLine(line))
+        if (!IsBlankEntryLine(line))
             info_.entries.push_back(ParseEntryLine(line));
     }
 
@@ -65,6 +60,11 @@ private:
 };
 
 }  // namespace
+
+bool IsBlankEntryLine(std::string_view line)
+{
+    return line.find_first_not_of(" \t") == std::string_view::npos;
+}
 
 PackageEntry ParseEntryLine(std::string_view line)
 {

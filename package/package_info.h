@@ -51,4 +51,7 @@ void ConvertTabsToLineBreaks(std::string& text);
 // Splits one entry line into its four comma-separated fields.
 PackageEntry ParseEntryLine(std::string_view line);
 
+// A line of blanks alone among the entry lines is no entry.
+bool IsBlankEntryLine(std::string_view line);
+
 }  // namespace pelmo

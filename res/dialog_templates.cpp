@@ -4,7 +4,6 @@
 namespace pelmo {
 namespace {
 
-constexpr const char* kDialogFont = "ＭＳ Ｐゴシック";
 constexpr std::uint32_t kListBoxStyle =
     kBorder | kVScroll | kDisableNoScroll | kSort | kNotify | kNoIntegralHeight | kTabStop;
 constexpr std::uint32_t kNotesStyle = kBorder | kVScroll | kAutoVScroll | kMultiline | kReadOnly | kTabStop;
@@ -52,10 +51,10 @@ constexpr ControlTemplate kConfirm[] = {
 
 // Keep sorted by id.
 constexpr DialogTemplate kTemplates[] = {
-    {IDD_ABOUTBOX, "ﾊﾞｰｼﾞｮﾝ情報(Pelmo)", 217, 55, kDialogFont, 9, kModalFrame | kSystemMenu, kAbout},
-    {IDD_DESTINATION, "", 173, 159, kDialogFont, 11, kModalFrame | kCenterOnScreen, kDestination},
-    {IDD_START, "マスタ調整機能付", 215, 129, kDialogFont, 11, kModalFrame | kCenterOnScreen, kStart},
-    {IDD_CONFIRM, "", 197, 70, kDialogFont, 11, kModalFrame | kCenterOnScreen, kConfirm},
+    {IDD_ABOUTBOX, "ﾊﾞｰｼﾞｮﾝ情報(Pelmo)", 217, 55, kDialogFontName, 9, kModalFrame | kSystemMenu, kAbout},
+    {IDD_DESTINATION, "", 173, 159, kDialogFontName, 11, kModalFrame | kCenterOnScreen, kDestination},
+    {IDD_START, "マスタ調整機能付", 215, 129, kDialogFontName, 11, kModalFrame | kCenterOnScreen, kStart},
+    {IDD_CONFIRM, "", 197, 70, kDialogFontName, 11, kModalFrame | kCenterOnScreen, kConfirm},
 };
 
 }  // namespace

@@ -8,6 +8,9 @@ namespace pelmo {
 
 constexpr int IDC_STATIC = 65535;  // a control the program never addresses
 
+// The font of every template, and of the system's message boxes.
+inline constexpr const char* kDialogFontName = "ＭＳ Ｐゴシック";
+
 enum class ControlKind {
     PushButton,
     ListBox,

@@ -109,16 +109,20 @@ constexpr Entry kCatalogue[] = {
      "usage: pelmo [--package DIR] [--machine DIR] [--log FILE]\n"
      "       pelmo --unattended [--dry-run] [--target FOLDER] [--package DIR] [--machine DIR] [--log FILE]\n"
      "       pelmo --recover [--target FOLDER] [--package DIR] [--machine DIR]\n"
-     "       pelmo --undo [--target FOLDER] [--package DIR] [--machine DIR]\n"
+     "       pelmo --undo [--target FOLDER] [--package DIR] [--machine DIR] [--log FILE]\n"
+     "       pelmo check [--package DIR] [--disk N=DIR]...\n"
+     "       pelmo --help | --version\n"
      "  --unattended     run the upgrade without dialogs, printing every message\n"
      "  --dry-run        with --unattended: run over a staged view, print the plan, change nothing\n"
-     "  --log FILE       also write the run's log to FILE (UTF-8)\n"
      "  --recover        only complete or roll back an interrupted run, then exit\n"
      "  --undo           put the system back as it was before its last completed upgrade\n"
      "  --target FOLDER  the installed system's folder, in Windows form (C:\\KORIMU)\n"
-     "  --package DIR    the package folder (default: the program's own folder)\n"
+     "  --package DIR    the package folder (default: the program's own folder; for check, the current one)\n"
      "  --machine DIR    the machine folder (default: $WINEPREFIX, else ~/.wine)\n"
-     "  --help           show this text\n"},
+     "  --log FILE       also write the run's log to FILE (UTF-8)\n"
+     "  --disk N=DIR     for check: disk N of the package is the folder DIR (default: the package folder)\n"
+     "  --help           show this text\n"
+     "  --version        show the program's version\n"},
     {Text::CliUnknownOption, "pelmo: unknown option %s"},
     {Text::CliMissingValue, "pelmo: %s needs a value"},
     {Text::CliRepeatedOption, "pelmo: %s given more than once"},
@@ -131,6 +135,13 @@ constexpr Entry kCatalogue[] = {
     {Text::CliDryRunNeedsUnattended, "pelmo: --dry-run is only for --unattended"},
     {Text::CliLogFailed, "pelmo: cannot write the log %s"},
     {Text::CliUndoAndRecover, "pelmo: --undo and --recover cannot be given together"},
+    {Text::CliNoSuchFolder, "pelmo: no such folder: %s"},
+    {Text::CliNotAFolder, "pelmo: %s is not a folder"},
+    {Text::CliFolderNameNotCp932,
+     "pelmo: the program cannot use the folder name %s: the character %s has no code page 932 form"},
+    {Text::CliNotAMachine, "pelmo: %s is no machine folder: it has no dosdevices/"},
+    {Text::CliBadDisk, "pelmo: --disk needs N=DIR, with a disk number from 2: %s"},
+    {Text::CliVersion, "pelmo %s"},
     {Text::CaptionUpdate, "ｱｯﾌﾟﾃﾞｲﾄ"},
     {Text::ButtonOk, "OK"},
     {Text::ButtonCancel, "キャンセル"},
@@ -185,6 +196,20 @@ std::string FormatTextUtf8(Text id, const std::string& argument)
     if (at == std::string::npos || at + 1 >= text.size())
         return text;
     return text.replace(at, 2, argument);
+}
+
+std::string FormatTextUtf8(Text id, std::initializer_list<std::string> arguments)
+{
+    std::string text = GetTextUtf8(id);
+    std::size_t from = 0;
+    for (const std::string& argument : arguments) {
+        const std::size_t at = text.find("%s", from);
+        if (at == std::string::npos)
+            break;
+        text.replace(at, 2, argument);
+        from = at + argument.size();
+    }
+    return text;
 }
 
 }  // namespace pelmo

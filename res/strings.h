@@ -1,6 +1,7 @@
 // The string catalogue: every fixed text of the program, in code page 932.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 namespace pelmo {
@@ -119,6 +120,12 @@ enum class Text {
     CliDryRunNeedsUnattended, // "pelmo: --dry-run is only for --unattended"
     CliLogFailed,            // "pelmo: cannot write the log %s"
     CliUndoAndRecover,       // "pelmo: --undo and --recover ..."
+    CliNoSuchFolder,         // "pelmo: no such folder: %s"
+    CliNotAFolder,           // "pelmo: %s is not a folder"
+    CliFolderNameNotCp932,   // "pelmo: the program cannot use the folder name %s..."
+    CliNotAMachine,          // "pelmo: %s is no machine folder..."
+    CliBadDisk,              // "pelmo: --disk needs N=DIR..."
+    CliVersion,              // "pelmo %s"
     // Texts of the wizard's windows.
     CaptionUpdate,           // "ｱｯﾌﾟﾃﾞｲﾄ"
     ButtonOk,                // "OK"
@@ -138,5 +145,7 @@ const char* GetTextUtf8(Text id);
 std::string FormatText(Text id, const std::string& argument);
 // The same on the UTF-8 form, for texts shown outside the program's code page.
 std::string FormatTextUtf8(Text id, const std::string& argument);
+// The same with each "%s" in turn replaced by the next argument.
+std::string FormatTextUtf8(Text id, std::initializer_list<std::string> arguments);
 
 }  // namespace pelmo

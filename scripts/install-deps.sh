@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libarchive-dev liblhasa-dev libgtest-dev libgmock-dev
-          fonts-ipafont-gothic jlha-utils "$@")
+          fonts-ipafont-gothic jlha-utils scdoc "$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")

@@ -1,6 +1,6 @@
-// Renders the README's pictures of the wizard on the demo (examples/) under Qt's
-// offscreen platform, as PNG files in the folder given (default docs/screenshots).
-// scripts/screenshots.sh builds and runs it.
+// Renders pictures of the wizard on the demo (examples/) as PNG files in the folder
+// given (default docs/screenshots): under Qt's offscreen platform, or with
+// --screen in real windows on the display. scripts/screenshots.sh builds and runs it.
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -8,15 +8,17 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QtTest/QTest>
 #include <cstdio>
 #include <deque>
 #include <functional>
 
-#include "app/about_dlg.h"
 #include "app/main_frame.h"
 #include "app/pelmo_app.h"
+#include "wizard/command_event.h"
+#include "wizard/pelmo_view.h"
 #include "wizard/display_text.h"
 #include "wizard/qt_prompter.h"
 
@@ -72,7 +74,13 @@ void ClickEntry(QWidget* dialog, int listId, const QString& text)
 int main(int argc, char** argv)
 {
     using namespace pelmo;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    // --screen: real windows on the display as it stands (a window manager
+    // included); each picture is the whole screen. Otherwise the offscreen
+    // platform, with a dialog drawn over a grab of the main window.
+    const bool wholeScreen = argc > 1 && QByteArray(argv[1]) == "--screen";
+    if (wholeScreen)
+        --argc, ++argv;
+    else if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
@@ -90,51 +98,63 @@ int main(int argc, char** argv)
 
     // The wizard on the demo package (drive A:), cancelled at the confirmation.
     CPelmoApp app(*machine, "A:");
-    // A dialog over the main window, as the screen shows it.
-    auto screen = [&](QWidget* dialog, const char* name) {
+    // A window as the user sees it: alone, or over the main window.
+    auto shoot = [&](QWidget* window, const char* name, const char* overMain) {
+        if (wholeScreen) {
+            // Let the window manager frame and place the window first.
+            for (QDeadlineTimer settle(400); !settle.hasExpired();)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            save(QGuiApplication::primaryScreen()->grabWindow(0), name);
+            return;
+        }
+        save(window->grab(), name);
+        if (!overMain)
+            return;
         QPixmap shot = app.mainFrame()->grab();
         QPainter painter(&shot);
-        painter.drawPixmap(dialog->geometry().topLeft() - app.mainFrame()->geometry().topLeft(), dialog->grab());
+        painter.drawPixmap(window->geometry().topLeft() - app.mainFrame()->geometry().topLeft(), window->grab());
         painter.end();
-        save(shot, name);
+        save(shot, overMain);
     };
     User wizard({
         [&](QWidget* start) {
-            save(app.mainFrame()->grab(), "main");
-            save(start->grab(), "start");
-            screen(start, "screen-start");
-            Click(1)(start);
+            if (!wholeScreen)
+                save(app.mainFrame()->grab(), "main");
+            shoot(start, "start", "screen-start");
+            PostCommand(&app, ID_APP_ABOUT);
         },
+        [&](QWidget* about) {
+            shoot(about, "about", nullptr);
+            QTest::keyClick(about, Qt::Key_Return);
+        },
+        Click(1),
         [&](QWidget* destination) {
-            save(destination->grab(), "destination");
+            shoot(destination, "destination", nullptr);
             ClickEntry(destination, 1002, "[-c-]");
             ClickEntry(destination, 1003, "[KORIMU]");
-            save(destination->grab(), "destination-browsing");
-            screen(destination, "screen-destination");
+            shoot(destination, "destination-browsing", "screen-destination");
             Click(1)(destination);
         },
         [&](QWidget* confirm) {
-            save(confirm->grab(), "confirm");
-            screen(confirm, "screen-confirm");
-            Click(2)(confirm);
+            shoot(confirm, "confirm", "screen-confirm");
+            // A disk prompt of the run, owned by the view as the run's are.
+            QtPrompter(app.mainFrame()->view())
+                .MessageBox(FromDisplay(QStringLiteral("2 枚目のｱｯﾌﾟﾃﾞｲﾄFDをｾｯﾄしてください。")),
+                            FromDisplay(QStringLiteral("確認")), MB_OKCANCEL);
         },
+        [&](QWidget* box) {
+            shoot(box, "message-disk", nullptr);
+            QTest::keyClick(box, Qt::Key_Escape);
+        },
+        Click(2),
         Click(1008),
         Click(2),
     });
     if (!app.InitInstance())
         return 1;
-    for (QDeadlineTimer deadline(30000); app.mainFrame()->isVisible() && !deadline.hasExpired();)
+    for (QDeadlineTimer deadline(60000); app.mainFrame()->isVisible() && !deadline.hasExpired();)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-
-    // The About box and a disk prompt.
-    User boxes({
-        [&](QWidget* about) { save(about->grab(), "about"); QTest::keyClick(about, Qt::Key_Return); },
-        [&](QWidget* box) { save(box->grab(), "message-disk"); QTest::keyClick(box, Qt::Key_Escape); },
-    });
-    CAboutDlg(nullptr).DoModal();
-    QtPrompter(nullptr).MessageBox(FromDisplay(QStringLiteral("2 枚目のｱｯﾌﾟﾃﾞｲﾄFDをｾｯﾄしてください。")),
-                                   FromDisplay(QStringLiteral("確認")), MB_OKCANCEL);
-    if (!saved || !wizard.done() || !boxes.done() || app.mainFrame()->isVisible()) {
+    if (!saved || !wizard.done() || app.mainFrame()->isVisible()) {
         std::fprintf(stderr, "screenshots: the wizard did not go as planned\n");
         return 1;
     }

@@ -15,6 +15,7 @@
 #include "upgrade/archive_library.h"
 #include "upgrade/command_line.h"
 #include "upgrade/lha_readers.h"
+#include "upgrade/member_name.h"
 
 namespace pelmo {
 namespace {
@@ -38,28 +39,6 @@ std::string WithDefaultExtension(std::string path)
     if (SplitPath(path).extension.empty())
         path += GetText(Text::ArchiveExtension);
     return path;
-}
-
-// The file name a stored member is written under: its base name in code page 932,
-// so that no stored folder, drive or ".." leads out of the target folder. Empty
-// when the member names nothing to write ("", ".", ".."); nothing when the name
-// cannot be written in code page 932.
-std::optional<std::string> MemberFileName(std::string_view utf8Path)
-{
-    // UTF-8 never uses these bytes inside a character, so a byte search is safe.
-    const std::size_t cut = utf8Path.find_last_of("/\\:");
-    const std::string_view base = cut == std::string_view::npos ? utf8Path : utf8Path.substr(cut + 1);
-    const auto cp932 = Utf8ToCp932(base);
-    if (!cp932)
-        return std::nullopt;
-    // Code page 932 writes some other characters as a separator byte (U+00A5
-    // becomes 0x5C), so the converted name is split once more. No ':' is left to
-    // make SplitPath see a drive.
-    const SplitPathResult parts = SplitPath(*cp932);
-    std::string name = parts.baseName + parts.extension;
-    if (name == "." || name == "..")
-        return std::string();
-    return name;
 }
 
 // A missing target folder is made, one level deep as _mkdir makes it.

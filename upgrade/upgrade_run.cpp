@@ -56,6 +56,9 @@ public:
     {
         BusyScope busy(prompter_);
         workFolder_ = info_.installFolder;
+        // Each run starts from the name the package gave: a name tried by a run
+        // the user sent back must not decide which file a later run looks for.
+        iniName_ = info_.systemIniName;
         masterFileCopied_ = false;
         log_.BeginRun(sourceFolder_, workFolder_);
         // The checks only read, and settle the folder (a bare drive letter becomes
@@ -77,7 +80,7 @@ private:
         // Nothing may be written where nothing can be staged.
         if (!staged)
             return Show(GetText(Text::CommitFailed), Text::CaptionConfirm, RunOutcome::Stopped);
-        info_.systemKind = DetectSystemKind(machine_, workFolder_, info_.systemIniName, info_.titleKeywords);
+        info_.systemKind = DetectSystemKind(machine_, workFolder_, iniName_, info_.titleKeywords);
         log_.SystemKind(info_.systemKind);
         windowsFolder_ = machine_.GetWindowsDirectory();
         archive_.SetMode6(0);
@@ -113,9 +116,9 @@ private:
 
     Outcome CheckInstalledSystem()
     {
-        if (Checked(FindSettingsFile(), Text::LogCheckFolder, info_.systemIniName) != 1)
+        if (Checked(FindSettingsFile(), Text::LogCheckFolder, iniName_) != 1)
             return Show(GetText(Text::WrongInstallFolder), Text::CaptionError, RunOutcome::FolderRejected);
-        if (Checked(CheckSystemFiles(machine_, workFolder_, info_.systemIniName), Text::LogCheckFiles) != 1)
+        if (Checked(CheckSystemFiles(machine_, workFolder_, iniName_), Text::LogCheckFiles) != 1)
             return Show(GetText(Text::CannotUpgradeVersion), Text::CaptionError, RunOutcome::FolderRejected);
         if (Checked(CheckSystemVersion(machine_, workFolder_, info_.requiredVersion), Text::LogCheckVersion,
                     info_.requiredVersion) != 1)
@@ -123,17 +126,17 @@ private:
         return kGoOn;
     }
 
-    // "NULL" lets the run try korimu1.ini, then tivonel1.ini; the name last tried
-    // stays in the package, so a later run tests only that one.
+    // "NULL" lets the run try korimu1.ini, then tivonel1.ini; the rest of the run
+    // uses the name last tried.
     int FindSettingsFile()
     {
-        if (info_.systemIniName != GetText(Text::NullName))
-            return CheckInstalledFolder(machine_, workFolder_, info_.systemIniName);
-        info_.systemIniName = GetText(Text::KorimuIni);
-        if (CheckInstalledFolder(machine_, workFolder_, info_.systemIniName) == 1)
+        if (iniName_ != GetText(Text::NullName))
+            return CheckInstalledFolder(machine_, workFolder_, iniName_);
+        iniName_ = GetText(Text::KorimuIni);
+        if (CheckInstalledFolder(machine_, workFolder_, iniName_) == 1)
             return 1;
-        info_.systemIniName = GetText(Text::TivonelIni);
-        return CheckInstalledFolder(machine_, workFolder_, info_.systemIniName);
+        iniName_ = GetText(Text::TivonelIni);
+        return CheckInstalledFolder(machine_, workFolder_, iniName_);
     }
 
     Outcome InstallEntry(PackageEntry& entry)
@@ -214,7 +217,7 @@ private:
     void RunOptionalSteps()
     {
         if (Atoi(info_.digitizerFlag) == 1 &&
-            !RunDigitizerStep(machine_, prompter_, archive_, workFolder_, info_.systemIniName, masterFileCopied_))
+            !RunDigitizerStep(machine_, prompter_, archive_, workFolder_, iniName_, masterFileCopied_))
             stepFailed_ = true;
         if (Atoi(info_.masterAdjustFlag) == 1) {
             BusyScope busy(prompter_);
@@ -246,6 +249,7 @@ private:
     InstallLog& log_;
     const bool dryRun_;
     std::string workFolder_;
+    std::string iniName_;  // the settings file this run found or last tried
     std::string windowsFolder_;
     bool masterFileCopied_ = false;
     bool stepFailed_ = false;  // a step after the installation reported a failure

@@ -21,8 +21,9 @@ struct RunOptions {
 
 // Checks the folder, installs every entry, runs the optional steps and shows the
 // outcome. Every change is staged and committed (or discarded) before the last
-// message. Updates systemIniName, systemKind and the "START" entry's fileName in
-// `info`. A committed run keeps its log in the run folder.
+// message. Updates systemKind and the "START" entry's fileName in `info`; the
+// settings-file name the run finds stays the run's own, so every run starts from
+// the name the package gave. A committed run keeps its log in the run folder.
 RunOutcome RunUpgrade(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive, PackageInfo& info,
                       std::string_view sourceFolder, const RunOptions& options = {});
 

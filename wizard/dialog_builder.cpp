@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QFocusEvent>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "wizard/button_style.h"
 #include "wizard/list_box.h"
 #include "wizard/picture_frame.h"
 
@@ -50,8 +52,33 @@ QWidget* MakeStaticText(const ControlTemplate& control, QWidget* parent)
     label->setTextFormat(Qt::PlainText);
     if (control.style & kSunken)
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // A static text starts right inside its border. QLabel would indent a framed
+    // text by half an "x" from the top as well, and a box sized for two lines
+    // would then cut off the second.
+    label->setIndent(0);
     return label;
 }
+
+// An edit box reached with Tab selects all of its text, as the system's dialogs
+// do; QLineEdit does so itself.
+class SelectAllOnTab : public QObject {
+public:
+    explicit SelectAllOnTab(QPlainTextEdit* edit) : QObject(edit), edit_(edit) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::FocusIn) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)
+                edit_->selectAll();
+        }
+        return false;
+    }
+
+private:
+    QPlainTextEdit* edit_;
+};
 
 QWidget* MakeEditBox(const ControlTemplate& control, QWidget* parent)
 {
@@ -69,6 +96,7 @@ QWidget* MakeEditBox(const ControlTemplate& control, QWidget* parent)
     edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     edit->setTabChangesFocus(true);
+    edit->installEventFilter(new SelectAllOnTab(edit));
     return edit;
 }
 
@@ -98,6 +126,7 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget* parent)
         auto* button = new QPushButton(QString::fromUtf8(control.text), parent);
         button->setAutoDefault(true);
         button->setDefault(control.style & kDefaultButton);
+        UseButtonStyle(*button);
         return button;
     }
     case ControlKind::ListBox:
@@ -129,9 +158,14 @@ QRect ControlRect(const ControlTemplate& control, const DialogBaseUnits& units)
 
 QFont DialogFont(const DialogTemplate& dialog, int dotsPerInch)
 {
+    return DialogFont(dialog.fontName, dialog.pointSize, dotsPerInch);
+}
+
+QFont DialogFont(const char* fontName, int pointSize, int dotsPerInch)
+{
     RegisterFontSubstitute();
-    QFont font(QString::fromUtf8(dialog.fontName));
-    font.setPixelSize(MulDiv(dialog.pointSize, dotsPerInch, 72));
+    QFont font(QString::fromUtf8(fontName));
+    font.setPixelSize(MulDiv(pointSize, dotsPerInch, 72));
     // Windows measures and draws dialog text without kerning.
     font.setKerning(false);
     return font;

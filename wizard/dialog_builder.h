@@ -21,6 +21,7 @@ struct DialogBaseUnits {
 // The template's font: "ＭＳ Ｐゴシック" is drawn with its metric twin IPAPGothic, at
 // the pixel height Windows derives from the point size and the screen's dots per inch.
 QFont DialogFont(const DialogTemplate& dialog, int dotsPerInch);
+QFont DialogFont(const char* fontName, int pointSize, int dotsPerInch);
 // Width of "A".."Z" "a".."z" divided by 52, rounded; height of the font.
 DialogBaseUnits MeasureBaseUnits(const QFont& font);
 // Each of x, y, width and height scaled on its own, rounded as MulDiv rounds.

@@ -2,17 +2,31 @@
 #include "wizard/qt_prompter.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 
 #include "res/strings.h"
+#include "res/dialog_templates.h"
+#include "wizard/button_style.h"
+#include "wizard/dialog_builder.h"
 #include "wizard/display_text.h"
+#include "wizard/window_placement.h"
 
 namespace pelmo {
+
+namespace {
+
+constexpr int kMessagePointSize = 9;  // the system's message boxes
+
+}  // namespace
 
 int QtPrompter::MessageBox(const std::string& text, const std::string& caption, unsigned buttons)
 {
     QMessageBox box(owner_);
+    // One font for all of the box, Latin letters and digits included.
+    box.setFont(DialogFont(kDialogFontName, kMessagePointSize, box.logicalDpiY()));
     box.setIcon(QMessageBox::NoIcon);
     box.setTextFormat(Qt::PlainText);
     box.setWindowTitle(ToDisplay(caption));
@@ -23,6 +37,16 @@ int QtPrompter::MessageBox(const std::string& text, const std::string& caption, 
         cancel = box.addButton(ToDisplay(GetText(Text::ButtonCancel)), QMessageBox::RejectRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(cancel ? cancel : ok);
+    UseButtonStyle(*ok);
+    if (cancel)
+        UseButtonStyle(*cancel);
+    if (auto* row = box.findChild<QDialogButtonBox*>())
+        row->setCenterButtons(true);
+    // Centred on its owner, which fills the screen; the box then moves as the
+    // screen changes and is never left minimised.
+    QWidget* over = owner_ ? owner_->window() : nullptr;
+    KeepCentred(box, over ? over->frameGeometry() : box.screen()->availableGeometry());
+    KeepWindowState(box, Qt::WindowNoState);
 
     // The hourglass belongs to the run, not to the box the user must answer.
     const int depth = busyDepth_;

@@ -7,7 +7,8 @@ class QWidget;
 
 namespace pelmo {
 
-// Message boxes have no icon and the buttons "OK" or "OK" and "キャンセル"; texts
+// Message boxes have no icon and the buttons "OK" or "OK" and "キャンセル", centred
+// under the text in the dialog font; the box is centred on its owner. Texts
 // arrive in code page 932.
 class QtPrompter : public Prompter {
 public:

@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "wizard/window_placement.h"
+
 namespace pelmo {
 
 TemplateDialog::TemplateDialog(int templateId, QWidget* parent)
@@ -21,6 +23,8 @@ TemplateDialog::TemplateDialog(int templateId, QWidget* parent)
     if (template_->style & kSystemMenu)
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     setWindowFlags(flags);
+    KeepEmptyCaptions(*this);
+    KeepWindowState(*this, Qt::WindowNoState);
 }
 
 int TemplateDialog::DoModal()
@@ -29,8 +33,10 @@ int TemplateDialog::DoModal()
         return kEndCannotShow;
     if (OnInitDialog())
         FocusFirstTabStop();
-    if (template_->style & kCenterOnScreen)
-        CentreOnScreen();
+    if (template_->style & kCenterOnScreen) {
+        QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+        KeepCentred(*this, screen->availableGeometry());
+    }
     return exec();
 }
 
@@ -43,14 +49,6 @@ void TemplateDialog::FocusFirstTabStop()
             return;
         }
     }
-}
-
-void TemplateDialog::CentreOnScreen()
-{
-    QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-    QRect area = screen->availableGeometry();
-    QRect frame = frameGeometry();
-    move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
 }
 
 }  // namespace pelmo

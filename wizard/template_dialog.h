@@ -14,6 +14,8 @@ constexpr int kEndCannotShow = -1;
 
 // Enter presses the default button, button 1 runs OnOK, button 2 and Escape run
 // OnCancel. The caption bar has a close box only when the template asks for one.
+// The dialog stays centred on a screen that changes its size and is never left
+// minimised.
 class TemplateDialog : public QDialog {
     Q_OBJECT
 public:
@@ -43,7 +45,6 @@ protected:
 
 private:
     void FocusFirstTabStop();
-    void CentreOnScreen();
 
     const DialogTemplate* template_;
     DialogControls controls_;

@@ -24,7 +24,8 @@ TEST(Options, AreReadOrRefusedWithALineForTheUser)
         std::string read;  // what was read, or the line for the user
     };
     auto describe = [](const Options& o) {
-        return std::string(o.unattended ? "unattended " : "") + (o.help ? "help " : "") + "target=" +
+        return std::string(o.unattended ? "unattended " : "") + (o.help ? "help " : "") +
+               (o.version ? "version " : "") + "target=" +
                o.target.value_or("-") + " package=" + o.package.value_or("-").string() +
                " machine=" + o.machine.value_or("-").string();
     };
@@ -35,6 +36,8 @@ TEST(Options, AreReadOrRefusedWithALineForTheUser)
         {{"--target=D:\\ｺﾘﾑ", "--unattended", "--machine=/m=x"}, "unattended target=D:\\ｺﾘﾑ package=- machine=/m=x"},
         {{"--unattended", "--package", "--help"}, "unattended target=- package=--help machine=-"},
         {{"--help", "--target", "C:"}, "help target=C: package=- machine=-"},
+        {{"--version"}, "version target=- package=- machine=-"},
+        {{"--version=1"}, "pelmo: unknown option --version=1"},
         {{"-u"}, "pelmo: unknown option -u"},
         {{"--unattended", "C:\\K"}, "pelmo: unknown option C:\\K"},
         {{"--unattended=yes"}, "pelmo: unknown option --unattended=yes"},
@@ -52,11 +55,13 @@ TEST(Options, AreReadOrRefusedWithALineForTheUser)
     }
 }
 
-TEST(Unattended, WhatCannotBeRunIsABadCommandLine)
+TEST(Unattended, WhatCannotBeRunIsABadCommandLineInTheUsersTerms)
 {
     TestMachine machine;
     const fs::path package = machine.driveC() / "PKG";
     WritePackage(package, {});
+    const fs::path cafe = machine.driveC() / "caf\xC3\xA9";
+    WritePackage(cafe, {});
     TempDir elsewhere;
     struct Row {
         std::optional<std::string> target;
@@ -68,8 +73,12 @@ TEST(Unattended, WhatCannotBeRunIsABadCommandLine)
         {"C:\\\xC3\xA9", package, machine.folder(), "the target folder cannot be written in code page 932: C:\\\xC3\xA9"},
         {{}, machine.driveC(), machine.folder(), "no info.txt in " + machine.driveC().string()},
         {{}, elsewhere.path(), machine.folder(), elsewhere.path().string() + " lies on no drive of the machine"},
-        {{}, package / "missing", machine.folder(), (package / "missing").string() + " lies on no drive of the machine"},
-        {{}, package, elsewhere.path() / "none", "cannot use the machine: "},
+        {{}, package / "missing", machine.folder(), "no such folder: " + (package / "missing").string()},
+        {{}, package / "info.txt", machine.folder(), (package / "info.txt").string() + " is not a folder"},
+        {{}, cafe, machine.folder(),
+         "the program cannot use the folder name " + cafe.string() + ": the character \xC3\xA9 has no code page 932 form"},
+        {{}, package, elsewhere.path() / "none", "no such folder: " + (elsewhere.path() / "none").string()},
+        {{}, package, elsewhere.path(), elsewhere.path().string() + " is no machine folder: it has no dosdevices/"},
     };
     for (const Row& row : rows) {
         Options options;
@@ -79,7 +88,7 @@ TEST(Unattended, WhatCannotBeRunIsABadCommandLine)
         options.machine = row.machine;
         std::ostringstream out, err;
         EXPECT_EQ(RunUnattended(options, out, err), kExitBadCommandLine) << row.error;
-        EXPECT_TRUE(err.str().starts_with("pelmo: " + row.error)) << err.str();
+        EXPECT_EQ(err.str(), "pelmo: " + row.error + "\n");
         EXPECT_EQ(out.str(), "");
     }
     // A package at a drive's root is read from the drive itself.
@@ -116,6 +125,13 @@ TEST(Executable, AnswersAsAShellExpects)
 {
     EXPECT_EQ(RunPelmo("--help").status, 0);
     EXPECT_TRUE(RunPelmo("--help").output.starts_with("usage: pelmo"));
+    const Outcome version = RunPelmo("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, "pelmo " PELMO_VERSION "\n");
+    // The demo package has nothing to report.
+    const Outcome check = RunPelmo("check --package '" PELMO_EXAMPLES "/package'");
+    EXPECT_EQ(check.status, 0);
+    EXPECT_EQ(check.output, "");
     const Outcome bad = RunPelmo("--unattended --unattended");
     EXPECT_EQ(bad.status, 64);
     EXPECT_TRUE(bad.output.starts_with("pelmo: --unattended given more than once\nusage: pelmo")) << bad.output;
@@ -141,7 +157,9 @@ TEST(Executable, AnswersAsAShellExpects)
     machine.MapDrive('z', "/");
     const Outcome own = RunPelmo("--unattended --machine '" + machine.folder().string() + "'");
     EXPECT_EQ(own.status, 64);
-    EXPECT_EQ(own.output, "pelmo: no info.txt in " + fs::canonical(PELMO_EXECUTABLE).parent_path().string() + "\n");
+    EXPECT_TRUE(own.output.starts_with("pelmo: no info.txt in " + fs::canonical(PELMO_EXECUTABLE).parent_path().string() +
+                                       "\nusage: pelmo"))
+        << own.output;
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // Dialogs built from the templates in res/, and what the start and confirmation
 // dialogs show.
+#include <QCheckBox>
 #include <QFontInfo>
+#include <QStyleOptionButton>
+#include <QWindow>
 #include <QPlainTextEdit>
 
 #include "res/dialog_templates.h"
@@ -98,6 +101,60 @@ TEST(DialogBuilderTest, BuildsEveryControlOfEveryTemplateInTabOrder)
     EXPECT_EQ(BareDialog(131).DoModal(), -1) << "a dialog without its template";
 }
 
+// Where a control draws its text, and how it lays it out.
+struct TextRoom {
+    QRect rect;
+    int flags = 0;
+};
+
+TextRoom RoomFor(QWidget* widget)
+{
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        // A negative indent means half an "x" whenever the label has a frame.
+        const int indent = label->indent() >= 0 ? label->indent()
+                           : label->frameWidth() > 0 ? label->fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2
+                                                     : 0;
+        const Qt::Alignment align = label->alignment();
+        QRect rect = label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(), -label->margin());
+        rect.adjust(align & Qt::AlignLeft ? indent : 0, align & Qt::AlignTop ? indent : 0,
+                    align & Qt::AlignRight ? -indent : 0, align & Qt::AlignBottom ? -indent : 0);
+        return {rect, int(align) | (label->wordWrap() ? Qt::TextWordWrap : 0)};
+    }
+    if (auto* button = qobject_cast<QPushButton*>(widget)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        return {button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button), Qt::AlignCenter};
+    }
+    auto* check = qobject_cast<QCheckBox*>(widget);
+    QStyleOptionButton option;
+    option.initFrom(check);
+    return {check->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, check), Qt::AlignVCenter};
+}
+
+TEST(DialogBuilderTest, EveryTextOfEveryTemplateFitsItsControlLineByLine)
+{
+    for (int id : {IDD_ABOUTBOX, IDD_DESTINATION, IDD_START, IDD_CONFIRM}) {
+        BareDialog dialog(id);
+        const QList<QWidget*> widgets = dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (size_t i = 0; i < FindDialogTemplate(id)->controls.size(); ++i) {
+            const ControlTemplate& control = FindDialogTemplate(id)->controls[i];
+            if (!*control.text)
+                continue;
+            SCOPED_TRACE(testing::Message() << id << " " << control.text);
+            const TextRoom room = RoomFor(widgets[i]);
+            // Wrapped as the control wraps it; each line takes the font's line
+            // spacing, which may exceed its pixel size.
+            const QFontMetrics metrics(widgets[i]->font());
+            const QRect laidOut = metrics.boundingRect(QRect(QPoint(), QSize(room.rect.width(), 1000)), room.flags,
+                                                       QString::fromUtf8(control.text));
+            const int lines = qRound(laidOut.height() / QFontMetricsF(widgets[i]->font()).lineSpacing());
+            EXPECT_EQ(lines, QString::fromUtf8(control.text).count('\n') + 1) << "no line wraps";
+            EXPECT_LE(lines * metrics.lineSpacing(), room.rect.height());
+            EXPECT_LE(laidOut.width(), room.rect.width());
+        }
+    }
+}
+
 TEST(DialogBuilderTest, PictureFrameIsAOnePixelBlackFrameAtAnyScale)
 {
     BareDialog dialog(IDD_START);
@@ -111,10 +168,15 @@ TEST(DialogBuilderTest, PictureFrameIsAOnePixelBlackFrameAtAnyScale)
     EXPECT_FALSE(black(1, 1) || black(right - 1, bottom - 1));
 }
 
-// Shows the dialog, checks that button 1 has the focus, then takes `step`; the end code.
+// Shows the dialog, checks that button 1 has the focus and the caption it gives
+// the window manager, then takes `step`; the end code.
 int Show(TemplateDialog& dialog, Step step)
 {
-    auto focus = [](QWidget* shown) { EXPECT_EQ(shown->focusWidget() ? shown->focusWidget()->objectName() : "", "control1"); };
+    auto focus = [](QWidget* shown) {
+        EXPECT_EQ(shown->focusWidget() ? shown->focusWidget()->objectName() : "", "control1");
+        // What the window manager shows: an empty caption as a blank, never the program's name.
+        EXPECT_EQ(shown->windowHandle()->title(), shown->windowTitle().isEmpty() ? " " : shown->windowTitle());
+    };
     ScriptedUser user({Inspect(focus, step)});
     return dialog.DoModal();
 }
@@ -157,6 +219,59 @@ TEST_F(DialogTest, ConfirmationShowsTheFolderAsHandedToItAlsoAsItsTipAndEndsWith
             EXPECT_EQ(Control<QLabel>(shown, 1006)->toolTip().toStdString(), folder);
         };
         EXPECT_EQ(Show(dialog, Inspect(check, step)), code);
+    }
+}
+
+// How a push button looks: ringed in the text colour (the default button), with
+// a dotted rectangle inside (the focus).
+struct ButtonLook {
+    bool ringed = false;
+    bool dotted = false;
+    bool operator==(const ButtonLook&) const = default;
+};
+void PrintTo(const ButtonLook& look, std::ostream* out) { *out << "ringed " << look.ringed << " dotted " << look.dotted; }
+
+ButtonLook LookOf(QPushButton* button)
+{
+    const QImage image = button->grab().toImage();
+    const QColor ink = button->palette().color(QPalette::WindowText);
+    auto inked = [&](int x, int y) { return image.pixelColor(x, y) == ink; };
+    const int right = image.width() - 1, bottom = image.height() - 1;
+    ButtonLook look{true, true};
+    for (int x = 0; x <= right; ++x)
+        look.ringed &= inked(x, 0) && inked(x, bottom);
+    for (int y = 0; y <= bottom; ++y)
+        look.ringed &= inked(0, y) && inked(right, y);
+    for (int x = 5; x < right - 5; ++x)
+        look.dotted &= inked(x, 4) != inked(x + 1, 4);
+    return look;
+}
+
+TEST_F(DialogTest, FocusAndDefaultLookDistinctAndTabbingIntoTheNotesSelectsThem)
+{
+    const ButtonLook plain, ringed{true, false}, focused{true, true};
+    // Pressing the keys from the first tab stop, 開始; a focused button is the default.
+    const std::tuple<const char*, std::vector<Qt::Key>, ButtonLook, ButtonLook, bool> rows[] = {
+        {"開始 focused", {}, focused, plain, false},
+        {"取消 focused", {Qt::Key_Tab}, plain, focused, false},
+        {"the notes focused", {Qt::Key_Tab, Qt::Key_Tab}, ringed, plain, true},
+        {"back from the notes, which keep their selection", {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Backtab}, plain,
+         focused, true},
+    };
+    for (const auto& [name, keys, start, cancel, notesSelected] : rows) {
+        SCOPED_TRACE(name);
+        CStartDlg dialog(Context(), nullptr);
+        dialog.startNotes = Sjis("注意1\r\n注意2");
+        auto check = [&](QWidget* shown) {
+            for (Qt::Key key : keys)
+                QTest::keyClick(shown->focusWidget(), key);
+            EXPECT_EQ(LookOf(Control<QPushButton>(shown, 1)), start);
+            EXPECT_EQ(LookOf(Control<QPushButton>(shown, 2)), cancel);
+            const QTextCursor notes = Control<QPlainTextEdit>(shown, 1006)->textCursor();
+            EXPECT_EQ(notes.selectedText(), notesSelected ? QString::fromUtf8("注意1\u2029注意2") : "");
+        };
+        ScriptedUser user({Inspect(check, Key(Qt::Key_Escape))});
+        EXPECT_EQ(dialog.DoModal(), 2);
     }
 }
 

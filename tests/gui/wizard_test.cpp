@@ -1,6 +1,9 @@
 // The wizard as a whole: the view's state table, the main picture, the main frame,
 // and the prompter through which the run's messages reach the user.
+#include <QFontInfo>
 #include <QMenuBar>
+#include <QScreen>
+#include <QWindow>
 
 #include "app/main_frame.h"
 #include "app/pelmo_app.h"
@@ -135,15 +138,43 @@ TEST_F(WizardTest, FrameFillsTheScreenWithTheFirstLineOfInfoTxtAsItsOnlyDecorati
         auto frameWhileStarting = [&](QWidget*) {
             CMainFrame* frame = app.mainFrame();
             EXPECT_EQ(frame->windowTitle().toStdString(), caption);
+            EXPECT_EQ(frame->windowHandle()->title().toStdString(), *caption ? caption : " ");
             EXPECT_EQ(frame->windowFlags() & ~Qt::WindowType_Mask, Qt::CustomizeWindowHint | Qt::WindowTitleHint);
             EXPECT_TRUE(frame->windowState() & Qt::WindowMaximized);
-            EXPECT_TRUE(frame->minimumSize() == frame->size() && frame->maximumSize() == frame->size());
+            EXPECT_EQ(frame->frameGeometry(), frame->screen()->availableGeometry());
             EXPECT_EQ(frame->findChild<QMenuBar*>(), nullptr);
             PostCommand(&app, ID_APP_ABOUT);  // from code only
         };
         EXPECT_EQ(RunApp(app, {Inspect(frameWhileStarting, [](QWidget*) {}), Key(Qt::Key_Return), Click(2)}),
                   (std::vector<std::string>{"CStartDlg [ｱｯﾌﾟﾃﾞｲﾄ]", "CAboutDlg [ﾊﾞｰｼﾞｮﾝ情報(Pelmo)]", "CStartDlg [ｱｯﾌﾟﾃﾞｲﾄ]"}));
     }
+}
+
+TEST_F(WizardTest, FrameAndDialogFollowTheScreenAndDoNotStayMinimised)
+{
+    WritePackage(packageFolder, PackageText{});
+    CPelmoApp app(Context().machine, sourceFolder);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect areas[] = {{0, 0, 640, 480}, {0, 24, 1920, 1056}, screen->availableGeometry()};
+    auto changeScreen = [&](QWidget* start) {
+        for (const QRect& area : areas) {
+            SCOPED_TRACE(testing::Message() << area.width() << "x" << area.height());
+            emit screen->availableGeometryChanged(area);
+            EXPECT_EQ(app.mainFrame()->frameGeometry(), area);
+            EXPECT_TRUE(app.mainFrame()->windowState() & Qt::WindowMaximized);
+            const QRect dialog = start->frameGeometry();
+            EXPECT_LE((dialog.center() - area.center()).manhattanLength(), 1) << "centred";
+        }
+    };
+    auto minimise = [&](QWidget* start) {
+        start->setWindowState(Qt::WindowMinimized);
+        app.mainFrame()->setWindowState(Qt::WindowMinimized);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(start->windowState(), Qt::WindowNoState);
+        EXPECT_EQ(app.mainFrame()->windowState(), Qt::WindowMaximized);
+    };
+    EXPECT_EQ(RunApp(app, {Inspect(changeScreen, Inspect(minimise, Click(2)))}),
+              std::vector<std::string>{"CStartDlg [ｱｯﾌﾟﾃﾞｲﾄ]"});
 }
 
 TEST_F(WizardTest, TheRunsMessagesAppearAsMessageBoxesOfTheView)
@@ -178,6 +209,8 @@ TEST(QtPrompterTest, ShowsBoxesWithoutIconWithTheAskedButtonsWithoutTheHourglass
         {MB_OKCANCEL, Qt::Key_Escape, IDCANCEL, "(OK/キャンセル)"},
     };
     QWidget owner;
+    owner.setGeometry(40, 30, 500, 400);
+    owner.show();
     QtPrompter prompter(&owner);
     prompter.BeginBusy();
     prompter.BeginBusy();
@@ -186,6 +219,17 @@ TEST(QtPrompterTest, ShowsBoxesWithoutIconWithTheAskedButtonsWithoutTheHourglass
             EXPECT_EQ(static_cast<QMessageBox*>(box)->icon(), QMessageBox::NoIcon);
             EXPECT_EQ(box->parentWidget(), &owner);
             EXPECT_EQ(Cursor(), Qt::ArrowCursor);
+            EXPECT_LE((box->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(), 1);
+            QRect row;
+            for (QAbstractButton* button : static_cast<QMessageBox*>(box)->buttons())
+                row |= button->geometry().translated(button->parentWidget()->mapTo(box, QPoint()));
+            EXPECT_LE(std::abs(row.center().x() - box->rect().center().x()), 1) << "buttons centred";
+            // Latin letters and digits in the same font as the Japanese text.
+            for (QWidget* part : box->findChildren<QWidget*>()) {
+                if (qobject_cast<QLabel*>(part) || qobject_cast<QPushButton*>(part)) {
+                    EXPECT_EQ(QFontInfo(part->font()).family(), "IPAPGothic") << part->metaObject()->className();
+                }
+            }
         };
         ScriptedUser user({Inspect(check, Key(key))});
         EXPECT_EQ(prompter.MessageBox(Sjis("ﾃﾞｨｽｸを\nｾｯﾄ"), Sjis("確認"), buttons), result);

@@ -1,6 +1,11 @@
 // The string catalogue converts whole and keeps the byte lengths the files rely on.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+
 #include "res/strings.h"
 
 namespace pelmo {
@@ -24,6 +29,27 @@ TEST(Catalogue, FormatsWithoutAFixedBuffer)
     const std::string& notFound = GetText(Text::ArchiveNotFound);  // the argument comes last
     EXPECT_EQ(FormatText(Text::ArchiveNotFound, "A"), notFound.substr(0, notFound.size() - 2) + "A");
     EXPECT_EQ(FormatTextUtf8(Text::CliNoPackage, longPath), "pelmo: no info.txt in " + longPath);
+}
+
+// Every option and mode word of one text: "--name", and "check" after "pelmo ".
+std::set<std::string> OptionsNamed(const std::string& text)
+{
+    std::set<std::string> names;
+    const std::regex option(R"((--[a-z][a-z-]*)|pelmo\*? (check))");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
+        names.insert((*it)[1].matched ? (*it)[1].str() : (*it)[2].str());
+    return names;
+}
+
+TEST(Catalogue, TheUsageAndTheManualNameTheSameOptions)
+{
+    std::ifstream file(PELMO_MANUAL);
+    std::stringstream manual;
+    manual << file.rdbuf();
+    ASSERT_FALSE(manual.str().empty());
+    const std::set<std::string> usage = OptionsNamed(GetTextUtf8(Text::CliUsage));
+    EXPECT_TRUE(usage.contains("check") && usage.contains("--version"));
+    EXPECT_EQ(OptionsNamed(manual.str()), usage);
 }
 
 }  // namespace

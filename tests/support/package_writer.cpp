@@ -7,7 +7,7 @@ namespace fs = std::filesystem;
 
 namespace pelmo::test {
 
-void WritePackage(const fs::path& folder, const PackageText& package)
+std::vector<std::string> PackageLines(const PackageText& package)
 {
     std::vector<std::string> lines(package.productKeys.begin(), package.productKeys.end());
     for (const std::string* field :
@@ -17,8 +17,13 @@ void WritePackage(const fs::path& folder, const PackageText& package)
         lines.push_back(*field);
     lines.insert(lines.end(), package.titleKeywords.begin(), package.titleKeywords.end());
     lines.insert(lines.end(), package.entries.begin(), package.entries.end());
+    return lines;
+}
+
+void WritePackage(const fs::path& folder, const PackageText& package)
+{
     std::string text;
-    for (const std::string& line : lines)
+    for (const std::string& line : PackageLines(package))
         text += Sjis(line) + "\r\n";
     WriteHostFile(folder / "info.txt", text);
 }

@@ -27,6 +27,8 @@ struct PackageText {
     std::vector<std::string> entries = {};
 };
 void WritePackage(const std::filesystem::path& folder, const PackageText& package);
+// The lines of info.txt in UTF-8, as WritePackage writes them.
+std::vector<std::string> PackageLines(const PackageText& package);
 
 // korimu1.ini (VERSION and TITLE), the menu files and formater.exe.
 void InstallSystem(const std::filesystem::path& folder, const std::string& version = "3");

@@ -1,0 +1,38 @@
+// `pelmo check`: the command that checks a package and prints what it finds.
+#include "app/check_command.h"
+
+#include <ostream>
+
+#include "upgrade/check/check_options.h"
+#include "wizard/qt_dialog_measure.h"
+#include "res/strings.h"
+
+namespace pelmo {
+
+namespace {
+constexpr int kBadCommandLine = 64;
+}
+
+int RunCheckCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
+{
+    std::string error;
+    const std::optional<CheckOptions> options = ParseCheckOptions(argc, argv, error);
+    if (!options) {
+        err << error << '\n' << GetTextUtf8(Text::CliUsage);
+        return kBadCommandLine;
+    }
+    if (options->help) {
+        out << GetTextUtf8(Text::CliUsage);
+        return 0;
+    }
+    const QtDialogMeasure measure;
+    const std::optional<Findings> findings = CheckPackage(options->request, measure, error);
+    if (!findings) {
+        err << error << '\n' << GetTextUtf8(Text::CliUsage);
+        return kBadCommandLine;
+    }
+    findings->Print(out);
+    return findings->Status();
+}
+
+}  // namespace pelmo
