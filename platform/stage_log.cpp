@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <zlib.h>
 
+#include "platform/checksum.h"
 #include "platform/host_file.h"
 #include "platform/stage_journal.h"
 
@@ -22,9 +22,7 @@ bool StageRunLog(Stage& stage, std::string_view content)
         ::unlink(work->first.c_str());
         return false;
     }
-    StagedFile file{work->first, content.size(),
-                    static_cast<std::uint32_t>(
-                        ::crc32_z(0, reinterpret_cast<const Bytef*>(content.data()), content.size()))};
+    StagedFile file{work->first, content.size(), Crc32(0, content)};
     stage.Register(stage.runFolder() / kRunLogName, std::move(file));
     return true;
 }

@@ -4,11 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <zlib.h>
 
 #include <algorithm>
 #include <ctime>
 
+#include "platform/checksum.h"
 #include "platform/owned_file.h"
 #include "platform/stage_journal.h"
 #include "platform/staging.h"
@@ -26,7 +26,7 @@ bool Unchanged(const std::string& path, std::uint64_t size, std::uint32_t checks
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
         static_cast<std::uint64_t>(st.st_size) != size)
         return false;
-    uLong crc = ::crc32_z(0, nullptr, 0);
+    std::uint32_t crc = 0;
     char buffer[1 << 16];
     for (;;) {
         const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
@@ -34,7 +34,7 @@ bool Unchanged(const std::string& path, std::uint64_t size, std::uint32_t checks
             return false;
         if (got == 0)
             break;
-        crc = ::crc32_z(crc, reinterpret_cast<const Bytef*>(buffer), static_cast<std::size_t>(got));
+        crc = Crc32(crc, std::string_view(buffer, static_cast<std::size_t>(got)));
     }
     return crc == checksum;
 }

@@ -5,13 +5,13 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cerrno>
 #include <cstring>
 #include <limits>
 #include <memory>
 
+#include "platform/checksum.h"
 #include "platform/host_file.h"
 #include "platform/letter_case.h"
 #include "platform/text.h"
@@ -131,8 +131,7 @@ bool ReplacementFile::Write(std::string_view bytes)
     if (!fd_.valid() || failed_)
         return false;
     size_ += bytes.size();
-    checksum_ = static_cast<std::uint32_t>(
-        ::crc32_z(checksum_, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
+    checksum_ = Crc32(checksum_, bytes);
     // Lines are gathered into one write; the buffer never grows past its first
     // size, and a piece as large as it goes to the kernel without a copy.
     if (pending_.size() + bytes.size() > kPendingSize) {
