@@ -215,10 +215,15 @@ std::vector<PlannedChange> Stage::Plan() const
     return plan;
 }
 
-CommitResult Stage::Commit()
+CommitResult Stage::Commit(const CommitProgress& progress)
 {
     if (ended_)
         return CommitResult::NotStarted;
+    const auto report = [&](std::size_t done) {
+        if (progress)
+            progress(done, files_.size());
+    };
+    report(0);
     // The new content is on the disk before the journal that names it.
     for (const auto& [target, file] : files_) {
         host::FileDescriptor fd(::open(file.work.c_str(), O_RDONLY | O_CLOEXEC));
@@ -239,6 +244,7 @@ CommitResult Stage::Commit()
             ready = stage::KeepBackup(it->first, set / name, rename.backupIsCopy);
         }
         journal.renames.push_back(std::move(rename));
+        report(journal.renames.size());
     }
     if (ready && !files_.empty())
         ready = stage::FlushFolder(set) && stage::WriteJournal(set / stage::kJournal, journal);

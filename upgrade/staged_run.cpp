@@ -120,7 +120,7 @@ RunOutcome RunStage::Finish(RunOutcome outcome, const std::string& finalText, Te
         // The log goes with the run's own backup set, the final message in it.
         const LoggedMessage final{GetText(finalCaption), finalText};
         if (!StageRunLog(*stage_, RunLogCp932(log_.runs().back(), &final)) ||
-            stage_->Commit() != CommitResult::Committed) {
+            stage_->Commit(ReportCommit()) != CommitResult::Committed) {
             stage_.reset();
             log_.Changes({});
             log_.Outcome(RunOutcome::Stopped, RunEnding::CommitFailed);
@@ -133,6 +133,13 @@ RunOutcome RunStage::Finish(RunOutcome outcome, const std::string& finalText, Te
     stage_.reset();
     prompter_.MessageBox(finalText, GetText(finalCaption), MB_OK);
     return outcome;
+}
+
+Stage::CommitProgress RunStage::ReportCommit()
+{
+    return [this](std::size_t done, std::size_t total) {
+        prompter_.Progress({RunProgress::Step::Committing, {}, static_cast<int>(done), static_cast<int>(total)});
+    };
 }
 
 RunOutcome RunStage::Discard(RunOutcome outcome)
