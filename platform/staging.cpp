@@ -224,13 +224,16 @@ CommitResult Stage::Commit(const CommitProgress& progress)
             progress(done, files_.size());
     };
     report(0);
-    // The new content is on the disk before the journal that names it.
+    // The new content is on the disk before the journal that names it. On a
+    // disk this takes the commit's time, so the display hears of every file.
+    std::size_t durable = 0;
     for (const auto& [target, file] : files_) {
         host::FileDescriptor fd(::open(file.work.c_str(), O_RDONLY | O_CLOEXEC));
         if (!fd.valid() || ::fsync(fd.get()) != 0) {
             Discard();
             return CommitResult::NotStarted;
         }
+        report(++durable);
     }
     const fs::path set = runFolder_ / runId_;
     stage::Journal journal{runId_, {}, madeFolders_};
@@ -244,7 +247,6 @@ CommitResult Stage::Commit(const CommitProgress& progress)
             ready = stage::KeepBackup(it->first, set / name, rename.backupIsCopy);
         }
         journal.renames.push_back(std::move(rename));
-        report(journal.renames.size());
     }
     if (ready && !files_.empty())
         ready = stage::FlushFolder(set) && stage::WriteJournal(set / stage::kJournal, journal);

@@ -78,7 +78,7 @@ public:
 
     // Puts every staged file in place, keeping each replaced file as a backup.
     // NotStarted: nothing changed and nothing is staged any more. `progress`
-    // hears how many of the staged files are done, for a progress display.
+    // hears how many of the staged files are on the disk, for a progress display.
     using CommitProgress = std::function<void(std::size_t done, std::size_t total)>;
     CommitResult Commit(const CommitProgress& progress = {});
     // Removes what the run staged.
