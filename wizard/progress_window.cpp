@@ -1,10 +1,13 @@
 // The progress window of a run.
 #include "wizard/progress_window.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
+#include <QWindow>
 
 #include "res/dialog_templates.h"
 #include "wizard/display_text.h"
@@ -44,8 +47,14 @@ void ProgressWindow::Show(const ProgressLines& lines)
     SetLine(controls_.Find(IDC_PROGRESS_COUNT), lines.count);
     if (auto* bar = qobject_cast<QProgressBar*>(controls_.Find(IDC_PROGRESS_BAR)))
         bar->setValue(lines.permille);
-    if (isHidden())
-        show();
+    if (!isHidden())
+        return;
+    show();
+    // The window system shows a window only after a round trip. Waiting for it
+    // here lets the caller's next pass paint it now: at the next report, which
+    // may be a while away, the user would have seen an empty frame.
+    for (QDeadlineTimer shown(100); !windowHandle()->isExposed() && !shown.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
 }
 
 }  // namespace pelmo

@@ -98,6 +98,7 @@ TEST(UpgradeRun, ReportsItsProgressStepByStepInOrder)
                                        "voice data 0/1 50%",
                                        "converting 0/2",
                                        "converting 1/2",
+                                       "committing 0/0",  // its log is written
                                        "committing 0/3",  // DOC\README.TXT, korimu1.ini, the run's log
                                        "committing 1/3",
                                        "committing 2/3",
