@@ -17,6 +17,7 @@ enum ExitStatus : int {
     kExitSucceededWithFailures = 1,  // a step reported a failure and the run went on
     kExitStopped = 2,                // an installation failure or a cancelled disk prompt
     kExitFolderRejected = 3,         // the run sent the user back to the destination
+    kExitNothingToUndo = 3,          // `--undo` found no completed run
     kExitBadCommandLine = 64,
 };
 

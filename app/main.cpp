@@ -52,7 +52,7 @@ int main(int argc, char* argv[])
         std::cout << pelmo::FormatTextUtf8(pelmo::Text::CliVersion, PELMO_VERSION) << '\n';
         return 0;
     }
-    if (options->unattended || options->recover) {
+    if (options->unattended || options->recover || options->undo) {
         const int status = pelmo::RunUnattended(*options);
         return status == pelmo::kExitBadCommandLine ? BadCommandLine() : status;
     }

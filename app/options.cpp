@@ -24,6 +24,7 @@ constexpr OptionSpec kOptions[] = {
     {"--recover", Takes::Nothing},
     {"--target", Takes::Value},
     {"--unattended", Takes::Nothing},
+    {"--undo", Takes::Nothing},
     {"--version", Takes::Nothing},
 };
 
@@ -59,6 +60,8 @@ bool Store(Options& options, std::string_view name, std::string_view value)
         return !std::exchange(options.dryRun, true);
     if (name == "--log")
         return StoreOnce(options.log, value);
+    if (name == "--undo")
+        return !std::exchange(options.undo, true);
     if (name == "--target")
         return StoreOnce(options.target, value);
     if (name == "--package")
@@ -100,11 +103,16 @@ std::optional<Options> ParseOptions(int argc, const char* const* argv, std::stri
             return std::nullopt;
         }
     }
-    if (options.target && !options.unattended && !options.recover && !options.help && !options.version) {
+    if (options.undo && options.recover) {
+        error = GetTextUtf8(Text::CliUndoAndRecover);
+        return std::nullopt;
+    }
+    if (options.target && !options.unattended && !options.recover && !options.undo && !options.help &&
+        !options.version) {
         error = GetTextUtf8(Text::CliTargetNeedsUnattended);
         return std::nullopt;
     }
-    if (options.dryRun && (!options.unattended || options.recover) && !options.help) {
+    if (options.dryRun && (!options.unattended || options.recover || options.undo) && !options.help) {
         error = GetTextUtf8(Text::CliDryRunNeedsUnattended);
         return std::nullopt;
     }

@@ -12,6 +12,7 @@ struct Options {
     bool version = false;
     bool unattended = false;
     bool recover = false;                           // only recover an interrupted run
+    bool undo = false;                              // put back the last completed run
     bool dryRun = false;                            // with unattended: the plan, no change
     std::optional<std::filesystem::path> log;       // host file for the run's log (UTF-8)
     std::optional<std::string> target;              // Windows form, as typed (UTF-8)
@@ -19,8 +20,8 @@ struct Options {
     std::optional<std::filesystem::path> machine;   // host machine folder
 };
 
-// `pelmo [--unattended [--dry-run] | --recover] [--target FOLDER] [--package DIR] [--machine DIR]
-// [--log FILE] [--help] [--version]`;
+// `pelmo [--unattended [--dry-run] | --recover | --undo] [--target FOLDER] [--package DIR]
+// [--machine DIR] [--log FILE] [--help] [--version]`;
 // a value may also follow the option after '='. Nothing, with `error` set to a
 // line for the user, when the command line is not one of these.
 std::optional<Options> ParseOptions(int argc, const char* const* argv, std::string& error);

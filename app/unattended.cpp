@@ -22,7 +22,7 @@ struct Prepared {
     PackageInfo info;
 };
 
-// The installed system's folder for `--recover`: the target, else the proposal
+// The installed system's folder for `--recover` and `--undo`: the target, else the proposal
 // from the package. Nothing after a line for the user.
 std::optional<std::pair<Machine, std::string>> RecoveryTarget(const Options& options, std::ostream& err);
 
@@ -89,6 +89,30 @@ int RunRecovery(const Options& options, std::ostream& out, std::ostream& err)
     const int status = RecoverSystem(target->first, prompter, target->second) == RecoverOutcome::Failed
                            ? kExitStopped
                            : kExitSucceeded;
+    return Logged(options, log, status, err);
+}
+
+int RunUndo(const Options& options, std::ostream& out, std::ostream& err)
+{
+    auto target = RecoveryTarget(options, err);
+    if (!target || (options.log && !PrepareLogFile(*options.log, err)))
+        return kExitBadCommandLine;
+    PrintingPrompter printing(out);
+    InstallLog log;
+    log.BeginRun({}, target->second);
+    LoggingPrompter prompter(printing, log);
+    int status = kExitStopped;
+    switch (UndoSystem(target->first, prompter, target->second)) {
+    case UndoOutcome::Restored:
+        status = kExitSucceeded;
+        break;
+    case UndoOutcome::Nothing:
+        status = kExitNothingToUndo;
+        break;
+    case UndoOutcome::Refused:
+    case UndoOutcome::Failed:
+        break;
+    }
     return Logged(options, log, status, err);
 }
 
@@ -159,6 +183,8 @@ int RunUnattended(const Options& options, std::ostream& out, std::ostream& err, 
 {
     if (options.recover)
         return RunRecovery(options, out, err);
+    if (options.undo)
+        return RunUndo(options, out, err);
     std::optional<Prepared> prepared = Prepare(options, err);
     if (!prepared || (options.log && !PrepareLogFile(*options.log, err)))
         return kExitBadCommandLine;

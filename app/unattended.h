@@ -52,9 +52,10 @@ int ExitStatusFor(RunOutcome outcome);
 // installFolder.
 std::string ProposedDestination(const Machine& machine, const PackageInfo& info);
 
-// The whole unattended run (or with `--recover` only the recovery); returns the
-// exit status. The progress line goes to `err` when `showProgress`; the program
-// shows it when standard error is a terminal.
+// The whole unattended run (or with `--recover` only the recovery, with `--undo`
+// the undo of the last completed run); returns the exit status. The progress line
+// goes to `err` when `showProgress`; the program shows it when standard error is
+// a terminal.
 int RunUnattended(const Options& options, std::ostream& out, std::ostream& err, bool showProgress = false);
 int RunUnattended(const Options& options);
 

@@ -1,9 +1,12 @@
 // pelmo-master FOLDER: the size conversion, then the type conversion, of every
-// master file in one folder, for timing against awk and cp. Exit status 0 when
-// both succeeded.
+// master file in one folder, staged and committed as an upgrade run does it: the
+// stage is that of the folder above (the installed system's), so the commit keeps
+// the replaced files as backups in its PELMOBAK. Exit status 0 when both
+// conversions succeeded and the commit went through.
 #include <iostream>
 
 #include "bench/bench_cli.h"
+#include "platform/staging.h"
 #include "upgrade/master_files.h"
 
 int main(int argc, char* argv[])
@@ -18,6 +21,16 @@ int main(int argc, char* argv[])
         std::cerr << "pelmo-master: no such folder\n";
         return 64;
     }
+    pelmo::StageOpening opening = pelmo::StageOpening::Failed;
+    std::filesystem::path host = std::filesystem::absolute(argv[1]).lexically_normal();
+    if (!host.has_filename())
+        host = host.parent_path();  // "MASTER/" names MASTER
+    const auto stage = pelmo::Stage::Open(host.parent_path(), opening);
+    if (!stage || stage->Recover() == pelmo::Recovery::Failed) {
+        std::cerr << "pelmo-master: the folder above cannot be staged\n";
+        return 1;
+    }
+    machine.AttachStage(stage.get());
     const std::string prefix = *folder + "\\";
     if (pelmo::ConvertMaterialSizeInFolder(machine, prefix) != 1) {
         std::cerr << "pelmo-master: size conversion failed\n";
@@ -25,6 +38,11 @@ int main(int argc, char* argv[])
     }
     if (pelmo::ConvertMaterialTypeInFolder(machine, prefix) != 1) {
         std::cerr << "pelmo-master: type conversion failed\n";
+        return 1;
+    }
+    machine.AttachStage(nullptr);
+    if (stage->Commit() != pelmo::CommitResult::Committed) {
+        std::cerr << "pelmo-master: commit failed\n";
         return 1;
     }
     return 0;

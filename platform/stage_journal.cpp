@@ -125,6 +125,29 @@ std::vector<std::string> Names(const fs::path& folder)
     return names;
 }
 
+// Without a staging record only an undo can have been interrupted: its set's
+// journal is UNDO, and it is taken back to its end. A set without any journal
+// is what a crash left of one being removed.
+Recovered RecoverUndo(const fs::path& runFolder)
+{
+    Recovered result = Recovered::Nothing;
+    for (const std::string& name : BackupSets(runFolder)) {
+        const fs::path set = runFolder / name;
+        if (Exists((set / kDone).string()) || Exists((set / kJournal).string()))
+            continue;
+        if (Exists((set / kUndo).string())) {
+            // Renamed from a whole DONE: one that cannot be read is damaged, and
+            // nothing may be guessed from it.
+            const auto undo = ReadJournal(set / kUndo);
+            if (!undo || !RollBack(*undo, set))
+                return Recovered::Failed;
+            result = Recovered::RolledBack;
+        }
+        RemoveSet(set);
+    }
+    return result;
+}
+
 }  // namespace
 
 std::string RecordLine(const char* verb, const std::string& path)
@@ -301,6 +324,16 @@ void RemoveTree(const fs::path& path)
     fs::remove_all(path, ec);
 }
 
+void RemoveSet(const fs::path& set)
+{
+    for (const std::string& name : Names(set))
+        if (name != kUndo && name != kDone && name != kJournal)
+            RemoveTree(set / name);
+    for (const char* journal : {kUndo, kDone, kJournal})
+        ::unlink((set / journal).c_str());
+    ::rmdir(set.c_str());
+}
+
 std::vector<std::string> BackupSets(const fs::path& runFolder)
 {
     std::vector<std::string> sets;
@@ -316,7 +349,7 @@ Recovered RecoverRunFolder(const fs::path& runFolder)
 {
     const fs::path recordFile = runFolder / kRecordFile;
     if (!Exists(recordFile.string()))
-        return Recovered::Nothing;
+        return RecoverUndo(runFolder);
     const std::optional<Record> record = ReadRecord(recordFile);
     if (!record) {
         // Cut short before its first folder was flushed: nothing was staged.

@@ -68,10 +68,14 @@ bool RollBack(const Journal& journal, const std::filesystem::path& set);
 void SweepRun(const std::string& runId, const std::vector<std::string>& folders,
               const std::vector<std::string>& madeFolders);
 void RemoveTree(const std::filesystem::path& path);
+// Removes a backup set whose journal is done with, the journal last, so that a
+// set left behind by a crash holds no journal and is known to be rubbish.
+void RemoveSet(const std::filesystem::path& set);
 // The backup sets of the run folder, by run id.
 std::vector<std::string> BackupSets(const std::filesystem::path& runFolder);
 
-// Completes or rolls back the run the record names (the lock is held).
+// Completes or rolls back the run the record names (the lock is held); without
+// a record, finishes an undo that was interrupted (a set whose journal is UNDO).
 enum class Recovered { Nothing, Completed, RolledBack, Failed };
 Recovered RecoverRunFolder(const std::filesystem::path& runFolder);
 

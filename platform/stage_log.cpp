@@ -44,7 +44,13 @@ void RemoveLockFile(const Stage& stage)
 bool HasUnfinishedRun(const Stage& stage)
 {
     struct stat st {};
-    return ::lstat((stage.runFolder() / stage::kRecordFile).c_str(), &st) == 0;
+    if (::lstat((stage.runFolder() / stage::kRecordFile).c_str(), &st) == 0)
+        return true;
+    // An undo that was cut short leaves its set without a DONE journal.
+    for (const std::string& set : stage::BackupSets(stage.runFolder()))
+        if (::lstat((stage.runFolder() / set / stage::kDone).c_str(), &st) != 0)
+            return true;
+    return false;
 }
 
 }  // namespace pelmo

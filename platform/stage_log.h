@@ -25,8 +25,8 @@ bool HasLockFile(const Machine& machine, std::string_view folder);
 // its file gone and makes a new one.
 void RemoveLockFile(const Stage& stage);
 
-// Whether the run folder holds the staging record of a run that did not end,
-// which only a recovery may take up.
+// Whether the run folder holds the staging record of a run that did not end, or
+// the set of an undo cut short, which only a recovery may take up.
 bool HasUnfinishedRun(const Stage& stage);
 
 }  // namespace pelmo

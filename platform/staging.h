@@ -39,6 +39,7 @@ struct PlannedChange {
 enum class StageOpening { Opened, Busy, Failed, NoFolder };
 enum class Recovery { Nothing, Completed, RolledBack, Failed };
 enum class CommitResult { Committed, NotStarted };
+enum class UndoResult { Nothing, Restored, Refused, Failed };
 
 class Stage {
 public:
@@ -83,6 +84,13 @@ public:
     CommitResult Commit(const CommitProgress& progress = {});
     // Removes what the run staged.
     void Discard();
+
+    // Puts back what the last committed run of this system replaced and removes
+    // what it added, as one change of its own that recovery completes. Refused,
+    // with the host paths in `changed`, when any of its files differs from what
+    // its journal says it wrote; nothing is changed then. Only on a stage that
+    // has staged nothing.
+    UndoResult Undo(std::vector<std::string>& changed);
 
     const std::string& runId() const { return runId_; }
     const std::filesystem::path& runFolder() const { return runFolder_; }

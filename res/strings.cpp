@@ -86,6 +86,9 @@ constexpr Entry kCatalogue[] = {
     {Text::LogNothingChanged, "nothing changed"},
     {Text::LogDryRun, "dry run, nothing changed"},
     {Text::LogCommitFailed, "commit failed, nothing changed"},
+    {Text::UndoRefused, "ｱｯﾌﾟﾃﾞｲﾄ後に変更されたﾌｧｲﾙがあるため、元に戻せません。"},
+    {Text::NothingToUndo, "元に戻すｱｯﾌﾟﾃﾞｲﾄがありません。"},
+    {Text::UndoFailed, "ｱｯﾌﾟﾃﾞｲﾄ前の状態に戻せませんでした。"},
     {Text::ArchiveNotFound, "書庫が見つかりません: %s"},
     {Text::ArchiveDamaged, "書庫が壊れています: %s"},
     {Text::ArchiveCannotWrite, "展開先に書き込めません: %s"},
@@ -111,7 +114,7 @@ constexpr Entry kCatalogue[] = {
      "usage: pelmo [--package DIR] [--machine DIR] [--log FILE]\n"
      "       pelmo --unattended [--dry-run] [--target FOLDER] [--package DIR] [--machine DIR] [--log FILE]\n"
      "       pelmo --recover [--target FOLDER] [--package DIR] [--machine DIR]\n"
-     "       pelmo --undo [--target FOLDER] [--package DIR] [--machine DIR]\n"
+     "       pelmo --undo [--target FOLDER] [--package DIR] [--machine DIR] [--log FILE]\n"
      "       pelmo check [--package DIR] [--disk N=DIR]...\n"
      "       pelmo --help | --version\n"
      "  --unattended     run the upgrade without dialogs, printing every message\n"
@@ -136,6 +139,7 @@ constexpr Entry kCatalogue[] = {
     {Text::CliTargetNeedsUnattended, "pelmo: --target is only for --unattended; the wizard asks for the folder"},
     {Text::CliDryRunNeedsUnattended, "pelmo: --dry-run is only for --unattended"},
     {Text::CliLogFailed, "pelmo: cannot write the log %s"},
+    {Text::CliUndoAndRecover, "pelmo: --undo and --recover cannot be given together"},
     {Text::CliNoSuchFolder, "pelmo: no such folder: %s"},
     {Text::CliNotAFolder, "pelmo: %s is not a folder"},
     {Text::CliFolderNameNotCp932,

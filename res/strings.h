@@ -82,6 +82,9 @@ enum class Text {
     LogNothingChanged,       // "nothing changed"
     LogDryRun,               // "dry run, nothing changed"
     LogCommitFailed,         // "commit failed, nothing changed"
+    UndoRefused,             // "ｱｯﾌﾟﾃﾞｲﾄ後に変更されたﾌｧｲﾙがあるため、元に戻せません。"
+    NothingToUndo,           // "元に戻すｱｯﾌﾟﾃﾞｲﾄがありません。"
+    UndoFailed,              // "ｱｯﾌﾟﾃﾞｲﾄ前の状態に戻せませんでした。"
     // Messages of the archive component.
     // The reason comes first, so that a small output buffer cuts the path rather than the reason.
     ArchiveNotFound,         // "書庫が見つかりません: %s"
@@ -122,6 +125,7 @@ enum class Text {
     CliTargetNeedsUnattended, // "pelmo: --target is only for ..."
     CliDryRunNeedsUnattended, // "pelmo: --dry-run is only for --unattended"
     CliLogFailed,            // "pelmo: cannot write the log %s"
+    CliUndoAndRecover,       // "pelmo: --undo and --recover ..."
     CliNoSuchFolder,         // "pelmo: no such folder: %s"
     CliNotAFolder,           // "pelmo: %s is not a folder"
     CliFolderNameNotCp932,   // "pelmo: the program cannot use the folder name %s..."

@@ -35,6 +35,15 @@ bool TellRecovery(Recovery recovery, Prompter& prompter)
     return false;
 }
 
+// As the run's checks take it: a bare drive letter is that drive's root.
+std::string SettledFolder(const Machine& machine, std::string_view folder)
+{
+    std::string settled(folder);
+    if (settled.size() == 1 && Access(machine, settled, 0) != 0)
+        settled += ":\\";
+    return settled;
+}
+
 // What the stage holds, for the log and the plan: files in Windows form, a key
 // written twice with its first old and last new value, the records of both
 // conversions of a master file together.
@@ -171,10 +180,7 @@ void RunStage::Release()
 
 RecoverOutcome RecoverSystem(const Machine& machine, Prompter& prompter, std::string_view folder)
 {
-    std::string settled(folder);
-    // As the run's checks take it: a bare drive letter is that drive's root.
-    if (settled.size() == 1 && Access(machine, settled, 0) != 0)
-        settled += ":\\";
+    const std::string settled = SettledFolder(machine, folder);
     if (!HasRunFolder(machine, settled))
         return RecoverOutcome::Nothing;
     StageOpening opening = StageOpening::Failed;
@@ -188,6 +194,45 @@ RecoverOutcome RecoverSystem(const Machine& machine, Prompter& prompter, std::st
     if (!TellRecovery(recovery, prompter))
         return RecoverOutcome::Failed;
     return recovery == Recovery::Nothing ? RecoverOutcome::Nothing : RecoverOutcome::Recovered;
+}
+
+UndoOutcome UndoSystem(const Machine& machine, Prompter& prompter, std::string_view folder)
+{
+    auto tell = [&](const std::string& text) { prompter.MessageBox(text, GetText(Text::CaptionConfirm), MB_OK); };
+    const std::string settled = SettledFolder(machine, folder);
+    if (!HasRunFolder(machine, settled)) {
+        tell(GetText(Text::NothingToUndo));
+        return UndoOutcome::Nothing;
+    }
+    StageOpening opening = StageOpening::Failed;
+    std::unique_ptr<Stage> stage = OpenStage(machine, settled, opening);
+    if (!stage) {
+        prompter.MessageBox(GetText(Text::RunBusy), GetText(Text::CaptionError), MB_OK);
+        return UndoOutcome::Failed;
+    }
+    BusyScope busy(prompter);
+    if (!TellRecovery(stage->Recover(), prompter))
+        return UndoOutcome::Failed;
+    std::vector<std::string> changed;
+    switch (stage->Undo(changed)) {
+    case UndoResult::Restored:
+        tell(GetText(Text::RunDiscarded));
+        return UndoOutcome::Restored;
+    case UndoResult::Nothing:
+        tell(GetText(Text::NothingToUndo));
+        return UndoOutcome::Nothing;
+    case UndoResult::Refused:
+        break;
+    case UndoResult::Failed:
+        prompter.MessageBox(GetText(Text::UndoFailed), GetText(Text::CaptionError), MB_OK);
+        return UndoOutcome::Failed;
+    }
+    // The files that were changed, one per line, as the user knows them.
+    std::string text = GetText(Text::UndoRefused);
+    for (const std::string& host : changed)
+        text += "\n" + machine.ToWindows(host).value_or(host);
+    tell(text);
+    return UndoOutcome::Refused;
 }
 
 }  // namespace pelmo

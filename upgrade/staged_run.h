@@ -66,4 +66,10 @@ enum class RecoverOutcome { Nothing, Recovered, Failed };
 // Only the recovery of the system in `folder`, with its messages.
 RecoverOutcome RecoverSystem(const Machine& machine, Prompter& prompter, std::string_view folder);
 
+// What `pelmo --undo` did.
+enum class UndoOutcome { Restored, Refused, Failed, Nothing };
+// Recovery, then the undo of the last committed run of the system in `folder`,
+// with their messages.
+UndoOutcome UndoSystem(const Machine& machine, Prompter& prompter, std::string_view folder);
+
 }  // namespace pelmo

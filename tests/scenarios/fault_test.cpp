@@ -133,6 +133,37 @@ TEST_P(FaultTest, AKillDuringRecoveryThenRecoveryLeavesAllBeforeOrAllAfter)
     }
 }
 
+// An undo after a committed run, with a full disk or a kill at each of its
+// write points in turn, then recovery: the system is all as after the run (the
+// undo never began) or all as before it, and an undo then leaves exactly the
+// tree before the run.
+TEST_P(FaultTest, AFaultDuringUndoThenRecoveryLeavesTheRunWholeOrWhollyUndone)
+{
+    if (clean.exit != 0 && clean.exit != 1)
+        return;
+    const bool committed = before != after;
+    for (int at = 1;; ++at) {
+        for (const bool kill : {false, true}) {
+            SCOPED_TRACE((kill ? "undo killed at write point " : "no space at undo write point ") + std::to_string(at));
+            ScenarioMachine machine(scenario);
+            machine.Run();
+            if (kill) {
+                if (!KilledAt(at, [&](int point) { machine.Undo({.killAt = point}); }))
+                    return;
+            } else {
+                const RunResult undo = machine.Undo({.noSpaceAt = at});
+                EXPECT_TRUE(undo.exit == 0 || undo.exit == 2 || (!committed && undo.exit == 3)) << undo.exit;
+                EXPECT_FALSE(undo.lines.empty()) << "ended without a word";
+            }
+            const RunResult recovered = machine.Recover();
+            EXPECT_EQ(recovered.exit, 0);
+            ExpectAllBeforeOrAllAfter(recovered.after);
+            const RunResult finished = machine.Undo();
+            EXPECT_EQ(Differences(clean.before, finished.after), "");
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Scenarios, FaultTest, ::testing::ValuesIn(ScenarioFiles()),
                          [](const auto& info) { return info.param.stem().string(); });
 

@@ -178,6 +178,12 @@ Scenario LoadScenario(const fs::path& file)
             scenario.exit = std::stoi(rest);
         else if (verb == "has")
             scenario.has[SplitWord(rest).first] = SplitWord(rest).second;
+        else if (verb == "afterwards")
+            scenario.afterwards.push_back(rest);
+        else if (verb == "undo-shows")
+            scenario.undoShows.push_back(rest);
+        else if (verb == "undo-exit")
+            scenario.undoExit = std::stoi(rest);
         else
             scenario.setup.push_back(line);
     }
@@ -235,6 +241,17 @@ RunResult ScenarioMachine::Recover(FaultPlan faults) const
     return RunWith(std::move(faults), {"--recover"});
 }
 
+RunResult ScenarioMachine::Undo(FaultPlan faults) const
+{
+    return RunWith(std::move(faults), {"--undo"});
+}
+
+void ScenarioMachine::ApplyAfterwards() const
+{
+    for (const std::string& line : scenario_.afterwards)
+        builder_->Apply(line);
+}
+
 RunResult ScenarioMachine::DryRun() const
 {
     // Beside the machine folder, so that the log is no change inside it.
@@ -254,9 +271,11 @@ RunResult ScenarioMachine::RunWith(FaultPlan faults, std::vector<std::string> ex
     const std::string machine = builder_->machine().folder().string();
     const std::string package = builder_->Host(builder_->package()).string();
     std::vector<const char*> argv{"pelmo", "--unattended", "--machine", machine.c_str(), "--package", package.c_str()};
-    const bool recover = std::find(extra.begin(), extra.end(), "--recover") != extra.end();
+    // A recovery or an undo is never a dry run, and takes the place of any --recover.
+    const bool alone = std::find(extra.begin(), extra.end(), "--recover") != extra.end() ||
+                       std::find(extra.begin(), extra.end(), "--undo") != extra.end();
     for (const std::string& argument : scenario_.run)
-        if (!recover || argument != "--dry-run")  // a recovery is never a dry run
+        if (!alone || (argument != "--dry-run" && argument != "--recover"))
             argv.push_back(argument.c_str());
     for (const std::string& argument : extra)
         argv.push_back(argument.c_str());
@@ -271,13 +290,14 @@ RunResult ScenarioMachine::RunWith(FaultPlan faults, std::vector<std::string> ex
     faults.chmodFails = builder_->faults().chmodFails;
     RunResult result;
     result.root = fs::canonical(builder_->machine().folder());
-    // Another run's lock, held as that run would hold it.
+    // Another run's lock, held as that run would hold it; the snapshots are
+    // taken without it, as that run leaves the system.
+    result.before = State();
     std::unique_ptr<Stage> otherRun;
     if (scenario_.locked) {
         StageOpening opening = StageOpening::Failed;
         otherRun = Stage::Open(builder_->Host("C:\\KORIMU"), opening);
     }
-    result.before = State();
     std::ostringstream out;
     std::ostringstream err;
     {
@@ -286,8 +306,8 @@ RunResult ScenarioMachine::RunWith(FaultPlan faults, std::vector<std::string> ex
         result.writePoints = scope.writePoints();
         result.readPoints = scope.readPoints();
     }
-    result.after = State();
     otherRun.reset();
+    result.after = State();
     result.lines = Lines(out.str());
     for (const std::string& line : Lines(err.str()))
         result.lines.push_back(line);

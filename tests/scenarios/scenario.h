@@ -22,6 +22,12 @@ struct Scenario {
     int exit = -1;
     std::map<std::string, std::string> has;  // Windows path -> what the run leaves there
     bool locked = false;  // another run holds the system's lock meanwhile
+    // What `--undo` after the run must show and return, when not the default
+    // (restored after a commit, else nothing to undo); the setup lines applied
+    // between the run and the undo.
+    std::vector<std::string> afterwards;
+    std::vector<std::string> undoShows;
+    int undoExit = -1;
 };
 
 Scenario LoadScenario(const std::filesystem::path& file);
@@ -51,6 +57,10 @@ public:
     RunResult Run(FaultPlan faults = {}) const;
     // The same command line with `--recover`: only the recovery.
     RunResult Recover(FaultPlan faults = {}) const;
+    // The same command line with `--undo` instead of any `--recover` or `--dry-run`.
+    RunResult Undo(FaultPlan faults = {}) const;
+    // The scenario's `afterwards` lines, as the user's changes after the run.
+    void ApplyAfterwards() const;
     // The same command line with `--dry-run` (unless it has it) and `--log`.
     RunResult DryRun() const;
     Snapshot State() const;

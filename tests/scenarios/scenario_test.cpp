@@ -262,6 +262,44 @@ TEST_P(ScenarioTest, ADryRunChangesNothingAndPlansWhatTheRunThenDoes)
         ExpectPlanOfTheRun(plan, ScenarioMachine(scenario).Run());
 }
 
+// `--undo` after the run (and after the scenario's own later changes): a
+// committed run is taken back to the tree before it, run folder included;
+// anything else changes nothing. What a run left for recovery is recovered
+// first, as the undo would do it itself.
+TEST_P(ScenarioTest, UndoAfterTheRunGivesBackTheTreeBeforeItOrChangesNothing)
+{
+    const Scenario scenario = LoadScenario(GetParam());
+    ScenarioMachine machine(scenario);
+    const RunResult run = machine.Run();
+    machine.ApplyAfterwards();
+    machine.Recover();
+    const Snapshot beforeUndo = machine.State();
+    const RunResult undo = machine.Undo();
+    std::vector<std::string> shows = scenario.undoShows;
+    int exit = scenario.undoExit;
+    if (exit < 0) {
+        if (scenario.locked)
+            shows = {"[ｴﾗｰ] 他のｱｯﾌﾟﾃﾞｲﾄが実行中です。"}, exit = 2;
+        else if (DoneJournal(run))
+            shows = {"[確認] ｱｯﾌﾟﾃﾞｲﾄ前の状態に戻しました。"}, exit = 0;
+        else
+            shows = {"[確認] 元に戻すｱｯﾌﾟﾃﾞｲﾄがありません。"}, exit = 3;
+    }
+    EXPECT_EQ(undo.lines, shows);
+    EXPECT_EQ(undo.exit, exit);
+    EXPECT_EQ(WorkFiles(undo.after), "");
+    if (undo.exit != 0) {
+        EXPECT_EQ(Differences(beforeUndo, undo.after), "");
+        return;
+    }
+    EXPECT_EQ(Differences(run.before, undo.after), "");
+    // Nothing is left to undo, and a second undo says so.
+    const RunResult again = machine.Undo();
+    EXPECT_EQ(again.lines, std::vector<std::string>{"[確認] 元に戻すｱｯﾌﾟﾃﾞｲﾄがありません。"});
+    EXPECT_EQ(again.exit, 3);
+    EXPECT_EQ(Differences(run.before, again.after), "");
+}
+
 INSTANTIATE_TEST_SUITE_P(Scenarios, ScenarioTest, ::testing::ValuesIn(ScenarioFiles()),
                          [](const auto& info) { return info.param.stem().string(); });
 

@@ -139,6 +139,21 @@ int fsync(int fd)
     return Next<int (*)(int)>("fsync")(fd);
 }
 
+// The staged commit's flushes: points like fsync(), which only count.
+int syncfs(int fd)
+{
+    if (armed.on && Below(PathOf(fd).c_str()))
+        return FailsAt(fd) ? -1 : 0;
+    return Next<int (*)(int)>("syncfs")(fd);
+}
+
+int sync_file_range(int fd, off64_t offset, off64_t count, unsigned int flags)
+{
+    if (armed.on && Below(PathOf(fd).c_str()))
+        return FailsAt(fd) ? -1 : 0;
+    return Next<int (*)(int, off64_t, off64_t, unsigned int)>("sync_file_range")(fd, offset, count, flags);
+}
+
 int fchmod(int fd, mode_t mode)
 {
     FailsAt(fd, false);

@@ -9,10 +9,11 @@ namespace pelmo::test {
 
 // What goes wrong while a FaultScope lives. Write points are the calls that change
 // a file or folder below `root`: write(), open() with O_CREAT, mkstemp(), mkdir(),
-// rename(), fsync(), fchmod(), chmod(), futimens(), utimensat() and unlink().
+// rename(), fsync(), syncfs(), sync_file_range(), fchmod(), chmod(), futimens(),
+// utimensat() and unlink().
 // Read points are the read() calls on files below `readsBelow`. Counts start at 1.
-// fsync() below `root` only counts: a killed process is not a lost machine, and
-// flushing would make every run slow.
+// The flushes below `root` only count: a killed process is not a lost machine,
+// and flushing would make every run slow.
 struct FaultPlan {
     std::filesystem::path root = {};
     int noSpaceAt = 0;  // this write point fails as on a full disk (unlink and chmod never do)
