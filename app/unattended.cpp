@@ -1,6 +1,8 @@
 // The unattended front end: the upgrade run without dialogs.
 #include "app/unattended.h"
 
+#include <unistd.h>
+
 #include <iostream>
 
 #include "app/log_file.h"
@@ -118,12 +120,43 @@ int RunUndo(const Options& options, std::ostream& out, std::ostream& err)
 
 int PrintingPrompter::MessageBox(const std::string& text, const std::string& caption, unsigned buttons)
 {
+    ClearProgressLine();
     out_ << '[' << Cp932ToUtf8Lossy(caption) << "] " << Cp932ToUtf8Lossy(text) << std::endl;
     // The run asks again only when the disk still lacks the file; a second OK
     // would loop for ever.
     const bool askedAgain = buttons == MB_OKCANCEL && diskPrompt_ == text;
     diskPrompt_ = buttons == MB_OKCANCEL ? std::optional<std::string>(text) : std::nullopt;
     return askedAgain ? IDCANCEL : IDOK;
+}
+
+void PrintingPrompter::EndBusy()
+{
+    if (busyDepth_ > 0 && --busyDepth_ == 0) {
+        ClearProgressLine();
+        pace_.Restart();
+    }
+}
+
+void PrintingPrompter::Progress(const RunProgress& progress)
+{
+    if (!progress_ || !pace_.Due() || !pace_.showing())
+        return;
+    const ProgressLines lines = DescribeProgress(progress);
+    std::string line = Cp932ToUtf8Lossy(lines.action);
+    if (!lines.count.empty())
+        line += "  " + Cp932ToUtf8Lossy(lines.count);
+    line += "  " + std::to_string(lines.permille / 10) + "%";
+    // Back to the line's start, and whatever a longer line left behind erased.
+    *progress_ << '\r' << line << "\033[K" << std::flush;
+    lineShown_ = true;
+}
+
+void PrintingPrompter::ClearProgressLine()
+{
+    if (!lineShown_)
+        return;
+    *progress_ << "\r\033[K" << std::flush;
+    lineShown_ = false;
 }
 
 int ExitStatusFor(RunOutcome outcome)
@@ -146,7 +179,7 @@ std::string ProposedDestination(const Machine& machine, const PackageInfo& info)
     return FindUninstallFolder(machine.registry(), info.productKeys).value_or(info.installFolder);
 }
 
-int RunUnattended(const Options& options, std::ostream& out, std::ostream& err)
+int RunUnattended(const Options& options, std::ostream& out, std::ostream& err, bool showProgress)
 {
     if (options.recover)
         return RunRecovery(options, out, err);
@@ -155,7 +188,7 @@ int RunUnattended(const Options& options, std::ostream& out, std::ostream& err)
     std::optional<Prepared> prepared = Prepare(options, err);
     if (!prepared || (options.log && !PrepareLogFile(*options.log, err)))
         return kExitBadCommandLine;
-    PrintingPrompter prompter(out);
+    PrintingPrompter prompter(out, showProgress ? &err : nullptr);
     LhaComponent archive(prepared->machine);
     InstallLog log;
     const RunOutcome outcome = RunUpgrade(prepared->machine, prompter, archive, prepared->info,
@@ -170,7 +203,7 @@ int RunUnattended(const Options& options, std::ostream& out, std::ostream& err)
 
 int RunUnattended(const Options& options)
 {
-    return RunUnattended(options, std::cout, std::cerr);
+    return RunUnattended(options, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
 }
 
 }  // namespace pelmo

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the demo: examples/package (an upgrade package) and examples/machine (a
 # Wine-style machine with the installed system). The output is committed; run this
-# only to change it. Needs iconv and lha (jlha-utils); every file gets a fixed time
-# so that a second run writes the same bytes.
+# only to change it. Needs iconv, lha (jlha-utils), ImageMagick and the IPA fonts;
+# every file gets a fixed time so that a second run writes the same bytes.
 set -euo pipefail
 export LC_ALL=C TZ=UTC
 
@@ -13,6 +13,10 @@ system=$machine/drive_c/KORIMU
 stamp='2001-02-03 04:05:06'
 
 command -v lha >/dev/null || { echo "make_demo.sh: needs lha (apt-get install jlha-utils)" >&2; exit 1; }
+command -v convert >/dev/null || { echo "make_demo.sh: needs convert (apt-get install imagemagick)" >&2; exit 1; }
+# The pictures' Japanese in the dialogs' font.
+font=/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf
+[ -f "$font" ] || { echo "make_demo.sh: needs IPAPGothic (apt-get install fonts-ipafont-gothic)" >&2; exit 1; }
 
 # UTF-8 text on stdin to code page 932 on stdout.
 sjis() { iconv -f UTF-8 -t CP932; }
@@ -22,35 +26,18 @@ crlf() { sed 's/$/\r/'; }
 le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))"; }
 le32() { le16 $(($1 & 65535)); le16 $((($1 >> 16) & 65535)); }
 
-# An 8-bit .bmp (64 x 48 unless given) with a 16-colour palette: a gradient from
-# the first colour to the second, crossed by a diagonal band of the third.
-bmp() {
-  local file=$1 from=$2 to=$3 band=$4 width=${5:-64} height=${6:-48}
-  local colours=16 palette=$((16 * 4)) pixels=$((width * height))
-  {
-    printf 'BM'; le32 $((54 + palette + pixels)); le32 0; le32 $((54 + palette))
-    le32 40; le32 $width; le32 $height; le16 1; le16 8; le32 0; le32 $pixels; le32 2835; le32 2835
-    le32 $colours; le32 0
-    local i c
-    for ((i = 0; i < 15; i++)); do
-      for c in 0 8 16; do  # blue, green, red
-        local a=$(((from >> c) & 255)) b=$(((to >> c) & 255))
-        printf "\\x$(printf %02x $((a + (b - a) * i / 14)))"
-      done
-      printf '\x00'
-    done
-    printf "\\x$(printf %02x $((band & 255)))\\x$(printf %02x $(((band >> 8) & 255)))"
-    printf "\\x$(printf %02x $(((band >> 16) & 255)))\\x00"
-    local x y row hex
-    for ((y = 0; y < height; y++)); do
-      row=''
-      for ((x = 0; x < width; x++)); do
-        if (((x - y * width / height + width) % width < width / 10)); then hex=0f; else printf -v hex %02x $((x * 15 / width)); fi
-        row+="\\x$hex"
-      done
-      printf "$row"
-    done
-  } > "$file"
+# An 8-bit .bmp with a 40-byte header, as the package's pictures were made: ImageMagick's
+# arguments, then the file. No dithering, so the same input gives the same bytes.
+picture() {
+  local file=$1
+  shift
+  convert "$@" -dither None -colors 256 -type Palette -compress None "BMP3:$file"
+}
+# A dialog's picture: drawn at four times the 40 x 40 it is shown at, then reduced.
+icon() {
+  local file=$1
+  shift
+  picture "$file" -size 160x160 xc:'#f4f8fd' "$@" -resize 40x40
 }
 
 # A fixed-column master record: keys, type letter, name, then padding to `length`.
@@ -104,6 +91,7 @@ confirm.bmp
 ﾐﾆ
 1,1,start,
 1,1,help,HELP\
+1,1,zumen,ZUMEN\
 1,0,master21.dat,MASTER\
 2,0,KORIMU.EXE,
 2,0,readme.txt,DOC\
@@ -112,11 +100,31 @@ EOF
 # No line end after the last entry: a blank last line would be one more entry.
 truncate -s -2 "$package/info.txt"
 
-# The main picture fills the screen: pelmo check warns below half of 640 x 480.
-bmp "$package/main.bmp" 0x102040 0x4080ff 0xffffff 320 240
-bmp "$package/start.bmp" 0x204010 0x80ff40 0xffff00
-bmp "$package/dest.bmp" 0x401020 0xff4080 0xffffff
-bmp "$package/confirm.bmp" 0x303030 0xe0e0e0 0xff0000
+# The main picture is made for the screen, which it fills: the product, the
+# upgrade, and a drawing on a grid, as the digitizer reads it.
+grid=''
+for x in $(seq 0 40 800); do grid+="line $x,416 $x,600 "; done
+for y in $(seq 416 40 600); do grid+="line 0,$y 800,$y "; done
+picture "$package/main.bmp" -size 800x600 gradient:'#fbfdff'-'#bcd3ee' \
+  -stroke none -fill '#ffffff60' -draw 'circle 660,120 660,330' -fill '#2f5f9a30' -draw 'rectangle 0,410 800,414' \
+  -fill none -stroke '#2f5f9a22' -strokewidth 1 -draw "$grid" \
+  -stroke '#2f5f9a55' -strokewidth 2 -draw 'polyline 80,560 200,470 330,520 470,450 600,500 720,440' \
+  -draw 'circle 470,450 476,450' -stroke none -font "$font" -gravity center \
+  -fill '#1b3a66' -pointsize 84 -annotate +0-90 'コリム プロ' \
+  -fill '#2f5f9a' -pointsize 32 -annotate +0+10 'ペルモント(デジタイザ) 対応アップデート' \
+  -fill '#4a6f9c' -pointsize 20 -annotate +0+70 'Version 2.1　　ディスク 2 枚組'
+# The dialogs' pictures, one sign each: the upgrade disk, the folder, done.
+icon "$package/start.bmp" -fill '#24487a' -stroke '#132c50' -strokewidth 4 \
+  -draw 'path "M 24,20 L 124,20 L 140,36 L 140,140 L 24,140 Z"' -stroke none \
+  -fill '#c9d2dc' -draw 'rectangle 52,20 112,62' -fill '#24487a' -draw 'rectangle 92,28 104,56' \
+  -fill '#ffffff' -draw 'rectangle 40,84 124,140' -fill '#7f9cc2' -draw 'rectangle 50,98 114,104' \
+  -draw 'rectangle 50,114 100,120'
+icon "$package/dest.bmp" -fill '#e0a526' -stroke '#9c6d0c' -strokewidth 4 \
+  -draw 'path "M 16,40 L 64,40 L 76,54 L 144,54 L 144,134 L 16,134 Z"' \
+  -fill '#f6c94c' -draw 'path "M 16,70 L 144,70 L 144,134 L 16,134 Z"'
+icon "$package/confirm.bmp" -fill '#2e8b57' -stroke '#1d5e3a' -strokewidth 4 -draw 'circle 80,80 80,14' \
+  -fill none -stroke '#ffffff' -strokewidth 16 \
+  -draw 'stroke-linejoin round stroke-linecap round polyline 46,82 70,106 116,56'
 
 for kind in 0 1 2 3 4 5 99; do
   mkdir -p "$work/start$kind"
@@ -128,6 +136,8 @@ mkdir -p "$work/help"
 printf '操作説明\n\nﾍﾟﾙﾓﾝﾄで図面を読み取るには、\n読取メニューを選んでください。\n' | crlf | sjis > "$work/help/操作説明.TXT"
 printf 'INDEX\r\n1=操作説明.TXT\r\n' | sjis > "$work/help/HELP.IDX"
 lzh "$package/HELP.lzh" "$work/help" 操作説明.TXT HELP.IDX
+# A few sample drawings; scripts/demo.sh makes thousands on a display.
+bash "$here/drawings.sh" 3 "$package/ZUMEN.lzh"
 
 printf 'MASTER21 ﾍﾟﾙﾓﾝﾄ material table\r\n' | sjis > "$package/master21.dat"
 printf 'MZ ｺﾘﾑ 2.1\r\n' | sjis > "$package/KORIMU.EXE"

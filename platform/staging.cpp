@@ -62,10 +62,12 @@ StageOpening TakeLock(const fs::path& runFolder, host::FileDescriptor& lock)
 // Makes every staged file durable, together: each one's write-back (started when
 // it was finished) is waited for, which also reports a write that failed, and
 // then one flush per file system commits their data and names at once, where a
-// flush per file would wait for the disk a thousand times.
-bool MakeDurable(const std::map<std::string, StagedFile>& files)
+// flush per file would wait for the disk a thousand times. `written` hears how
+// many files are written back so far.
+bool MakeDurable(const std::map<std::string, StagedFile>& files, const std::function<void(std::size_t)>& written)
 {
     std::map<dev_t, host::FileDescriptor> fileSystems;
+    std::size_t done = 0;
     for (const auto& [target, file] : files) {
         host::FileDescriptor fd(::open(file.work.c_str(), O_RDONLY | O_CLOEXEC));
         struct stat st {};
@@ -75,6 +77,7 @@ bool MakeDurable(const std::map<std::string, StagedFile>& files)
             return false;
         if (!fileSystems.contains(st.st_dev))
             fileSystems.emplace(st.st_dev, std::move(fd));
+        written(++done);
     }
     for (const auto& [device, fd] : fileSystems)
         if (::syncfs(fd.get()) != 0)
@@ -238,12 +241,18 @@ std::vector<PlannedChange> Stage::Plan() const
     return plan;
 }
 
-CommitResult Stage::Commit()
+CommitResult Stage::Commit(const CommitProgress& progress)
 {
     if (ended_)
         return CommitResult::NotStarted;
-    // The new content is on the disk before the journal that names it.
-    if (!MakeDurable(files_)) {
+    const auto report = [&](std::size_t done) {
+        if (progress)
+            progress(done, files_.size());
+    };
+    report(0);
+    // The new content is on the disk before the journal that names it. On a
+    // disk this takes the commit's time, so the display hears of every file.
+    if (!MakeDurable(files_, report)) {
         Discard();
         return CommitResult::NotStarted;
     }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -77,8 +78,10 @@ public:
     std::vector<PlannedChange> Plan() const;
 
     // Puts every staged file in place, keeping each replaced file as a backup.
-    // NotStarted: nothing changed and nothing is staged any more.
-    CommitResult Commit();
+    // NotStarted: nothing changed and nothing is staged any more. `progress`
+    // hears how many of the staged files are on the disk, for a progress display.
+    using CommitProgress = std::function<void(std::size_t done, std::size_t total)>;
+    CommitResult Commit(const CommitProgress& progress = {});
     // Removes what the run staged.
     void Discard();
 

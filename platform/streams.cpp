@@ -48,7 +48,7 @@ std::optional<InputFile> InputFile::Open(const Machine& machine, std::string_vie
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || ::fcntl(fd.get(), F_SETFL, 0) != 0)
         return std::nullopt;
-    return InputFile(std::move(fd));
+    return InputFile(std::move(fd), static_cast<std::uint64_t>(st.st_size));
 }
 
 long InputFile::Read(void* buffer, std::size_t size)
@@ -57,6 +57,8 @@ long InputFile::Read(void* buffer, std::size_t size)
         ssize_t got = ::read(fd_.get(), buffer, size);
         if (got < 0 && errno == EINTR)
             continue;
+        if (got > 0)
+            position_ += static_cast<std::uint64_t>(got);
         return static_cast<long>(got);
     }
 }
@@ -65,7 +67,10 @@ bool InputFile::Seek(std::uint64_t offset)
 {
     if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
         return false;
-    return ::lseek(fd_.get(), static_cast<off_t>(offset), SEEK_SET) >= 0;
+    if (::lseek(fd_.get(), static_cast<off_t>(offset), SEEK_SET) < 0)
+        return false;
+    position_ = offset;
+    return true;
 }
 
 // --- ReplacementFile ---

@@ -29,10 +29,16 @@ public:
     long Read(void* buffer, std::size_t size);
     // _llseek from the start of the file; a position past the end reads as the end.
     bool Seek(std::uint64_t offset);
+    // Where the next read starts, and the file's size when it was opened: how
+    // far a reader has got, for a progress display.
+    std::uint64_t position() const { return position_; }
+    std::uint64_t size() const { return size_; }
 
 private:
-    explicit InputFile(host::FileDescriptor fd) : fd_(std::move(fd)) {}
+    InputFile(host::FileDescriptor fd, std::uint64_t size) : fd_(std::move(fd)), size_(size) {}
     host::FileDescriptor fd_;
+    std::uint64_t size_ = 0;
+    std::uint64_t position_ = 0;
 };
 
 // What Commit waits for. Both put the new content in place with one rename, so a

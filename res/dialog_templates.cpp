@@ -1,4 +1,4 @@
-// Dialog templates 100, 130, 132 and 133, control by control in template order.
+// Dialog templates 100, 130, 132, 133 and 134, control by control in template order.
 #include "res/dialog_templates.h"
 
 namespace pelmo {
@@ -49,12 +49,21 @@ constexpr ControlTemplate kConfirm[] = {
     {IDC_PICTURE, ControlKind::BlackFrame, "", 13, 3, 20, 20, 0},
 };
 
+// Template 134: the progress window of a run, which the run fills in. One-line
+// texts; it takes no input, so nothing is a tab stop.
+constexpr ControlTemplate kProgress[] = {
+    {IDC_PROGRESS_ACTION, ControlKind::StaticText, "", 7, 7, 172, 9, kCenterVertical},
+    {IDC_PROGRESS_COUNT, ControlKind::StaticText, "", 7, 18, 172, 9, kCenterVertical},
+    {IDC_PROGRESS_BAR, ControlKind::ProgressBar, "", 7, 31, 172, 10, kBorder},
+};
+
 // Keep sorted by id.
 constexpr DialogTemplate kTemplates[] = {
     {IDD_ABOUTBOX, "ﾊﾞｰｼﾞｮﾝ情報(Pelmo)", 217, 55, kDialogFontName, 9, kModalFrame | kSystemMenu, kAbout},
     {IDD_DESTINATION, "", 173, 159, kDialogFontName, 11, kModalFrame | kCenterOnScreen, kDestination},
     {IDD_START, "マスタ調整機能付", 215, 129, kDialogFontName, 11, kModalFrame | kCenterOnScreen, kStart},
     {IDD_CONFIRM, "", 197, 70, kDialogFontName, 11, kModalFrame | kCenterOnScreen, kConfirm},
+    {IDD_PROGRESS, "ｱｯﾌﾟﾃﾞｲﾄ", 186, 48, kDialogFontName, 9, kModalFrame, kProgress},
 };
 
 }  // namespace

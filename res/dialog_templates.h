@@ -1,4 +1,5 @@
-// Dialog templates 100, 130, 132 and 133 as data: controls in tab order, dialog units.
+// Dialog templates 100, 130, 132, 133 and the progress window's 134 as data:
+// controls in tab order, dialog units.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,7 @@ enum class ControlKind {
     EditBox,
     BlackFrame,  // the picture frame
     Icon,        // icon 128
+    ProgressBar,
 };
 
 // Window styles as the templates state them; each kind reads the flags it knows.
@@ -76,6 +78,7 @@ constexpr int IDD_ABOUTBOX = 100;
 constexpr int IDD_DESTINATION = 130;
 constexpr int IDD_START = 132;
 constexpr int IDD_CONFIRM = 133;
+constexpr int IDD_PROGRESS = 134;
 
 // Control ids the program addresses.
 constexpr int IDC_DRIVE_LIST = 1002;
@@ -85,5 +88,8 @@ constexpr int IDC_FOLDER_EDIT = 1005;
 constexpr int IDC_NOTES = 1006;  // the notes box, and the folder text of template 133
 constexpr int IDC_PICTURE = 1007;
 constexpr int IDC_BACK = 1008;
+constexpr int IDC_PROGRESS_ACTION = 1010;
+constexpr int IDC_PROGRESS_COUNT = 1011;
+constexpr int IDC_PROGRESS_BAR = 1012;
 
 }  // namespace pelmo

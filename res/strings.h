@@ -48,6 +48,12 @@ enum class Text {
     PreviousCompleted,       // "前回のｱｯﾌﾟﾃﾞｲﾄを完了しました。"
     PreviousRolledBack,      // "前回のｱｯﾌﾟﾃﾞｲﾄが中断されていたため、元の状態に戻しました。"
     DryRunUnfinished,        // "前回のｱｯﾌﾟﾃﾞｲﾄが完了していないため、確認できません。"
+    // The progress of a run.
+    ProgressInstalling,      // "%s をｲﾝｽﾄｰﾙしています。"
+    ProgressVoiceData,       // "音声ﾃﾞｰﾀをｲﾝｽﾄｰﾙしています。"
+    ProgressConverting,      // "材料ﾏｽﾀを変換しています。"
+    ProgressCommitting,      // "ｼｽﾃﾑを更新しています。"
+    ProgressCount,           // "%s ﾌｧｲﾙ"
     // Words of the plan (--dry-run) and of the install log.
     PlanAdded,               // "added"
     PlanReplaced,            // "replaced"

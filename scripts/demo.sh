@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The demo: builds pelmo, shows the plan of the upgrade (an unattended dry run)
 # on a fresh copy of the demo package and machine (examples/), runs it (the wizard
-# when a display is present, else unattended) and shows its install log, then
-# runs it a second time on the same copy and checks from that run's log that
-# nothing more changes.
+# when a display is present, with a package large enough to show the run's
+# progress, else unattended) and shows its install log, then runs it a second
+# time on the same copy and checks from that run's log that nothing more changes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
@@ -29,12 +29,15 @@ snapshot() {
     find package machine -type f -print0 | LC_ALL=C sort -z | xargs -0 -r sha256sum)
 }
 
+# Thousands of sample drawings would fill the screen: the first three stand for them.
+shorten() { awk '/ZUMEN\\ZU[0-9]/ && ++drawings > 3 { if (drawings == 4) print "  …"; next } { print }'; }
+
 # Runs pelmo with the given arguments after printing its command line.
 run() {
   echo "\$ pelmo $*"
   set +e
-  "$pelmo" "$@"
-  status=$?
+  "$pelmo" "$@" | shorten
+  status=${PIPESTATUS[0]}
   set -e
   echo "exit status $status"
 }
@@ -42,6 +45,17 @@ common=(--package "$demo/package" --machine "$demo/machine")
 first_mode=unattended
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${PELMO_DEMO_UNATTENDED:-}" ]; then
   first_mode=wizard
+fi
+
+# The package's few sample drawings install in a blink. On a display the demo
+# ships thousands instead, so that the run lasts a few seconds and shows its
+# progress window; PELMO_DEMO_DRAWINGS sets how many (the package's own 3 with 0).
+drawings=${PELMO_DEMO_DRAWINGS:-}
+[ -n "$drawings" ] || { [ "$first_mode" = wizard ] && drawings=2000 || drawings=0; }
+if [ "$drawings" -gt 0 ]; then
+  echo
+  echo "== Making $drawings sample drawings for the package (ZUMEN.lzh)"
+  bash examples/drawings.sh "$drawings" "$demo/package/ZUMEN.lzh"
 fi
 
 echo
@@ -70,7 +84,7 @@ first_status=$status
 echo
 echo "== Its install log, C:\\KORIMU\\PELMOBAK\\PELMO.LOG (code page 932, shown in UTF-8)"
 if [ -f "$run_log" ]; then
-  iconv -f CP932 -t UTF-8 "$run_log" | tr -d '\r' | tee "$demo/first.log" | sed 's/^/  /'
+  iconv -f CP932 -t UTF-8 "$run_log" | tr -d '\r' | tee "$demo/first.log" | sed 's/^/  /' | shorten
 else
   echo "  none: the run committed nothing"
   : > "$demo/first.log"

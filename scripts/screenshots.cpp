@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QtTest/QTest>
+#include <chrono>
 #include <cstdio>
 #include <deque>
 #include <functional>
@@ -20,6 +21,7 @@
 #include "wizard/command_event.h"
 #include "wizard/pelmo_view.h"
 #include "wizard/display_text.h"
+#include "wizard/progress_window.h"
 #include "wizard/qt_prompter.h"
 
 namespace pelmo {
@@ -141,6 +143,19 @@ int main(int argc, char** argv)
             QtPrompter(app.mainFrame()->view())
                 .MessageBox(FromDisplay(QStringLiteral("2 枚目のｱｯﾌﾟﾃﾞｲﾄFDをｾｯﾄしてください。")),
                             FromDisplay(QStringLiteral("確認")), MB_OKCANCEL);
+            // The progress window of a run that has lasted, as the view's prompter
+            // shows it; the confirmation dialog, gone by then, is moved aside.
+            const QPoint at = confirm->pos();
+            confirm->move(-4 * confirm->width(), -4 * confirm->height());
+            auto now = std::chrono::steady_clock::now();
+            QtPrompter run(app.mainFrame()->view(), [&now] { return now; });
+            run.BeginBusy();
+            const RunProgress report{RunProgress::Step::Installing, "ZUMEN.lzh", 2, 7, 0.4};
+            for (int i = 0; i <= 12; ++i, now += std::chrono::milliseconds(50))
+                run.Progress(report);
+            shoot(run.progressWindow(), "progress", "screen-progress");
+            run.EndBusy();
+            confirm->move(at);
         },
         [&](QWidget* box) {
             shoot(box, "message-disk", nullptr);

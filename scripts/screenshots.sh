@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Renders the wizard's pictures from the demo package: scripts/screenshots.sh
 # [FOLDER] (default docs/screenshots). First under Qt's offscreen platform (the
-# README's pictures), then, when Xvfb is installed, every dialog and a message
-# box in real windows on a virtual screen, without a window manager and with
-# openbox, into FOLDER/xvfb-none and FOLDER/xvfb-openbox. The screen size is
+# README's pictures), then, when Xvfb is installed, every dialog, a message box
+# and the progress window in real windows on a virtual screen, without a window
+# manager and with openbox, into FOLDER/xvfb-none and FOLDER/xvfb-openbox. The screen size is
 # $PELMO_SCREENSHOTS_SIZE (default 1024x768). The build folder is
 # $PELMO_SCREENSHOTS_BUILD, else build-screenshots; an existing one keeps its
 # settings and only gains the screenshot program.

@@ -1,5 +1,7 @@
 // Our LHA archive component: extracts every member of an archive into one folder.
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,7 +58,7 @@ bool MakeTargetFolder(const Machine& machine, const std::string& folder)
 // reports the end, so only a member read to its end counts as whole; but the data
 // may end short of the size the header declares, so that is checked here.
 Result CopyMemberData(MemberReader& reader, const StoredMember& member, ReplacementFile& file,
-                      std::vector<char>& buffer)
+                      std::vector<char>& buffer, const std::function<void()>& report)
 {
     std::uint64_t copied = 0;
     for (;;) {
@@ -68,6 +70,7 @@ Result CopyMemberData(MemberReader& reader, const StoredMember& member, Replacem
         copied += static_cast<std::uint64_t>(got);
         if (!file.Write(std::string_view(buffer.data(), static_cast<std::size_t>(got))))
             return kCannotWrite;
+        report();
     }
     if (member.size && copied != *member.size)
         return kDamaged;
@@ -76,21 +79,32 @@ Result CopyMemberData(MemberReader& reader, const StoredMember& member, Replacem
 
 class Extraction {
 public:
-    explicit Extraction(FolderWriter& folder) : folder_(folder) {}
+    // `progress`, when set, hears how much of the archive's `size` bytes is read.
+    Extraction(FolderWriter& folder, const ArchiveLibrary::Progress& progress, std::uint64_t size)
+        : folder_(folder), progress_(progress), size_(size)
+    {
+    }
 
     Result Run(MemberReader& reader)
     {
+        const std::function<void()> report = [&] {
+            if (progress_)
+                progress_(std::min(reader.BytesRead(), size_), size_);
+        };
         for (;;) {
+            report();
             StoredMember member;
             switch (reader.NextMember(member)) {
             case MemberReader::Next::End:
+                if (progress_)
+                    progress_(size_, size_);
                 return kSuccess;
             case MemberReader::Next::Damaged:
                 return kDamaged;
             case MemberReader::Next::Member:
                 break;
             }
-            if (const Result result = ExtractMember(reader, member); result != kSuccess)
+            if (const Result result = ExtractMember(reader, member, report); result != kSuccess)
                 return result;
         }
     }
@@ -99,7 +113,7 @@ public:
     const std::string& unusableName() const { return unusableName_; }
 
 private:
-    Result ExtractMember(MemberReader& reader, const StoredMember& member)
+    Result ExtractMember(MemberReader& reader, const StoredMember& member, const std::function<void()>& report)
     {
         // Only regular files are written: folders are flattened away, links and
         // devices skipped. The reader skips the data of what is not read.
@@ -124,7 +138,7 @@ private:
         if (!file)
             return kCannotWrite;
         // On any failure the work file is dropped and the old file stays as it was.
-        if (const Result result = CopyMemberData(reader, member, *file, buffer_); result != kSuccess)
+        if (const Result result = CopyMemberData(reader, member, *file, buffer_, report); result != kSuccess)
             return result;
         if (member.modified)
             file->SetModifiedTime(*member.modified);
@@ -132,6 +146,8 @@ private:
     }
 
     FolderWriter& folder_;
+    const ArchiveLibrary::Progress& progress_;
+    const std::uint64_t size_;
     std::vector<char> buffer_ = std::vector<char>(kChunkSize);
     std::string unusableName_;
 };
@@ -144,8 +160,9 @@ struct Outcome {
 
 class ArchiveExtraction {
 public:
-    ArchiveExtraction(const Machine& machine, const std::string& archivePath, const std::string& folder)
-        : machine_(machine), archivePath_(archivePath), folder_(folder)
+    ArchiveExtraction(const Machine& machine, const std::string& archivePath, const std::string& folder,
+                      const ArchiveLibrary::Progress& progress)
+        : machine_(machine), archivePath_(archivePath), folder_(folder), progress_(progress)
     {
     }
 
@@ -157,6 +174,7 @@ public:
         // libarchive settles its name conversion when the archive is opened, so the
         // scope covers the readers' whole life.
         const Utf8LocaleScope utf8;
+        size_ = file->size();
         Outcome outcome = RunWith(OpenLibarchiveReader(std::move(*file)));
         // libarchive lacks methods and header forms that other archivers write, and
         // tells them from damage by no stable code; so any archive it leaves
@@ -183,7 +201,7 @@ private:
             if (!target_)
                 return {kCannotWrite};
         }
-        Extraction extraction(*target_);
+        Extraction extraction(*target_, progress_, size_);
         const Result result = extraction.Run(*reader);
         return {result, extraction.unusableName()};
     }
@@ -191,6 +209,8 @@ private:
     const Machine& machine_;
     const std::string& archivePath_;
     const std::string& folder_;
+    const ArchiveLibrary::Progress& progress_;
+    std::uint64_t size_ = 0;
     std::optional<FolderWriter> target_;  // made when a reader first takes the archive
 };
 
@@ -227,7 +247,7 @@ int LhaComponent::Execute(std::string_view commandLine, std::string& output, std
         return kBadCommand;
     }
     const std::string archivePath = WithDefaultExtension(request->archive);
-    const Outcome outcome = ArchiveExtraction(machine_, archivePath, request->targetFolder).Run();
+    const Outcome outcome = ArchiveExtraction(machine_, archivePath, request->targetFolder, progress_).Run();
     if (outcome.result == kSuccess)
         return kSuccess;
     // The archive comes first, as in every message, so that a small buffer cuts the member's name.

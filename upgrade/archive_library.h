@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +23,12 @@ public:
     // with a text for the user in `output`, at most outputSize - 1 bytes (code
     // page 932, never a split character).
     virtual int Execute(std::string_view commandLine, std::string& output, std::size_t outputSize) = 0;
+
+    // How far an extraction has got: bytes of the archive read, of its size.
+    // Reported while Execute works, until another (or an empty) one is set; a
+    // library that reports nothing may ignore it.
+    using Progress = std::function<void(std::uint64_t read, std::uint64_t size)>;
+    virtual void SetProgress(Progress progress) { (void)progress; }
 };
 
 // Our component on libarchive, with lhasa's library for what libarchive cannot
@@ -33,9 +41,11 @@ public:
     int SetMode6(int) override { return 0; }
     int SetMode8(int) override { return 0; }
     int Execute(std::string_view commandLine, std::string& output, std::size_t outputSize) override;
+    void SetProgress(Progress progress) override { progress_ = std::move(progress); }
 
 private:
     const Machine& machine_;
+    Progress progress_;
 };
 
 // The command line of one extraction: e -mcw<windowsFolder> "<archive>" "<target>".

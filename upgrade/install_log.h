@@ -74,6 +74,7 @@ public:
     int MessageBox(const std::string& text, const std::string& caption, unsigned buttons) override;
     void BeginBusy() override { inner_.BeginBusy(); }
     void EndBusy() override { inner_.EndBusy(); }
+    void Progress(const RunProgress& progress) override { inner_.Progress(progress); }
 
 private:
     Prompter& inner_;

@@ -69,6 +69,8 @@ public:
         return got < 0 ? -1 : static_cast<long>(got);
     }
 
+    std::uint64_t BytesRead() const override { return file_.position(); }
+
 private:
     // libarchive pulls the archive through here, so that the platform layer opens
     // the file and libarchive never sees a host path.
@@ -216,6 +218,8 @@ public:
                            lha_decoder_get_crc(check_.get()) == header_->crc;
         return whole ? 0 : -1;
     }
+
+    std::uint64_t BytesRead() const override { return position_; }
 
 private:
     LHAFileHeader* ReadHeader()

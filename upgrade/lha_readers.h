@@ -32,6 +32,8 @@ public:
     // The current member's data: bytes read, 0 at its end, -1 when it is damaged.
     // The end is reported only once the data's CRC has been checked.
     virtual long ReadData(char* buffer, std::size_t size) = 0;
+    // Bytes of the archive taken in so far.
+    virtual std::uint64_t BytesRead() const = 0;
 };
 
 // Nothing when the reader does not take the file for an LHA archive. The

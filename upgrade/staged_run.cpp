@@ -1,7 +1,9 @@
 // The stage an upgrade run works in: lock, recovery, commit or discard, and what the user is told.
 #include "upgrade/staged_run.h"
 
+#include <map>
 #include <string>
+#include <tuple>
 
 #include "platform/files.h"
 #include "platform/stage_log.h"
@@ -48,6 +50,10 @@ std::string SettledFolder(const Machine& machine, std::string_view folder)
 std::vector<LoggedChange> StagedChanges(const Machine& machine, const Stage& stage)
 {
     std::vector<LoggedChange> changes;
+    // Where each conversion and each key already stands: a run stages thousands
+    // of files, and a search through all earlier changes for each would hold the
+    // commit up for seconds.
+    std::map<std::tuple<PlannedChange::Kind, std::string, std::string, std::string>, std::size_t> merged;
     for (const PlannedChange& planned : stage.Plan()) {
         LoggedChange change{planned.kind, machine.ToWindows(planned.target).value_or(planned.target), 0, 0,
                             planned.section, planned.key, planned.oldValue, planned.newValue, planned.records};
@@ -55,21 +61,20 @@ std::vector<LoggedChange> StagedChanges(const Machine& machine, const Stage& sta
             change.size = file->size;
             change.checksum = file->checksum;
         }
-        bool merged = false;
-        for (LoggedChange& earlier : changes) {
-            if (earlier.kind != change.kind || earlier.file != change.file)
+        const bool settings = change.kind == PlannedChange::Kind::Settings;
+        if (change.kind == PlannedChange::Kind::Converted || settings) {
+            const auto [at, added] = merged.try_emplace(
+                {change.kind, change.file, settings ? change.section : "", settings ? change.key : ""}, changes.size());
+            if (!added) {
+                LoggedChange& earlier = changes[at->second];
+                if (settings)
+                    earlier.newValue = change.newValue;
+                else
+                    earlier.records += change.records;
                 continue;
-            if (change.kind == PlannedChange::Kind::Converted) {
-                earlier.records += change.records;
-                merged = true;
-            } else if (change.kind == PlannedChange::Kind::Settings && earlier.section == change.section &&
-                       earlier.key == change.key) {
-                earlier.newValue = change.newValue;
-                merged = true;
             }
         }
-        if (!merged)
-            changes.push_back(std::move(change));
+        changes.push_back(std::move(change));
     }
     return changes;
 }
@@ -119,6 +124,10 @@ RunOutcome RunStage::Finish(RunOutcome outcome, const std::string& finalText, Te
     if (!upgraded)
         return Discard(outcome);
     const bool staged = stage_ && stage_->AnythingStaged();
+    // The log of a large run takes a moment to write; the user sees the commit
+    // begin, before its files are counted.
+    if (staged && !dryRun_)
+        ReportCommit()(0, 0);
     if (staged)
         log_.Changes(StagedChanges(machine_, *stage_));
     if (dryRun_) {
@@ -129,7 +138,7 @@ RunOutcome RunStage::Finish(RunOutcome outcome, const std::string& finalText, Te
         // The log goes with the run's own backup set, the final message in it.
         const LoggedMessage final{GetText(finalCaption), finalText};
         if (!StageRunLog(*stage_, RunLogCp932(log_.runs().back(), &final)) ||
-            stage_->Commit() != CommitResult::Committed) {
+            stage_->Commit(ReportCommit()) != CommitResult::Committed) {
             stage_.reset();
             log_.Changes({});
             log_.Outcome(RunOutcome::Stopped, RunEnding::CommitFailed);
@@ -142,6 +151,13 @@ RunOutcome RunStage::Finish(RunOutcome outcome, const std::string& finalText, Te
     stage_.reset();
     prompter_.MessageBox(finalText, GetText(finalCaption), MB_OK);
     return outcome;
+}
+
+Stage::CommitProgress RunStage::ReportCommit()
+{
+    return [this](std::size_t done, std::size_t total) {
+        prompter_.Progress({RunProgress::Step::Committing, {}, static_cast<int>(done), static_cast<int>(total)});
+    };
 }
 
 RunOutcome RunStage::Discard(RunOutcome outcome)

@@ -48,6 +48,7 @@ public:
 
 private:
     void Tell(Text text, Text caption);
+    Stage::CommitProgress ReportCommit();
     RunOutcome Discard(RunOutcome outcome);
     // Ends the stage (discarding what it still holds); a dry run takes its lock
     // file with it when it made it.

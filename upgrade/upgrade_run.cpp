@@ -39,6 +39,22 @@ bool BeginsWithMaster21(std::string_view baseName)
     return baseName.substr(0, prefix.size()) == prefix;
 }
 
+// The archive library reports to `progress` while the scope lives; the library
+// outlives the run, which its progress refers to.
+class ArchiveProgressScope {
+public:
+    ArchiveProgressScope(ArchiveLibrary& archive, ArchiveLibrary::Progress progress) : archive_(archive)
+    {
+        archive_.SetProgress(std::move(progress));
+    }
+    ~ArchiveProgressScope() { archive_.SetProgress({}); }
+    ArchiveProgressScope(const ArchiveProgressScope&) = delete;
+    ArchiveProgressScope& operator=(const ArchiveProgressScope&) = delete;
+
+private:
+    ArchiveLibrary& archive_;
+};
+
 // How one step of the run ends: go on, or end the run so.
 using Outcome = std::optional<RunOutcome>;
 constexpr Outcome kGoOn = std::nullopt;
@@ -85,15 +101,33 @@ private:
         windowsFolder_ = machine_.GetWindowsDirectory();
         archive_.SetMode6(0);
         archive_.SetMode8(1);
+        const ArchiveProgressScope archiveProgress(archive_, [this](std::uint64_t read, std::uint64_t size) {
+            progress_.part = size > 0 ? static_cast<double>(read) / static_cast<double>(size) : 0;
+            prompter_.Progress(progress_);
+        });
         currentDisk_ = 1;
-        for (PackageEntry& entry : info_.entries)
+        const int total = static_cast<int>(info_.entries.size());
+        for (int i = 0; i < total; ++i) {
+            PackageEntry& entry = info_.entries[static_cast<std::size_t>(i)];
+            const SplitPathResult read = SplitPath(FileReadFor(entry));
+            Report({RunProgress::Step::Installing, read.baseName + read.extension, i, total});
             if (Outcome installed = InstallEntry(entry))
                 return *installed;
+        }
+        if (total > 0)
+            Report({RunProgress::Step::Installing, progress_.item, total, total});
         RunOptionalSteps();
         return stepFailed_ ? RunOutcome::UpgradedWithFailures : RunOutcome::Upgraded;
     }
 
     void Tell(const std::string& text, Text caption) { prompter_.MessageBox(text, GetText(caption), MB_OK); }
+
+    // Where the run stands now; the archive library adds how far an extraction has got.
+    void Report(RunProgress progress)
+    {
+        progress_ = std::move(progress);
+        prompter_.Progress(progress_);
+    }
 
     RunOutcome Unchanged(RunOutcome outcome)
     {
@@ -216,16 +250,20 @@ private:
 
     void RunOptionalSteps()
     {
-        if (Atoi(info_.digitizerFlag) == 1 &&
-            !RunDigitizerStep(machine_, prompter_, archive_, workFolder_, iniName_, masterFileCopied_))
-            stepFailed_ = true;
+        if (Atoi(info_.digitizerFlag) == 1) {
+            Report({RunProgress::Step::VoiceData, {}, 0, 1});
+            if (!RunDigitizerStep(machine_, prompter_, archive_, workFolder_, iniName_, masterFileCopied_))
+                stepFailed_ = true;
+        }
         if (Atoi(info_.masterAdjustFlag) == 1) {
             BusyScope busy(prompter_);
             // The master folder is always read from korimu1.ini, whatever settings
             // file the checks found.
             const std::string iniPath = workFolder_ + GetText(Text::KorimuIni);
+            Report({RunProgress::Step::Converting, {}, 0, 2});
             if (ConvertMaterialSize(machine_, iniPath) == 0)
                 ReportStepFailure(Text::MaterialSizeFailed);
+            Report({RunProgress::Step::Converting, {}, 1, 2});
             if (ConvertMaterialType(machine_, iniPath) == 0)
                 ReportStepFailure(Text::MaterialTypeFailed);
         }
@@ -254,6 +292,7 @@ private:
     bool masterFileCopied_ = false;
     bool stepFailed_ = false;  // a step after the installation reported a failure
     int currentDisk_ = 1;
+    RunProgress progress_;
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
 
@@ -141,6 +142,13 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget* parent)
         return new PictureFrame(parent);
     case ControlKind::Icon:
         return MakeIcon(parent);
+    case ControlKind::ProgressBar: {
+        // Thousandths, and no text: the system's bar is a bar alone.
+        auto* bar = new QProgressBar(parent);
+        bar->setRange(0, 1000);
+        bar->setTextVisible(false);
+        return bar;
+    }
     }
     return nullptr;
 }

@@ -12,6 +12,7 @@
 #include "wizard/button_style.h"
 #include "wizard/dialog_builder.h"
 #include "wizard/display_text.h"
+#include "wizard/progress_window.h"
 #include "wizard/window_placement.h"
 
 namespace pelmo {
@@ -22,8 +23,17 @@ constexpr int kMessagePointSize = 9;  // the system's message boxes
 
 }  // namespace
 
+QtPrompter::QtPrompter(QWidget* owner, ProgressPace::Clock clock) : owner_(owner), pace_(std::move(clock)) {}
+
+QtPrompter::~QtPrompter() = default;
+
 int QtPrompter::MessageBox(const std::string& text, const std::string& caption, unsigned buttons)
 {
+    // The box is centred where the progress window stands; the window comes back
+    // with the run's next report.
+    if (progressWindow_)
+        progressWindow_->hide();
+
     QMessageBox box(owner_);
     // One font for all of the box, Latin letters and digits included.
     box.setFont(DialogFont(kDialogFontName, kMessagePointSize, box.logicalDpiY()));
@@ -73,6 +83,24 @@ void QtPrompter::EndBusy()
         return;
     --busyDepth_;
     QApplication::restoreOverrideCursor();
+    if (busyDepth_ == 0) {
+        progressWindow_.reset();
+        pace_.Restart();
+    }
+}
+
+void QtPrompter::Progress(const RunProgress& progress)
+{
+    if (!pace_.Due())
+        return;
+    if (pace_.showing()) {
+        if (!progressWindow_)
+            progressWindow_ = std::make_unique<ProgressWindow>(owner_);
+        progressWindow_->Show(DescribeProgress(progress));
+    }
+    // Paints and timers only: input stays queued for the window it was meant
+    // for, which the next message box blocks.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 }  // namespace pelmo

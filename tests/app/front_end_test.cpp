@@ -104,6 +104,39 @@ TEST(Unattended, PrintsWhatCodePage932CannotHoldAsQuestionMarks)
     EXPECT_EQ(out.str(), "[確認] a?b\n");
 }
 
+// On a terminal a long run rewrites one line in place; a message, and the run's
+// end, clear it first. Without a terminal nothing but the messages.
+TEST(Unattended, ShowsALongRunsProgressAsOneLineThatMessagesClear)
+{
+    auto now = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+    std::ostringstream out, progress;
+    PrintingPrompter prompter(out, &progress, [&] { return now; });
+    auto reportAt = [&](int ms, int done) {
+        now += std::chrono::milliseconds(ms);
+        prompter.Progress({RunProgress::Step::Installing, "HELP.lzh", done, 4, 0});
+    };
+    prompter.BeginBusy();
+    reportAt(0, 0);
+    reportAt(300, 0);
+    EXPECT_EQ(progress.str(), "") << "not yet half a second";
+    reportAt(300, 1);
+    reportAt(10, 2);
+    prompter.MessageBox(Sjis("確認"), Sjis("確認"), MB_OK);
+    reportAt(100, 3);
+    prompter.EndBusy();
+    EXPECT_EQ(progress.str(), "\rHELP.lzh をｲﾝｽﾄｰﾙしています。  1 / 4 ﾌｧｲﾙ  25%\033[K\r\033[K"
+                              "\rHELP.lzh をｲﾝｽﾄｰﾙしています。  3 / 4 ﾌｧｲﾙ  75%\033[K\r\033[K");
+    EXPECT_EQ(out.str(), "[確認] 確認\n");
+
+    std::ostringstream plain;
+    PrintingPrompter silent(plain);
+    silent.BeginBusy();
+    for (int i = 0; i < 3; ++i, now += std::chrono::seconds(1))
+        silent.Progress({RunProgress::Step::Committing, {}, i, 3, 0});
+    silent.EndBusy();
+    EXPECT_EQ(plain.str(), "");
+}
+
 struct Outcome {
     int status = -1;
     std::string output;  // standard output and error together

@@ -5,6 +5,7 @@
 #include <QStyleOptionButton>
 #include <QWindow>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 
 #include "res/dialog_templates.h"
 #include "tests/gui/gui_support.h"
@@ -45,7 +46,7 @@ TEST(DialogBuilderTest, ScalesDialogUnitsEachOnItsOwnRoundingHalfUpInItsFont)
 
 TEST(DialogBuilderTest, BuildsEveryControlOfEveryTemplateInTabOrder)
 {
-    for (int id : {IDD_ABOUTBOX, IDD_DESTINATION, IDD_START, IDD_CONFIRM}) {
+    for (int id : {IDD_ABOUTBOX, IDD_DESTINATION, IDD_START, IDD_CONFIRM, IDD_PROGRESS}) {
         SCOPED_TRACE(id);
         const DialogTemplate& templ = *FindDialogTemplate(id);
         BareDialog dialog(id);
@@ -86,8 +87,13 @@ TEST(DialogBuilderTest, BuildsEveryControlOfEveryTemplateInTabOrder)
                 EXPECT_EQ(notes->textInteractionFlags(), Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
             } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
                 EXPECT_FALSE(edit->isReadOnly());
+            } else if (auto* bar = qobject_cast<QProgressBar*>(widget)) {
+                EXPECT_EQ(bar->maximum(), 1000);
+                EXPECT_FALSE(bar->isTextVisible());
             }
         }
+        if (tabStops.empty())
+            continue;  // the progress window takes no input
         QList<QWidget*> chain{tabStops.front()};
         for (QWidget* next = chain[0]->nextInFocusChain(); next != chain[0] && chain.size() < 50; next = next->nextInFocusChain())
             (next->focusPolicy() & Qt::TabFocus) ? chain.push_back(next) : void();

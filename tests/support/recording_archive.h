@@ -15,14 +15,21 @@ public:
     int Execute(std::string_view commandLine, std::string& output, std::size_t outputSize) override
     {
         Record(std::string(commandLine) + " (" + std::to_string(outputSize) + ")");
+        // Halfway through, as far as a progress display can tell.
+        if (progress_)
+            progress_(1, 2);
         output = failureText;
         return failureText.empty() ? 0 : 1;
     }
+
+    void SetProgress(Progress progress) override { progress_ = std::move(progress); }
+    bool reporting() const { return bool(progress_); }
 
     std::vector<std::string> calls;  // "mode6 0", or the command line with the output size
     std::string failureText;         // when not empty, Execute fails with it
 
 private:
+    Progress progress_;
     int Record(std::string call)
     {
         calls.push_back(std::move(call));

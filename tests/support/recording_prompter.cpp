@@ -1,4 +1,4 @@
-// Test support: a prompter that records every message box and the hourglass, and answers OK.
+// Test support: a prompter that records what the run shows, and answers OK.
 #include "tests/support/recording_prompter.h"
 
 #include "platform/text.h"
@@ -15,6 +15,20 @@ int RecordingPrompter::MessageBox(const std::string& text, const std::string& ca
     busyAtMessages_.push_back(busy_);
     messages_.push_back({Cp932ToUtf8Lossy(text), Cp932ToUtf8Lossy(caption), buttons});
     return IDOK;
+}
+
+void RecordingPrompter::Progress(const RunProgress& progress)
+{
+    const char* steps[] = {"installing", "voice data", "converting", "committing"};
+    std::string line = steps[static_cast<int>(progress.step)];
+    if (!progress.item.empty())
+        line += " " + Cp932ToUtf8Lossy(progress.item);
+    line += " " + std::to_string(progress.done) + "/" + std::to_string(progress.total);
+    if (progress.part > 0)
+        line += " " + std::to_string(static_cast<int>(progress.part * 100 + 0.5)) + "%";
+    if (busy_ == 0)
+        line += " (idle)";
+    progress_.push_back(std::move(line));
 }
 
 }  // namespace pelmo::test

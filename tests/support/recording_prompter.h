@@ -1,4 +1,5 @@
-// Test support: a prompter that records every message box and the hourglass, and answers OK.
+// Test support: a prompter that records every message box, the hourglass and the
+// progress reports, and answers OK.
 #pragma once
 
 #include <ostream>
@@ -27,10 +28,15 @@ public:
     // How many busy scopes were open: now, and when each message box was shown.
     int busy() const { return busy_; }
     const std::vector<int>& busyAtMessages() const { return busyAtMessages_; }
+    // Each report as "step item done/total", with " part%" when the current one
+    // has got somewhere, and " (idle)" when no busy scope was open.
+    void Progress(const RunProgress& progress) override;
+    const std::vector<std::string>& progress() const { return progress_; }
 
 private:
     std::vector<ShownMessage> messages_;
     std::vector<int> busyAtMessages_;
+    std::vector<std::string> progress_;
     int busy_ = 0;
 };
 

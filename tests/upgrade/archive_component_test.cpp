@@ -350,6 +350,30 @@ TEST_F(ArchiveTest, MessagesNameTheArchiveAndAreCutBetweenCharacters)
     EXPECT_FALSE(fs::exists(Host("out")));
 }
 
+// A display hears of every member and every piece of a large one, never more than
+// the archive's size, and the whole archive at its end; whichever reader reads it.
+TEST_F(ArchiveTest, ReportsHowMuchOfTheArchiveItHasRead)
+{
+    const std::pair<const char*, std::string> rows[] = {
+        {"libarchive", Level2({File("A.DAT"), File("BIG.DAT", kPayload), File("C.DAT")})},
+        {"lhasa", Level2({Pm0("A.DAT"), Pm0("BIG.DAT", kPayload), Pm0("C.DAT")})},
+    };
+    for (const auto& [reader, archive] : rows) {
+        SCOPED_TRACE(reader);
+        WriteHostFile(Host("pkg/a.lzh"), archive);
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> reports;
+        component.SetProgress([&](std::uint64_t read, std::uint64_t size) { reports.emplace_back(read, size); });
+        EXPECT_EQ(Extract("C:\\pkg\\a", "C:\\out\\"), 0);
+        ASSERT_FALSE(reports.empty());
+        EXPECT_GE(reports.size(), 3 + kPayload.size() / (64 * 1024));
+        for (const auto& [read, size] : reports)
+            EXPECT_TRUE(read <= size && size == archive.size()) << read << " of " << size;
+        EXPECT_EQ(reports.back(), std::make_pair(std::uint64_t{archive.size()}, std::uint64_t{archive.size()}));
+    }
+    component.SetProgress({});
+    EXPECT_EQ(Extract("C:\\pkg\\a", "C:\\out\\"), 0) << "without a display";
+}
+
 TEST(ExtractCommand, SplitsWordsQuotesAndSwitches)
 {
     const auto request = ParseExtractCommand(Sjis("E -x \"C:\\ソフト\\a b\" -mcw\"C:\\w\" \t\"C:\\out\\\""));

@@ -65,5 +65,47 @@ TEST(UpgradeRun, EveryRunLooksForTheSettingsFileTheWayThePackageSays)
     }
 }
 
+// What the run reports as it goes: each entry by the file it reads, how far
+// the archive library has got within it, the optional steps, then the commit
+// file by file; all under the hourglass, and the library hears nothing after.
+TEST(UpgradeRun, ReportsItsProgressStepByStepInOrder)
+{
+    TestMachine machineFolder;
+    const fs::path system = machineFolder.driveC() / "SYS";
+    InstallSystem(system);
+    WriteHostFile(system / "korimu1.ini", "[SYSTEM]\r\nVERSION=3\r\nTITLE=" + Sjis("テスト") +
+                                              "\r\n[DIR]\r\nWAV=C:\\SYS\\WAV\\\r\n");
+    fs::create_directories(system / "WAV");
+    WriteHostFile(machineFolder.driveC() / "PKG" / "readme.txt", "new");
+    const Machine machine = machineFolder.Load();
+    RecordingPrompter prompter;
+    RecordingArchive archive;
+    PackageInfo info;
+    info.installFolder = "C:\\SYS";
+    info.systemIniName = "korimu1.ini";
+    info.requiredVersion = "3";
+    info.digitizerFlag = "1";
+    info.masterAdjustFlag = "1";
+    info.titleKeywords = {Sjis("テスト"), "B", "C", "D", "E"};
+    info.entries = {{1, 1, "START", ""}, {1, 0, "README.TXT", "DOC\\"}};
+    RunUpgrade(machine, prompter, archive, info, "C:\\PKG\\");
+    EXPECT_EQ(prompter.progress(), (std::vector<std::string>{
+                                       "installing START1.lzh 0/2",
+                                       "installing START1.lzh 0/2 50%",
+                                       "installing README.TXT 1/2",
+                                       "installing README.TXT 2/2",
+                                       "voice data 0/1",
+                                       "voice data 0/1 50%",
+                                       "converting 0/2",
+                                       "converting 1/2",
+                                       "committing 0/0",  // its log is written
+                                       "committing 0/3",  // DOC\README.TXT, korimu1.ini, the run's log
+                                       "committing 1/3",
+                                       "committing 2/3",
+                                       "committing 3/3",
+                                   }));
+    EXPECT_FALSE(archive.reporting());
+}
+
 }  // namespace
 }  // namespace pelmo::test
