@@ -16,15 +16,9 @@ struct OptionSpec {
     Takes takes;
 };
 constexpr OptionSpec kOptions[] = {
-    {"--dry-run", Takes::Nothing},
-    {"--help", Takes::Nothing},
-    {"--log", Takes::Value},
-    {"--machine", Takes::Value},
-    {"--package", Takes::Value},
-    {"--recover", Takes::Nothing},
-    {"--target", Takes::Value},
-    {"--unattended", Takes::Nothing},
-    {"--version", Takes::Nothing},
+    {"--dry-run", Takes::Nothing}, {"--help", Takes::Nothing},       {"--log", Takes::Value},
+    {"--machine", Takes::Value},   {"--package", Takes::Value},      {"--recover", Takes::Nothing},
+    {"--target", Takes::Value},    {"--unattended", Takes::Nothing}, {"--version", Takes::Nothing},
 };
 
 const OptionSpec* FindOption(std::string_view name)

@@ -22,9 +22,9 @@ bool StageRunLog(Stage& stage, std::string_view content)
         ::unlink(work->first.c_str());
         return false;
     }
-    StagedFile file{work->first, content.size(),
-                    static_cast<std::uint32_t>(
-                        ::crc32_z(0, reinterpret_cast<const Bytef*>(content.data()), content.size()))};
+    StagedFile file{
+        work->first, content.size(),
+        static_cast<std::uint32_t>(::crc32_z(0, reinterpret_cast<const Bytef*>(content.data()), content.size()))};
     stage.Register(stage.runFolder() / kRunLogName, std::move(file));
     return true;
 }

@@ -71,8 +71,7 @@ bool InputFile::Seek(std::uint64_t offset)
 // --- ReplacementFile ---
 
 std::optional<ReplacementFile> ReplacementFile::Create(const Machine& machine, std::string_view target,
-                                                       std::optional<std::string_view> workPath,
-                                                       Durability durability)
+                                                       std::optional<std::string_view> workPath, Durability durability)
 {
     auto targetHost = machine.ToHost(target);
     if (!targetHost || target.empty())
@@ -87,8 +86,8 @@ std::optional<ReplacementFile> ReplacementFile::Create(const Machine& machine, s
 }
 
 std::optional<ReplacementFile> ReplacementFile::CreateAt(const fs::path& targetHost,
-                                                         const std::optional<fs::path>& workHost,
-                                                         Durability durability, Stage* stage)
+                                                         const std::optional<fs::path>& workHost, Durability durability,
+                                                         Stage* stage)
 {
     ReplacementFile file;
     file.targetHost_ = targetHost.string();
@@ -131,8 +130,8 @@ bool ReplacementFile::Write(std::string_view bytes)
     if (!fd_.valid() || failed_)
         return false;
     size_ += bytes.size();
-    checksum_ = static_cast<std::uint32_t>(
-        ::crc32_z(checksum_, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
+    checksum_ =
+        static_cast<std::uint32_t>(::crc32_z(checksum_, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
     // Lines are gathered into one write; the buffer never grows past its first
     // size, and a piece as large as it goes to the kernel without a copy.
     if (pending_.size() + bytes.size() > kPendingSize) {
@@ -249,7 +248,7 @@ bool FolderWriter::GetStatus(std::string_view name, FileStatus& status) const
 }
 
 std::optional<ReplacementFile> FolderWriter::Replace(std::string_view name, Durability durability,
-                                                   std::optional<std::string_view> workName)
+                                                     std::optional<std::string_view> workName)
 {
     if (name.empty() || (workName && workName->empty()))
         return std::nullopt;

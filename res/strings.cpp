@@ -2,8 +2,8 @@
 #include "res/strings.h"
 
 #include <array>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/text.h"
 

@@ -145,7 +145,9 @@ struct Outcome {
 class ArchiveExtraction {
 public:
     ArchiveExtraction(const Machine& machine, const std::string& archivePath, const std::string& folder)
-        : machine_(machine), archivePath_(archivePath), folder_(folder)
+        : machine_(machine),
+          archivePath_(archivePath),
+          folder_(folder)
     {
     }
 
