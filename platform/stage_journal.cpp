@@ -232,7 +232,8 @@ bool KeepBackup(const std::string& target, const fs::path& backup, bool& isCopy)
     if (::link(target.c_str(), backup.c_str()) == 0)
         return true;
     // Another file system, or one without hard links: a copy does.
-    if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != ENOTSUP && errno != EOPNOTSUPP)
+    // Linux gives ENOTSUP the number of EOPNOTSUPP.
+    if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != EOPNOTSUPP)
         return false;
     isCopy = true;
     return CopyWhole(target, backup.string());
