@@ -82,7 +82,8 @@ public:
     }
 
 private:
-    bool IsOpen() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    // iconv_open's documented failure value is (iconv_t)-1.
+    bool IsOpen() const { return cd_ != reinterpret_cast<iconv_t>(-1); }  // NOLINT(performance-no-int-to-ptr)
 
     iconv_t cd_;
 };
