@@ -13,7 +13,7 @@ case "${1:-}" in
   *) echo "usage: scripts/package.sh [--verify]" >&2; exit 64 ;;
 esac
 
-# dpkg-dev gives dpkg-shlibdeps, which cpack asks for the libraries' packages.
+# cpack finds the libraries' packages with dpkg-shlibdeps (dpkg-dev) and file.
 extra=(dpkg-dev file)
 [ "$verify" = 1 ] && extra+=(mmdebstrap)
 bash scripts/install-deps.sh "${extra[@]}"
@@ -25,7 +25,7 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELMO_BUILD_TESTS=OFF \
   -DPELMO_WERROR="$werror" -DCMAKE_INSTALL_PREFIX=/usr "${launcher[@]}" >/dev/null
-cmake --build "$build" -j"$(nproc)" >/dev/null
+cmake --build "$build" -j"$(nproc)" >"$build/build.log" 2>&1 || { cat "$build/build.log" >&2; exit 1; }
 (cd "$build" && cpack -G DEB >cpack.log 2>&1) || { cat "$build/cpack.log" >&2; exit 1; }
 
 version=$(sed -n 's/^project(Pelmo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
