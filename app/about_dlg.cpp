@@ -3,6 +3,8 @@
 
 namespace pelmo {
 
-CAboutDlg::CAboutDlg(QWidget* parent) : TemplateDialog(IDD_ABOUTBOX, parent) {}
+CAboutDlg::CAboutDlg(QWidget* parent) : TemplateDialog(IDD_ABOUTBOX, parent)
+{
+}
 
 }  // namespace pelmo

@@ -3,9 +3,9 @@
 
 #include <ostream>
 
+#include "res/strings.h"
 #include "upgrade/check/check_options.h"
 #include "wizard/qt_dialog_measure.h"
-#include "res/strings.h"
 
 namespace pelmo {
 

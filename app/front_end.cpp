@@ -29,6 +29,19 @@ std::optional<std::string> SourceFolderForExecutable(const Machine& machine, con
     return SourceFolderFromExecutable(*windows);
 }
 
+// The current folder when this program is an installed one.
+std::optional<fs::path> InstalledPackageFolder()
+{
+    std::error_code ec;
+    auto executable = OwnExecutable();
+    if (!executable || !IsInstalledProgram(*executable, PELMO_INSTALLED_BINDIR))
+        return std::nullopt;
+    fs::path current = fs::current_path(ec);
+    if (ec)
+        return std::nullopt;
+    return current;
+}
+
 }  // namespace
 
 std::optional<Machine> ChooseMachine(const Options& options, std::ostream& err)
@@ -51,13 +64,14 @@ std::optional<FrontEndSetting> ChooseMachineAndSource(const Options& options, st
     std::optional<Machine> machine = ChooseMachine(options, err);
     if (!machine)
         return std::nullopt;
-    if (options.package) {
-        PackageFolder found = SourceFolderForHostFolder(*machine, *options.package);
+    const std::optional<fs::path> package = options.package ? options.package : InstalledPackageFolder();
+    if (package) {
+        PackageFolder found = SourceFolderForHostFolder(*machine, *package);
         if (found.problem != FolderProblem::None) {
-            err << FolderProblemText(found, *options.package) << '\n';
+            err << FolderProblemText(found, *package) << '\n';
             return std::nullopt;
         }
-        return FrontEndSetting{std::move(*machine), std::move(found.sourceFolder), options.package->string()};
+        return FrontEndSetting{std::move(*machine), std::move(found.sourceFolder), package->string()};
     }
     std::optional<std::string> sourceFolder;
     std::string shownFolder;
@@ -83,6 +97,13 @@ std::string MachineFolderProblem(const fs::path& folder)
     if (!fs::is_directory(folder / "dosdevices", ec))
         return FormatTextUtf8(Text::CliNotAMachine, folder.string());
     return {};
+}
+
+bool IsInstalledProgram(const fs::path& executable, const fs::path& installedBin)
+{
+    std::error_code ec;
+    const fs::path folder = executable.parent_path();
+    return fs::equivalent(folder, installedBin, ec) && !fs::exists(folder / "info.txt", ec);
 }
 
 std::optional<std::string> SourceFolderForPackage(const Machine& machine, const fs::path& folder)

@@ -22,7 +22,8 @@ enum ExitStatus : int {
 };
 
 // The machine and SourceFolder a front end works on: `--machine` (else the
-// usual fallbacks) and `--package` (else the program's own folder).
+// usual fallbacks) and `--package` (else the current folder for an installed
+// program, the program's own folder for any other).
 struct FrontEndSetting {
     Machine machine;
     std::string sourceFolder;
@@ -35,6 +36,11 @@ std::optional<FrontEndSetting> ChooseMachineAndSource(const Options& options, st
 // A line for the user when `folder` is no machine folder (none, or no dosdevices/
 // in it); empty when it is one.
 std::string MachineFolderProblem(const std::filesystem::path& folder);
+
+// Whether the program at `executable` is an installed one: it lies in the
+// installation's bin folder and has no info.txt beside it. A copy on a package
+// medium, or one in a build tree, reads the package from its own folder.
+bool IsInstalledProgram(const std::filesystem::path& executable, const std::filesystem::path& installedBin);
 
 // SourceFolder for a package folder on the host: its Windows form with a trailing
 // backslash, or the drive alone for a drive root. Nothing when no drive holds it.

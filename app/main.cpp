@@ -3,12 +3,12 @@
 #include <iostream>
 #include <string_view>
 
+#include "app/check_command.h"
 #include "app/front_end.h"
 #include "app/log_file.h"
 #include "app/options.h"
 #include "app/unattended.h"
 #include "app/wizard_main.h"
-#include "app/check_command.h"
 #include "res/strings.h"
 #include "upgrade/install_log.h"
 

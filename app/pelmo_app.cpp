@@ -18,7 +18,8 @@ std::span<const CommandEntry<CPelmoApp>> CPelmoApp::Commands()
 // SourceFolder is worked out by the caller from the executable's own path (or
 // the package option) before the window exists.
 CPelmoApp::CPelmoApp(const Machine& machine, std::string sourceFolder, InstallLog* log)
-    : machine_(machine), context_{machine_, std::move(sourceFolder), log}
+    : machine_(machine),
+      context_{machine_, std::move(sourceFolder), log}
 {
 }
 

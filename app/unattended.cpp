@@ -191,8 +191,8 @@ int RunUnattended(const Options& options, std::ostream& out, std::ostream& err, 
     PrintingPrompter prompter(out, showProgress ? &err : nullptr);
     LhaComponent archive(prepared->machine);
     InstallLog log;
-    const RunOutcome outcome = RunUpgrade(prepared->machine, prompter, archive, prepared->info,
-                                          prepared->sourceFolder, {.dryRun = options.dryRun, .log = &log});
+    const RunOutcome outcome = RunUpgrade(prepared->machine, prompter, archive, prepared->info, prepared->sourceFolder,
+                                          {.dryRun = options.dryRun, .log = &log});
     // The plan follows the run's messages.
     if (options.dryRun && !log.runs().empty())
         for (const std::string& line : PlanLines(log.runs().back()))

@@ -13,7 +13,7 @@ int RunWizard(int& argc, char** argv, const Machine& machine, std::string source
     CPelmoApp app(machine, std::move(sourceFolder), log);
     if (!app.InitInstance())
         return 1;
-    application.exec();
+    QApplication::exec();
     return 0;
 }
 

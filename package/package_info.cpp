@@ -16,13 +16,12 @@ constexpr int kMaxLineBreaks = 100;
 // The fixed lines in file order.
 std::array<std::string*, kFixedLines> FixedFields(PackageInfo& info)
 {
-    return {&info.productKeys[0],  &info.productKeys[1],   &info.productKeys[2],
-            &info.productKeys[3],  &info.productKeys[4],   &info.installFolder,
-            &info.requiredVersion, &info.masterAdjustFlag, &info.systemIniName,
-            &info.digitizerFlag,   &info.mainPicture,      &info.startPicture,
-            &info.destinationPicture, &info.confirmPicture, &info.startNotes,
-            &info.destinationNotes, &info.titleKeywords[0], &info.titleKeywords[1],
-            &info.titleKeywords[2], &info.titleKeywords[3], &info.titleKeywords[4]};
+    return {&info.productKeys[0],     &info.productKeys[1],   &info.productKeys[2],   &info.productKeys[3],
+            &info.productKeys[4],     &info.installFolder,    &info.requiredVersion,  &info.masterAdjustFlag,
+            &info.systemIniName,      &info.digitizerFlag,    &info.mainPicture,      &info.startPicture,
+            &info.destinationPicture, &info.confirmPicture,   &info.startNotes,       &info.destinationNotes,
+            &info.titleKeywords[0],   &info.titleKeywords[1], &info.titleKeywords[2], &info.titleKeywords[3],
+            &info.titleKeywords[4]};
 }
 
 // Feeds lines to the reader in order: the fixed fields first, then entries.

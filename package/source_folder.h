@@ -17,16 +17,16 @@ std::string SourceFolderFromExecutable(std::string_view executablePath);
 // Why a host folder cannot be a package folder.
 enum class FolderProblem {
     None,
-    Missing,      // nothing of that name
-    NotAFolder,   // a file or something else
-    NameNotCp932, // a character of its path has no code page 932 form
-    OnNoDrive,    // no drive of the machine holds it
+    Missing,       // nothing of that name
+    NotAFolder,    // a file or something else
+    NameNotCp932,  // a character of its path has no code page 932 form
+    OnNoDrive,     // no drive of the machine holds it
 };
 
 struct PackageFolder {
     std::string sourceFolder;  // the Windows form, for names to be appended to
     FolderProblem problem = FolderProblem::None;
-    std::string character;     // for NameNotCp932: the first such character, UTF-8
+    std::string character;  // for NameNotCp932: the first such character, UTF-8
 };
 
 // SourceFolder for a package folder on the host: its Windows form with a trailing

@@ -59,7 +59,12 @@ QRgb PixelColour(const std::uint8_t* row, int x, std::uint16_t bitCount, const s
 bool Drawable(const DibHeader& header)
 {
     switch (header.bitCount) {
-    case 1: case 4: case 8: case 16: case 24: case 32:
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
         return header.compression == kCompressionNone && header.width > 0 && header.height != 0;
     default:
         return false;

@@ -52,8 +52,8 @@ bool BitCountDrawable(std::uint16_t bitCount)
 // are refused, and so are values whose sizes could not be drawn or held.
 bool HeaderAccepted(const DibHeader& header)
 {
-    return header.size >= kInfoHeaderSize && header.size <= kMaxInfoHeaderSize &&
-           BitCountDrawable(header.bitCount) && header.width >= 0 && header.width <= kMaxDibDimension &&
+    return header.size >= kInfoHeaderSize && header.size <= kMaxInfoHeaderSize && BitCountDrawable(header.bitCount) &&
+           header.width >= 0 && header.width <= kMaxDibDimension &&
            std::abs(static_cast<std::int64_t>(header.height)) <= kMaxDibDimension && header.clrUsed <= 0xFFFF;
 }
 

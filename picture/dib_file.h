@@ -25,11 +25,11 @@ inline constexpr std::int64_t kMaxDibDimension = 65535;
 
 // The information header fields, as they stand at the start of a block.
 struct DibHeader {
-    std::uint32_t size = 0;       // biSize
-    std::int32_t width = 0;       // biWidth
-    std::int32_t height = 0;      // biHeight: negative for a picture stored top-down
-    std::uint16_t planes = 0;     // biPlanes
-    std::uint16_t bitCount = 0;   // biBitCount
+    std::uint32_t size = 0;      // biSize
+    std::int32_t width = 0;      // biWidth
+    std::int32_t height = 0;     // biHeight: negative for a picture stored top-down
+    std::uint16_t planes = 0;    // biPlanes
+    std::uint16_t bitCount = 0;  // biBitCount
     std::uint32_t compression = 0;
     std::uint32_t sizeImage = 0;  // biSizeImage
     std::uint32_t clrUsed = 0;    // biClrUsed

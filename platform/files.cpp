@@ -46,7 +46,7 @@ bool MatchWildcard(std::u32string_view pattern, std::u32string_view name)
             starP = p++;
             starN = n;
         } else if (p < pattern.size() && (pattern[p] == U'?' || UpperCase(pattern[p], CaseRule::FileName) ==
-                                                                 UpperCase(name[n], CaseRule::FileName))) {
+                                                                    UpperCase(name[n], CaseRule::FileName))) {
             ++p;
             ++n;
         } else if (starP != std::u32string_view::npos) {
@@ -69,7 +69,6 @@ std::u16string NtfsSortKey(std::string_view utf8)
         AppendUtf16(UpperCase(c, CaseRule::Unicode), key);
     return key;
 }
-
 
 // What a path stands for in the run's view: a staged file's work file.
 std::optional<struct stat> ViewStat(const Machine& machine, const fs::path& host)

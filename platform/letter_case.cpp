@@ -34,8 +34,8 @@ char32_t GreekCyrillicUpper(char32_t c)
 char32_t UnicodeUpper(char32_t c)
 {
     // "C.UTF-8" is built into glibc, whatever locales the host has generated.
-    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-    if (utf8 == static_cast<locale_t>(0))
+    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+    if (utf8 == nullptr)
         return FullWidthLatinUpper(AsciiUpper(c));
     return static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), utf8));
 }

@@ -26,10 +26,10 @@ enum class DriveType : int {
 
 // A Windows-form path resolved onto the host.
 struct HostPath {
-    int drive = 0;                            // 1 = A:
-    std::vector<std::string> components;      // below the drive root, UTF-8, as the disk spells them
-    std::filesystem::path host;               // the host path
-    bool mustBeFolder = false;                // written with a trailing separator
+    int drive = 0;                        // 1 = A:
+    std::vector<std::string> components;  // below the drive root, UTF-8, as the disk spells them
+    std::filesystem::path host;           // the host path
+    bool mustBeFolder = false;            // written with a trailing separator
 };
 
 // Drives come from a Wine-style machine folder: dosdevices/<letter>: links and
@@ -100,9 +100,9 @@ private:
     void StartInHostWorkingDirectory();
 
     struct Drive {
-        std::optional<std::filesystem::path> root;   // mapped when present
+        std::optional<std::filesystem::path> root;  // mapped when present
         DriveType type = DriveType::NoRootDir;
-        std::vector<std::string> currentFolder;      // components below the root
+        std::vector<std::string> currentFolder;  // components below the root
     };
     std::array<Drive, 27> drives_{};  // index 1..26
     int currentDrive_ = 3;

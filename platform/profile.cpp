@@ -294,8 +294,7 @@ bool IsStorable(std::string_view section, std::string_view key, std::string_view
 }
 
 // Bytes that do not convert to UTF-8 would be written as '?' into a UTF-8 file.
-bool FitsEncoding(std::string_view fileBytes, std::string_view section, std::string_view key,
-                  std::string_view value)
+bool FitsEncoding(std::string_view fileBytes, std::string_view section, std::string_view key, std::string_view value)
 {
     if (!fileBytes.starts_with(kUtf8Bom)) {
         return true;
@@ -340,9 +339,8 @@ std::string LookupProfileString(const std::optional<std::string_view>& fileBytes
     return std::string(TruncateCp932(text, size - 1));
 }
 
-std::optional<std::string> EditProfileString(const std::optional<std::string_view>& fileBytes,
-                                             std::string_view section, std::string_view key,
-                                             std::string_view value)
+std::optional<std::string> EditProfileString(const std::optional<std::string_view>& fileBytes, std::string_view section,
+                                             std::string_view key, std::string_view value)
 {
     section = TrimBlanks(section);
     key = TrimBlanks(key);

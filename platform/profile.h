@@ -19,9 +19,8 @@ std::string LookupProfileString(const std::optional<std::string_view>& fileBytes
 // WritePrivateProfileString as an in-place edit of the file's bytes (nullopt: the
 // file is missing). Returns the new bytes, or nullopt when the file stays as it is
 // (the value is already stored).
-std::optional<std::string> EditProfileString(const std::optional<std::string_view>& fileBytes,
-                                             std::string_view section, std::string_view key,
-                                             std::string_view value);
+std::optional<std::string> EditProfileString(const std::optional<std::string_view>& fileBytes, std::string_view section,
+                                             std::string_view key, std::string_view value);
 
 // The same on a file named by a Windows-form path; a bare file name lies in the
 // Windows folder.

@@ -14,16 +14,16 @@ namespace pelmo {
 
 enum class RegistryValueType : std::uint32_t {
     None = 0,
-    String = 1,          // REG_SZ
-    ExpandString = 2,    // REG_EXPAND_SZ
-    Binary = 3,          // REG_BINARY
-    Dword = 4,           // REG_DWORD
-    MultiString = 7,     // REG_MULTI_SZ
+    String = 1,        // REG_SZ
+    ExpandString = 2,  // REG_EXPAND_SZ
+    Binary = 3,        // REG_BINARY
+    Dword = 4,         // REG_DWORD
+    MultiString = 7,   // REG_MULTI_SZ
 };
 
 struct RegistryValue {
-    std::uint32_t type = 0;      // a RegistryValueType, or any hex(N) number
-    std::u16string text;         // string types: the UTF-16 text, without a terminator
+    std::uint32_t type = 0;           // a RegistryValueType, or any hex(N) number
+    std::u16string text;              // string types: the UTF-16 text, without a terminator
     std::vector<std::uint8_t> bytes;  // dword, hex and hex(N) types: the raw data
 };
 

@@ -27,15 +27,24 @@ int HexDigit(char c)
 char16_t ControlEscape(char c)
 {
     switch (c) {
-    case 'a': return u'\a';
-    case 'b': return u'\b';
-    case 't': return u'\t';
-    case 'n': return u'\n';
-    case 'v': return u'\v';
-    case 'f': return u'\f';
-    case 'r': return u'\r';
-    case 'e': return 0x1B;
-    default: return 0;
+    case 'a':
+        return u'\a';
+    case 'b':
+        return u'\b';
+    case 't':
+        return u'\t';
+    case 'n':
+        return u'\n';
+    case 'v':
+        return u'\v';
+    case 'f':
+        return u'\f';
+    case 'r':
+        return u'\r';
+    case 'e':
+        return 0x1B;
+    default:
+        return 0;
     }
 }
 
@@ -235,8 +244,8 @@ private:
     }
 
     // "[Key\\Path] seconds": creates the key and every key above it.
-    static std::map<std::string, RegistryValue>* OpenKeyBlock(std::string_view line,
-                                                              std::map<std::string, std::map<std::string, RegistryValue>>& keys)
+    static std::map<std::string, RegistryValue>*
+    OpenKeyBlock(std::string_view line, std::map<std::string, std::map<std::string, RegistryValue>>& keys)
     {
         std::size_t pos = 1;
         const std::optional<std::u16string> name = ReadQuoted(line, pos, ']');

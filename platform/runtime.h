@@ -12,10 +12,10 @@ namespace pelmo {
 int Atoi(std::string_view text);
 
 struct SplitPathResult {
-    std::string drive;     // "C:" or empty
-    std::string folder;    // from the first separator up to and including the last
-    std::string baseName;  // without the extension
-    std::string extension; // from the last '.' after the last separator, with the dot
+    std::string drive;      // "C:" or empty
+    std::string folder;     // from the first separator up to and including the last
+    std::string baseName;   // without the extension
+    std::string extension;  // from the last '.' after the last separator, with the dot
 };
 
 // Splits like _splitpath under code page 932: '\' and '/' separate (neither is

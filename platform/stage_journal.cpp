@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cerrno>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -89,8 +89,8 @@ bool CopyWhole(const std::string& from, const std::string& to)
             return false;
     }
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (::fchmod(out.get(), st.st_mode & 07777) != 0 || ::futimens(out.get(), times) != 0 ||
-        ::fsync(out.get()) != 0 || !out.Reset())
+    if (::fchmod(out.get(), st.st_mode & 07777) != 0 || ::futimens(out.get(), times) != 0 || ::fsync(out.get()) != 0 ||
+        !out.Reset())
         return false;
     copy.Keep();
     return true;
@@ -255,7 +255,8 @@ bool KeepBackup(const std::string& target, const fs::path& backup, bool& isCopy)
     if (::link(target.c_str(), backup.c_str()) == 0)
         return true;
     // Another file system, or one without hard links: a copy does.
-    if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != ENOTSUP && errno != EOPNOTSUPP)
+    // Linux gives ENOTSUP the number of EOPNOTSUPP.
+    if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != EOPNOTSUPP)
         return false;
     isCopy = true;
     return CopyWhole(target, backup.string());
@@ -363,8 +364,8 @@ Recovered RecoverRunFolder(const fs::path& runFolder)
     } else if (const auto undo = ReadJournal(set / kUndo)) {
         ok = RollBack(*undo, set);
     } else if (const auto journal = ReadJournal(set / kJournal)) {
-        ok = RollForward(*journal) && ::rename((set / kJournal).c_str(), (set / kDone).c_str()) == 0 &&
-             FlushFolder(set);
+        ok =
+            RollForward(*journal) && ::rename((set / kJournal).c_str(), (set / kDone).c_str()) == 0 && FlushFolder(set);
         result = Recovered::Completed;
     }
     if (!ok)
@@ -375,8 +376,8 @@ Recovered RecoverRunFolder(const fs::path& runFolder)
         for (const std::string& other : BackupSets(runFolder))
             if (other != record->runId)
                 RemoveTree(runFolder / other);
-    SweepRun(record->runId, record->folders, result == Recovered::RolledBack ? record->madeFolders
-                                                                               : std::vector<std::string>{});
+    SweepRun(record->runId, record->folders,
+             result == Recovered::RolledBack ? record->madeFolders : std::vector<std::string>{});
     return ::unlink(recordFile.c_str()) == 0 ? result : Recovered::Failed;
 }
 

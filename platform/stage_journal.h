@@ -22,11 +22,11 @@ inline constexpr const char* kDone = "DONE";
 
 // One rename of a commit.
 struct Rename {
-    std::string work;    // host paths
+    std::string work;  // host paths
     std::string target;
     std::uint64_t size = 0;  // of the new file
     std::uint32_t checksum = 0;
-    std::string backup;  // file name in the set; empty for an added file
+    std::string backup;         // file name in the set; empty for an added file
     bool backupIsCopy = false;  // a copy, where no hard link could be made
 };
 

@@ -51,7 +51,8 @@ StageOpening TakeLock(const fs::path& runFolder, host::FileDescriptor& lock)
         }
         if (::flock(lock.get(), LOCK_EX | LOCK_NB) != 0)
             return errno == EWOULDBLOCK ? StageOpening::Busy : StageOpening::Failed;
-        struct stat locked {}, named {};
+        struct stat locked = {};
+        struct stat named = {};
         if (::fstat(lock.get(), &locked) == 0 && ::stat(file.c_str(), &named) == 0 && locked.st_ino == named.st_ino &&
             locked.st_dev == named.st_dev)
             return StageOpening::Opened;
@@ -234,9 +235,12 @@ void Stage::NoteConverted(const fs::path& target, std::uint64_t records)
 std::vector<PlannedChange> Stage::Plan() const
 {
     std::vector<PlannedChange> plan;
-    for (const auto& [target, file] : files_)
-        plan.push_back({existed_.at(target) ? PlannedChange::Kind::Replaced : PlannedChange::Kind::Added, target, {}, {},
-                        {}, {}, 0});
+    for (const auto& [target, file] : files_) {
+        PlannedChange change;
+        change.kind = existed_.at(target) ? PlannedChange::Kind::Replaced : PlannedChange::Kind::Added;
+        change.target = target;
+        plan.push_back(std::move(change));
+    }
     plan.insert(plan.end(), notes_.begin(), notes_.end());
     return plan;
 }

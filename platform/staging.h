@@ -31,7 +31,7 @@ struct StagedFile {
 struct PlannedChange {
     enum class Kind { Added, Replaced, Settings, Converted };
     Kind kind = Kind::Added;
-    std::string target;  // host path
+    std::string target;                            // host path
     std::string section, key, oldValue, newValue;  // Settings, code page 932
     std::uint64_t records = 0;                     // Converted: records changed
 };
@@ -71,8 +71,8 @@ public:
     void Register(const std::filesystem::path& target, StagedFile file);
     // _mkdir under staging: recorded, then made at once. False as mkdir fails.
     bool MakeFolder(const std::filesystem::path& folder);
-    void NoteSettings(const std::filesystem::path& target, std::string section, std::string key,
-                      std::string oldValue, std::string newValue);
+    void NoteSettings(const std::filesystem::path& target, std::string section, std::string key, std::string oldValue,
+                      std::string newValue);
     void NoteConverted(const std::filesystem::path& target, std::uint64_t records);
     bool AnythingStaged() const { return !files_.empty() || !madeFolders_.empty(); }
     std::vector<PlannedChange> Plan() const;

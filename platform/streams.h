@@ -140,8 +140,8 @@ private:
     InputFile file_;
     std::string buffer_;
     std::size_t pos_ = 0;
-    bool eof_ = false;   // no more bytes from the file
-    bool ended_ = false; // no more lines
+    bool eof_ = false;    // no more bytes from the file
+    bool ended_ = false;  // no more lines
     bool failed_ = false;
 };
 

@@ -10,11 +10,23 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool IsSurrogate(char32_t c)
+{
+    return c >= 0xD800 && c <= 0xDFFF;
+}
+bool IsHighSurrogate(char16_t unit)
+{
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t unit)
+{
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
-std::size_t Cp932CharLength(std::string_view text, std::size_t pos) { return CharLength(text, pos); }
+std::size_t Cp932CharLength(std::string_view text, std::size_t pos)
+{
+    return CharLength(text, pos);
+}
 
 std::size_t Utf8CharLength(std::string_view text, std::size_t pos)
 {
@@ -70,7 +82,8 @@ public:
     }
 
 private:
-    bool IsOpen() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    // iconv_open's documented failure value is (iconv_t)-1.
+    bool IsOpen() const { return cd_ != reinterpret_cast<iconv_t>(-1); }  // NOLINT(performance-no-int-to-ptr)
 
     iconv_t cd_;
 };

@@ -9,8 +9,8 @@ Utf8LocaleScope::Utf8LocaleScope()
 {
     // "C.UTF-8" is built into glibc 2.35 and later, so it does not depend on
     // which locales the host has generated.
-    locale_t utf8 = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-    if (utf8 == static_cast<locale_t>(0))
+    locale_t utf8 = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+    if (utf8 == nullptr)
         return;
     locale_ = utf8;
     previous_ = ::uselocale(utf8);

@@ -50,8 +50,7 @@ constexpr Entry kTexts[] = {
     {CheckText::StartKindsMissing,
      "no START archive for system kind %1 (%2 missing): on such a system the run stops here"},
     {CheckText::DiskGap, "no entry is on disk %1: the user is asked for disk %2 after disk %3"},
-    {CheckText::DiskOneAfterOthers,
-     "disk 1 is never asked for again: after disk %1 this file is read from disk %1"},
+    {CheckText::DiskOneAfterOthers, "disk 1 is never asked for again: after disk %1 this file is read from disk %1"},
     {CheckText::DiskAskedAgain,
      "disk %1 is asked for again after disk %2: one more disk change for the user; keep each disk's entries "
      "together"},
@@ -60,10 +59,8 @@ constexpr Entry kTexts[] = {
      "only, so on a system without it the entry fails"},
     {CheckText::PictureMissing, "picture %1 is not in the package folder"},
     {CheckText::PictureUnreadable, "picture %1 does not load: it is not a bitmap the program can draw"},
-    {CheckText::PictureTooSmall,
-     "picture %1 is %2 pixels and is stretched over %3: much smaller, it will look coarse"},
-    {CheckText::PictureTooLarge,
-     "picture %1 is %2 pixels and is shrunk into %3: much larger, its detail is lost"},
+    {CheckText::PictureTooSmall, "picture %1 is %2 pixels and is stretched over %3: much smaller, it will look coarse"},
+    {CheckText::PictureTooLarge, "picture %1 is %2 pixels and is shrunk into %3: much larger, its detail is lost"},
     {CheckText::NotesBrokenCharacter,
      "the byte after each TAB becomes a line feed, and here it is part of a double-byte character: the notes "
      "show as \"%1\"; write a TAB twice for a line break"},

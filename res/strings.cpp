@@ -2,8 +2,8 @@
 #include "res/strings.h"
 
 #include <array>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/text.h"
 
@@ -122,7 +122,8 @@ constexpr Entry kCatalogue[] = {
      "  --recover        only complete or roll back an interrupted run, then exit\n"
      "  --undo           put the system back as it was before its last completed upgrade\n"
      "  --target FOLDER  the installed system's folder, in Windows form (C:\\KORIMU)\n"
-     "  --package DIR    the package folder (default: the program's own folder; for check, the current one)\n"
+     "  --package DIR    the package folder (default: the current folder for an installed pelmo,\n"
+     "                   else the program's own folder; for check, the current one)\n"
      "  --machine DIR    the machine folder (default: $WINEPREFIX, else ~/.wine)\n"
      "  --log FILE       also write the run's log to FILE (UTF-8)\n"
      "  --disk N=DIR     for check: disk N of the package is the folder DIR (default: the package folder)\n"

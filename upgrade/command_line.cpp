@@ -51,7 +51,8 @@ std::optional<std::vector<CommandWord>> SplitCommandLine(std::string_view line)
 std::optional<ExtractRequest> ParseExtractCommand(std::string_view line)
 {
     auto words = SplitCommandLine(line);
-    if (!words || words->empty() || (*words)[0].isSwitch || !EqualIgnoringCase((*words)[0].text, "e", CaseRule::Settings))
+    if (!words || words->empty() || (*words)[0].isSwitch ||
+        !EqualIgnoringCase((*words)[0].text, "e", CaseRule::Settings))
         return std::nullopt;
     std::vector<std::string> paths;
     for (std::size_t i = 1; i < words->size(); ++i)

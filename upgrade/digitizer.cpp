@@ -34,8 +34,8 @@ bool ExtendTitle(const Machine& machine, std::string_view iniPath)
 
 }  // namespace
 
-bool RunDigitizerStep(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive,
-                      std::string_view workFolder, std::string_view iniName, bool masterFileCopied)
+bool RunDigitizerStep(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive, std::string_view workFolder,
+                      std::string_view iniName, bool masterFileCopied)
 {
     const std::string iniPath = std::string(workFolder) + std::string(iniName);
     const std::string& section = GetText(Text::SectionSystem);
@@ -51,8 +51,8 @@ bool RunDigitizerStep(const Machine& machine, Prompter& prompter, ArchiveLibrary
     return ExtractVoiceData(machine, prompter, archive, workFolder, iniName) && written;
 }
 
-bool ExtractVoiceData(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive,
-                      std::string_view folder, std::string_view iniName)
+bool ExtractVoiceData(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive, std::string_view folder,
+                      std::string_view iniName)
 {
     const std::string iniPath = std::string(folder) + std::string(iniName);
     const std::string windowsFolder = machine.GetWindowsDirectory();

@@ -61,7 +61,8 @@ std::string SettingsLine(const LoggedChange& change)
 
 std::string ConvertedLine(const LoggedChange& change)
 {
-    return Words({GetText(Text::PlanConverted), change.file, std::to_string(change.records), GetText(Text::PlanRecords)});
+    return Words(
+        {GetText(Text::PlanConverted), change.file, std::to_string(change.records), GetText(Text::PlanRecords)});
 }
 
 Text FileWord(const LoggedChange& change)
@@ -77,7 +78,8 @@ std::vector<std::string> RunLines(const LoggedRun& run, const LoggedMessage* pen
         lines.push_back(Words({GetText(Text::LogPackage), run.package}));
     lines.push_back(Words({GetText(Text::LogTarget), run.target}));
     for (const auto& [what, passed] : run.checks)
-        lines.push_back(Words({GetText(Text::LogCheck), what + ":", GetText(passed ? Text::LogPassed : Text::LogFailed)}));
+        lines.push_back(
+            Words({GetText(Text::LogCheck), what + ":", GetText(passed ? Text::LogPassed : Text::LogFailed)}));
     if (run.systemKind)
         lines.push_back(Words({GetText(Text::LogSystemKind), std::to_string(*run.systemKind)}));
     for (const LoggedChange& change : run.changes) {
@@ -104,9 +106,8 @@ std::vector<std::string> RunLines(const LoggedRun& run, const LoggedMessage* pen
     for (const LoggedMessage& message : messages)
         lines.push_back(Words({GetText(Text::LogMessage), "[" + message.caption + "]", message.text}));
     if (run.outcome)
-        lines.push_back(
-            Words({GetText(Text::LogOutcome), GetText(OutcomeWord(run.outcome->first)) + ",",
-                   GetText(EndingWord(run.outcome->second))}));
+        lines.push_back(Words({GetText(Text::LogOutcome), GetText(OutcomeWord(run.outcome->first)) + ",",
+                               GetText(EndingWord(run.outcome->second))}));
     return lines;
 }
 

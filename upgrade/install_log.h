@@ -33,8 +33,8 @@ struct LoggedMessage {
 };
 
 struct LoggedRun {
-    std::string package, target;                         // code page 932
-    std::vector<std::pair<std::string, bool>> checks;    // what was checked, passed
+    std::string package, target;                       // code page 932
+    std::vector<std::pair<std::string, bool>> checks;  // what was checked, passed
     std::optional<int> systemKind;
     std::vector<LoggedChange> changes;
     std::vector<LoggedMessage> messages;

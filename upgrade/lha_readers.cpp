@@ -285,7 +285,7 @@ private:
     }
 
     InputFile file_;
-    std::vector<char> chunk_;     // read from the file, handed to lhasa from next_ on
+    std::vector<char> chunk_;  // read from the file, handed to lhasa from next_ on
     std::size_t next_ = 0;
     std::uint64_t position_ = 0;  // bytes handed to lhasa
     std::uint64_t dataEnd_ = 0;   // where the current member's data ends

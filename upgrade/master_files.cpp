@@ -5,9 +5,9 @@
 #include <cstdint>
 
 #include "platform/files.h"
+#include "platform/profile.h"
 #include "platform/staging.h"
 #include "platform/streams.h"
-#include "platform/profile.h"
 #include "res/strings.h"
 
 namespace pelmo {

@@ -55,8 +55,15 @@ std::vector<LoggedChange> StagedChanges(const Machine& machine, const Stage& sta
     // commit up for seconds.
     std::map<std::tuple<PlannedChange::Kind, std::string, std::string, std::string>, std::size_t> merged;
     for (const PlannedChange& planned : stage.Plan()) {
-        LoggedChange change{planned.kind, machine.ToWindows(planned.target).value_or(planned.target), 0, 0,
-                            planned.section, planned.key, planned.oldValue, planned.newValue, planned.records};
+        LoggedChange change{planned.kind,
+                            machine.ToWindows(planned.target).value_or(planned.target),
+                            0,
+                            0,
+                            planned.section,
+                            planned.key,
+                            planned.oldValue,
+                            planned.newValue,
+                            planned.records};
         if (const StagedFile* file = stage.Find(planned.target)) {
             change.size = file->size;
             change.checksum = file->checksum;

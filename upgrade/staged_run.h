@@ -28,7 +28,10 @@ class RunStage {
 public:
     // A dry run stages as a real one does and discards at the end, silently.
     RunStage(const Machine& machine, Prompter& prompter, InstallLog& log, bool dryRun)
-        : machine_(machine), prompter_(prompter), log_(log), dryRun_(dryRun)
+        : machine_(machine),
+          prompter_(prompter),
+          log_(log),
+          dryRun_(dryRun)
     {
     }
     ~RunStage();

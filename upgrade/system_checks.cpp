@@ -95,9 +95,9 @@ int CheckSystemVersion(const Machine& machine, std::string_view folder, std::str
 {
     // The version lives in korimu1.ini whatever settings file the system uses.
     const std::string iniPath = std::string(folder) + GetText(Text::KorimuIni);
-    const std::string text = GetPrivateProfileString(machine, iniPath, GetText(Text::SectionSystem),
-                                                     GetText(Text::KeyVersion), GetText(Text::DefaultVersion),
-                                                     kVersionBufferSize);
+    const std::string text =
+        GetPrivateProfileString(machine, iniPath, GetText(Text::SectionSystem), GetText(Text::KeyVersion),
+                                GetText(Text::DefaultVersion), kVersionBufferSize);
     int installed = Atoi(text);
     if (installed == kUnversioned)
         installed = kUnversionedMeans;
@@ -109,9 +109,9 @@ int DetectSystemKind(const Machine& machine, std::string_view folder, std::strin
 {
     const std::string iniPath = std::string(folder) + std::string(iniName);
     if (NameIs(iniName, Text::TivonelIniUpper)) {
-        const std::string maker = GetPrivateProfileString(machine, iniPath, GetText(Text::SectionSystem),
-                                                          GetText(Text::KeyMaker), GetText(Text::DefaultMaker),
-                                                          kMakerBufferSize);
+        const std::string maker =
+            GetPrivateProfileString(machine, iniPath, GetText(Text::SectionSystem), GetText(Text::KeyMaker),
+                                    GetText(Text::DefaultMaker), kMakerBufferSize);
         return Atoi(maker) == 1 ? kKindMakerOne : kKindOtherMaker;
     }
     // Only the first 99 bytes of the title are searched, as the system always did.

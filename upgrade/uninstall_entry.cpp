@@ -41,8 +41,7 @@ int ParseUninstallString(std::string& text)
     return 1;
 }
 
-std::optional<std::string> FindUninstallFolder(const Registry& registry,
-                                               const std::array<std::string, 5>& productKeys)
+std::optional<std::string> FindUninstallFolder(const Registry& registry, const std::array<std::string, 5>& productKeys)
 {
     std::string value;
     for (const std::string& productKey : productKeys) {

@@ -13,8 +13,7 @@ namespace pelmo {
 // exists ("NULL" ends the list; a key without the value ends it too) and turns it
 // into a folder without its trailing backslash. Nothing when no key gives one, so
 // the caller keeps the folder it proposed.
-std::optional<std::string> FindUninstallFolder(const Registry& registry,
-                                               const std::array<std::string, 5>& productKeys);
+std::optional<std::string> FindUninstallFolder(const Registry& registry, const std::array<std::string, 5>& productKeys);
 
 // Replaces an uninstall command such as `A.EXE -fD:\APP\LOG.DAT -c1` by the drive
 // and folder of the file after " -f" ("D:\APP\"). A path quoted right after " -f"

@@ -63,8 +63,13 @@ class UpgradeRun {
 public:
     UpgradeRun(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive, PackageInfo& info,
                std::string_view sourceFolder, InstallLog& log, bool dryRun)
-        : machine_(machine), prompter_(prompter), archive_(archive), info_(info), sourceFolder_(sourceFolder),
-          log_(log), dryRun_(dryRun)
+        : machine_(machine),
+          prompter_(prompter),
+          archive_(archive),
+          info_(info),
+          sourceFolder_(sourceFolder),
+          log_(log),
+          dryRun_(dryRun)
     {
     }
 

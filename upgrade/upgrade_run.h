@@ -15,8 +15,8 @@ namespace pelmo {
 class InstallLog;
 
 struct RunOptions {
-    bool dryRun = false;         // stage everything, then discard it
-    InstallLog* log = nullptr;   // the front end's copy of the log, when it wants one
+    bool dryRun = false;        // stage everything, then discard it
+    InstallLog* log = nullptr;  // the front end's copy of the log, when it wants one
 };
 
 // Checks the folder, installs every entry, runs the optional steps and shows the

@@ -9,7 +9,8 @@
 namespace pelmo {
 
 CConfirmDlg::CConfirmDlg(const WizardContext& context, QWidget* parent)
-    : TemplateDialog(IDD_CONFIRM, parent), context_(context)
+    : TemplateDialog(IDD_CONFIRM, parent),
+      context_(context)
 {
 }
 

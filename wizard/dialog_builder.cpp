@@ -105,7 +105,7 @@ QWidget* MakeListBox(const ControlTemplate& control, QWidget* parent)
 {
     auto* list = new ListBox(control.style & kSort, parent);
     list->setVerticalScrollBarPolicy((control.style & kDisableNoScroll) ? Qt::ScrollBarAlwaysOn
-                                                                         : Qt::ScrollBarAsNeeded);
+                                                                        : Qt::ScrollBarAsNeeded);
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     return list;
 }

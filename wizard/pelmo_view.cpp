@@ -24,8 +24,7 @@ std::span<const CommandEntry<CPelmoView>> CPelmoView::Commands()
     return kCommands;
 }
 
-CPelmoView::CPelmoView(WizardContext& context, QWidget* frame)
-    : QWidget(frame), context_(context), prompter_(this)
+CPelmoView::CPelmoView(WizardContext& context, QWidget* frame) : QWidget(frame), context_(context), prompter_(this)
 {
     // Where no picture is drawn, the view shows the window colour.
     setBackgroundRole(QPalette::Base);
@@ -68,7 +67,7 @@ int CPelmoView::RunUpgrade()
     LhaComponent archive(context_.machine);
     // The destination dialog comes back only for a folder the run rejected.
     const RunOutcome outcome = pelmo::RunUpgrade(context_.machine, prompter_, archive, info_, context_.sourceFolder,
-                                                {.dryRun = false, .log = context_.log});
+                                                 {.dryRun = false, .log = context_.log});
     return outcome == RunOutcome::FolderRejected ? 0 : 1;
 }
 

@@ -7,7 +7,9 @@
 
 namespace pelmo {
 
-PictureFrame::PictureFrame(QWidget* parent) : QWidget(parent) {}
+PictureFrame::PictureFrame(QWidget* parent) : QWidget(parent)
+{
+}
 
 void PictureFrame::SetPicture(const Machine& machine, std::string path)
 {

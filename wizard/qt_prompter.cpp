@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "res/strings.h"
 #include "res/dialog_templates.h"
+#include "res/strings.h"
 #include "wizard/button_style.h"
 #include "wizard/dialog_builder.h"
 #include "wizard/display_text.h"

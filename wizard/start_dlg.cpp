@@ -11,7 +11,8 @@
 namespace pelmo {
 
 CStartDlg::CStartDlg(const WizardContext& context, QWidget* parent)
-    : TemplateDialog(IDD_START, parent), context_(context)
+    : TemplateDialog(IDD_START, parent),
+      context_(context)
 {
 }
 

@@ -10,7 +10,8 @@
 namespace pelmo {
 
 TemplateDialog::TemplateDialog(int templateId, QWidget* parent)
-    : QDialog(parent), template_(FindDialogTemplate(templateId))
+    : QDialog(parent),
+      template_(FindDialogTemplate(templateId))
 {
     if (!template_)
         return;

@@ -7,9 +7,9 @@
 
 namespace pelmo {
 
-constexpr int kEndOk = 1;        // IDOK
-constexpr int kEndCancel = 2;    // IDCANCEL
-constexpr int kEndBack = 1008;   // the back button's id
+constexpr int kEndOk = 1;       // IDOK
+constexpr int kEndCancel = 2;   // IDCANCEL
+constexpr int kEndBack = 1008;  // the back button's id
 constexpr int kEndCannotShow = -1;
 
 // Enter presses the default button, button 1 runs OnOK, button 2 and Escape run

@@ -96,6 +96,30 @@ TEST(Unattended, WhatCannotBeRunIsABadCommandLineInTheUsersTerms)
     EXPECT_EQ(SourceFolderForPackage(machine.Load(), package), "A:");
 }
 
+TEST(FrontEnd, AnInstalledProgramIsOneInTheBinFolderWithNoPackageBesideIt)
+{
+    TempDir root;
+    const fs::path bin = root.path() / "usr/bin";
+    WriteHostFile(bin / "pelmo", "");
+    fs::create_directory_symlink("usr/bin", root.path() / "bin");
+    WriteHostFile(root.path() / "medium/info.txt", "");
+    struct Row {
+        fs::path executable;
+        fs::path installedBin;
+        bool installed;
+    };
+    const Row rows[] = {
+        {bin / "pelmo", bin, true},
+        {root.path() / "bin/pelmo", bin, true},  // merged /usr: /bin is /usr/bin
+        {bin / "pelmo", root.path() / "bin", true},
+        {root.path() / "medium/pelmo", root.path() / "medium", false},
+        {root.path() / "build/app/pelmo", bin, false},
+        {bin / "pelmo", root.path() / "none", false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(IsInstalledProgram(row.executable, row.installedBin), row.installed) << row.executable;
+}
+
 TEST(Unattended, PrintsWhatCodePage932CannotHoldAsQuestionMarks)
 {
     std::ostringstream out;

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "upgrade/check/dialog_measure.h"
-#include "upgrade/check/findings.h"
 #include "package/package_info.h"
 #include "platform/machine.h"
+#include "upgrade/check/dialog_measure.h"
+#include "upgrade/check/findings.h"
 
 namespace pelmo {
 
@@ -36,9 +36,9 @@ struct CheckContext {
 };
 
 // The parts of the check, each adding what it finds.
-void CheckInfoLines(CheckContext& context);    // encoding, fixed fields, entry lines
-void CheckEntryFiles(CheckContext& context);   // files on their disks, archives, START kinds
-void CheckEntryOrder(CheckContext& context);   // disk numbers and changes, target depth
+void CheckInfoLines(CheckContext& context);                              // encoding, fixed fields, entry lines
+void CheckEntryFiles(CheckContext& context);                             // files on their disks, archives, START kinds
+void CheckEntryOrder(CheckContext& context);                             // disk numbers and changes, target depth
 void CheckDialogs(CheckContext& context, const DialogMeasure& measure);  // pictures, notes, folder
 
 // Shown as the program shows code page 932 text: '?' for what is no character.

@@ -16,8 +16,8 @@ bool StoreDisk(CheckRequest& request, std::string_view value, std::string& error
 {
     const std::size_t equals = value.find('=');
     const std::string_view number = value.substr(0, equals);
-    const bool plain = !number.empty() && number.size() <= 4 &&
-                       number.find_first_not_of("0123456789") == std::string_view::npos;
+    const bool plain =
+        !number.empty() && number.size() <= 4 && number.find_first_not_of("0123456789") == std::string_view::npos;
     if (equals == std::string_view::npos || !plain || Atoi(number) < 2 || equals + 1 == value.size()) {
         error = FormatTextUtf8(Text::CliBadDisk, std::string(value));
         return false;

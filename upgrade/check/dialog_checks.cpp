@@ -2,13 +2,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "upgrade/check/check_context.h"
-#include "upgrade/check/dialog_measure.h"
 #include "picture/dib_file.h"
 #include "platform/streams.h"
 #include "platform/text.h"
 #include "res/check_texts.h"
 #include "res/dialog_templates.h"
+#include "upgrade/check/check_context.h"
+#include "upgrade/check/dialog_measure.h"
 
 namespace pelmo {
 namespace {
@@ -43,7 +43,7 @@ bool MuchLarger(PixelSize picture, PixelSize area)
 struct PictureUse {
     int line;
     const std::string* name;
-    int dialogId;              // 0: the main window
+    int dialogId;  // 0: the main window
     const char* where;
 };
 
@@ -106,8 +106,8 @@ std::string NotesOnOneLine(std::string_view cp932)
     return line;
 }
 
-void CheckNotes(CheckContext& context, const DialogMeasure& measure, int line, const std::string& notes,
-                int dialogId, const char* dialog)
+void CheckNotes(CheckContext& context, const DialogMeasure& measure, int line, const std::string& notes, int dialogId,
+                const char* dialog)
 {
     Findings& findings = context.findings;
     // A line that is no code page 932 as written is reported with the encoding.
@@ -143,10 +143,10 @@ void CheckDialogs(CheckContext& context, const DialogMeasure& measure)
     // one shown when the registry has none.
     const Fit folder = measure.LineWidth(IDD_CONFIRM, IDC_NOTES, Shown(info.installFolder));
     if (folder.needed > folder.room)
-        context.findings.Warn(kInstallFolderLine,
-                              FormatCheckText(CheckText::FolderTooWide, {Shown(info.installFolder),
-                                                                         std::to_string(folder.needed),
-                                                                         std::to_string(folder.room)}));
+        context.findings.Warn(
+            kInstallFolderLine,
+            FormatCheckText(CheckText::FolderTooWide,
+                            {Shown(info.installFolder), std::to_string(folder.needed), std::to_string(folder.room)}));
 }
 
 }  // namespace pelmo

@@ -4,14 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "upgrade/check/archive_walk.h"
-#include "upgrade/check/check_context.h"
 #include "platform/letter_case.h"
 #include "platform/runtime.h"
 #include "platform/streams.h"
 #include "platform/text.h"
 #include "res/check_texts.h"
 #include "res/strings.h"
+#include "upgrade/check/archive_walk.h"
+#include "upgrade/check/check_context.h"
 #include "upgrade/member_name.h"
 #include "upgrade/upgrade_run.h"
 
@@ -48,8 +48,8 @@ std::vector<SystemKind> KindsTheRunCanMeet(const PackageInfo& info)
             for (std::size_t earlier = 0; earlier < k; ++earlier)
                 decides = decides && FindCp932(keywords[k], keywords[earlier]) == std::string_view::npos;
             if (decides)
-                kinds.push_back({static_cast<int>(k) + 1, std::to_string(k + 1) + " (title keyword \"" +
-                                                               Shown(keywords[k]) + "\")"});
+                kinds.push_back({static_cast<int>(k) + 1,
+                                 std::to_string(k + 1) + " (title keyword \"" + Shown(keywords[k]) + "\")"});
         }
     }
     if (anyIni || tivonel)
@@ -80,9 +80,9 @@ public:
         if (entry.kind == kArchiveKind)
             name += GetText(Text::ArchiveExtension);
         if (!IsOnDisk(context_, folder + name)) {
-            context_.findings.Error(numbered.line, FormatCheckText(CheckText::FileNotOnDisk,
-                                                                   {Shown(name), std::to_string(entry.disk),
-                                                                    context_.ShownFolderOfDisk(entry.disk)}));
+            context_.findings.Error(
+                numbered.line, FormatCheckText(CheckText::FileNotOnDisk, {Shown(name), std::to_string(entry.disk),
+                                                                          context_.ShownFolderOfDisk(entry.disk)}));
             return;
         }
         if (entry.kind == kArchiveKind)
@@ -150,8 +150,8 @@ private:
             const std::string shown = Shown(*name);
             auto [earlier, added] = extractedAs.emplace(UpperCase(shown, CaseRule::FileName), member.path);
             if (!added)
-                context_.findings.Error(line, FormatCheckText(CheckText::MemberFlattened,
-                                                              {archive, earlier->second, member.path, shown}));
+                context_.findings.Error(
+                    line, FormatCheckText(CheckText::MemberFlattened, {archive, earlier->second, member.path, shown}));
         }
     }
 

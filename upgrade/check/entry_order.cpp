@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "upgrade/check/check_context.h"
 #include "platform/letter_case.h"
 #include "platform/text.h"
 #include "res/check_texts.h"
+#include "upgrade/check/check_context.h"
 
 namespace pelmo {
 namespace {
@@ -43,11 +43,11 @@ void CheckDiskGaps(CheckContext& context)
     int previous = 1;
     for (const auto& [disk, line] : firstLineOfDisk) {
         if (disk > previous + 1) {
-            const std::string missing = disk == previous + 2 ? std::to_string(previous + 1)
-                                                             : std::to_string(previous + 1) + " to " +
-                                                                   std::to_string(disk - 1);
-            context.findings.Warn(line, FormatCheckText(CheckText::DiskGap, {missing, std::to_string(disk),
-                                                                             std::to_string(previous)}));
+            const std::string missing = disk == previous + 2
+                                            ? std::to_string(previous + 1)
+                                            : std::to_string(previous + 1) + " to " + std::to_string(disk - 1);
+            context.findings.Warn(
+                line, FormatCheckText(CheckText::DiskGap, {missing, std::to_string(disk), std::to_string(previous)}));
         }
         previous = disk;
     }

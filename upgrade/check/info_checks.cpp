@@ -4,10 +4,10 @@
 #include <string_view>
 #include <vector>
 
-#include "upgrade/check/check_context.h"
 #include "platform/runtime.h"
 #include "platform/text.h"
 #include "res/check_texts.h"
+#include "upgrade/check/check_context.h"
 
 namespace pelmo {
 namespace {
@@ -74,7 +74,8 @@ void CheckEncoding(CheckContext& context)
 {
     const auto& lines = context.lines;
     const bool anyNonAscii = std::any_of(lines.begin(), lines.end(), [](const std::string& l) { return !IsAscii(l); });
-    const bool allUtf8 = std::all_of(lines.begin(), lines.end(), [](const std::string& l) { return IsWellFormedUtf8(l); });
+    const bool allUtf8 =
+        std::all_of(lines.begin(), lines.end(), [](const std::string& l) { return IsWellFormedUtf8(l); });
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const int line = static_cast<int>(i) + 1;
         // Japanese text saved as UTF-8 is the usual mistake; one finding says it
@@ -98,7 +99,8 @@ void CheckFlag(Findings& findings, int line, std::string_view what, std::string_
     const int value = Atoi(text);
     if (value == 0 || value == 1) {
         if (ReadsDigits(text))
-            findings.Warn(line, FormatCheckText(CheckText::NumberWithExtra, {what, Shown(text), std::to_string(value)}));
+            findings.Warn(line,
+                          FormatCheckText(CheckText::NumberWithExtra, {what, Shown(text), std::to_string(value)}));
         else
             findings.Warn(line, FormatCheckText(CheckText::NoNumber, {what, Shown(text)}));
         return;
@@ -111,8 +113,8 @@ void CheckFixedFields(CheckContext& context)
     const auto& lines = context.lines;
     if (lines.size() < static_cast<std::size_t>(kFixedLines)) {
         const int last = static_cast<int>(lines.size());
-        context.findings.Error(last, FormatCheckText(CheckText::TooFewLines,
-                                                     {std::to_string(last), std::to_string(last + 1)}));
+        context.findings.Error(
+            last, FormatCheckText(CheckText::TooFewLines, {std::to_string(last), std::to_string(last + 1)}));
         return;
     }
     CheckNumber(context.findings, kVersionLine, "the required version", lines[kVersionLine - 1]);

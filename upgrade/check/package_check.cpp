@@ -1,12 +1,12 @@
 // pelmo check: reads the package as the run would, and lets each part of the check look at it.
 #include "upgrade/check/package_check.h"
 
-#include "upgrade/check/check_context.h"
 #include "package/source_folder.h"
 #include "platform/streams.h"
 #include "platform/text.h"
 #include "res/check_texts.h"
 #include "res/strings.h"
+#include "upgrade/check/check_context.h"
 
 namespace fs = std::filesystem;
 

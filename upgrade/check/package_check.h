@@ -12,8 +12,8 @@
 namespace pelmo {
 
 struct CheckRequest {
-    std::filesystem::path package;                // disk 1, and every disk not named below
-    std::map<int, std::filesystem::path> disks;   // --disk N=DIR
+    std::filesystem::path package;               // disk 1, and every disk not named below
+    std::map<int, std::filesystem::path> disks;  // --disk N=DIR
 };
 
 // Everything the check finds in the package. Nothing, with `error` set to a line
