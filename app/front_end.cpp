@@ -80,7 +80,7 @@ std::optional<FrontEndSetting> ChooseMachineAndSource(const Options& options, st
         shownFolder = executable->parent_path().string();
     }
     if (!sourceFolder) {
-        err << FormatTextUtf8(Text::CliNotOnMachine, shownFolder) << '\n';
+        err << FormatTextUtf8(Text::CliOwnFolderNotOnMachine, shownFolder) << '\n';
         return std::nullopt;
     }
     return FrontEndSetting{std::move(*machine), std::move(*sourceFolder), std::move(shownFolder)};

@@ -15,6 +15,8 @@ struct OptionSpec {
     std::string_view name;
     Takes takes;
 };
+// One option a line, sorted: clang-format would pack the table into columns.
+// clang-format off
 constexpr OptionSpec kOptions[] = {
     {"--dry-run", Takes::Nothing},
     {"--help", Takes::Nothing},
@@ -27,6 +29,7 @@ constexpr OptionSpec kOptions[] = {
     {"--undo", Takes::Nothing},
     {"--version", Takes::Nothing},
 };
+// clang-format on
 
 const OptionSpec* FindOption(std::string_view name)
 {

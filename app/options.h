@@ -11,13 +11,13 @@ struct Options {
     bool help = false;
     bool version = false;
     bool unattended = false;
-    bool recover = false;                           // only recover an interrupted run
-    bool undo = false;                              // put back the last completed run
-    bool dryRun = false;                            // with unattended: the plan, no change
-    std::optional<std::filesystem::path> log;       // host file for the run's log (UTF-8)
-    std::optional<std::string> target;              // Windows form, as typed (UTF-8)
-    std::optional<std::filesystem::path> package;   // host folder holding info.txt
-    std::optional<std::filesystem::path> machine;   // host machine folder
+    bool recover = false;                          // only recover an interrupted run
+    bool undo = false;                             // put back the last completed run
+    bool dryRun = false;                           // with unattended: the plan, no change
+    std::optional<std::filesystem::path> log;      // host file for the run's log (UTF-8)
+    std::optional<std::string> target;             // Windows form, as typed (UTF-8)
+    std::optional<std::filesystem::path> package;  // host folder holding info.txt
+    std::optional<std::filesystem::path> machine;  // host machine folder
 };
 
 // `pelmo [--unattended [--dry-run] | --recover | --undo] [--target FOLDER] [--package DIR]

@@ -26,7 +26,9 @@ class PrintingPrompter : public Prompter {
 public:
     explicit PrintingPrompter(std::ostream& out, std::ostream* progress = nullptr,
                               ProgressPace::Clock clock = &std::chrono::steady_clock::now)
-        : out_(out), progress_(progress), pace_(std::move(clock))
+        : out_(out),
+          progress_(progress),
+          pace_(std::move(clock))
     {
     }
     int MessageBox(const std::string& text, const std::string& caption, unsigned buttons) override;

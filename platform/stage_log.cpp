@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 #include "platform/checksum.h"
 #include "platform/host_file.h"
 #include "platform/stage_journal.h"

@@ -76,8 +76,7 @@ bool InputFile::Seek(std::uint64_t offset)
 // --- ReplacementFile ---
 
 std::optional<ReplacementFile> ReplacementFile::Create(const Machine& machine, std::string_view target,
-                                                       std::optional<std::string_view> workPath,
-                                                       Durability durability)
+                                                       std::optional<std::string_view> workPath, Durability durability)
 {
     auto targetHost = machine.ToHost(target);
     if (!targetHost || target.empty())
@@ -92,8 +91,8 @@ std::optional<ReplacementFile> ReplacementFile::Create(const Machine& machine, s
 }
 
 std::optional<ReplacementFile> ReplacementFile::CreateAt(const fs::path& targetHost,
-                                                         const std::optional<fs::path>& workHost,
-                                                         Durability durability, Stage* stage)
+                                                         const std::optional<fs::path>& workHost, Durability durability,
+                                                         Stage* stage)
 {
     ReplacementFile file;
     file.targetHost_ = targetHost.string();
@@ -253,7 +252,7 @@ bool FolderWriter::GetStatus(std::string_view name, FileStatus& status) const
 }
 
 std::optional<ReplacementFile> FolderWriter::Replace(std::string_view name, Durability durability,
-                                                   std::optional<std::string_view> workName)
+                                                     std::optional<std::string_view> workName)
 {
     if (name.empty() || (workName && workName->empty()))
         return std::nullopt;

@@ -135,6 +135,9 @@ constexpr Entry kCatalogue[] = {
     {Text::CliNoDisplay, "pelmo: no display for the wizard; set DISPLAY or run with --unattended"},
     {Text::CliMachineFailed, "pelmo: cannot use the machine: %s"},
     {Text::CliNotOnMachine, "pelmo: %s lies on no drive of the machine"},
+    {Text::CliOwnFolderNotOnMachine,
+     "pelmo: without --package the package folder is the program's own, %s, which lies on no drive of the "
+     "machine"},
     {Text::CliNoPackage, "pelmo: no info.txt in %s"},
     {Text::CliBadTarget, "pelmo: the target folder cannot be written in code page 932: %s"},
     {Text::CliTargetNeedsUnattended, "pelmo: --target is only for --unattended; the wizard asks for the folder"},

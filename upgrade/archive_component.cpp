@@ -81,7 +81,9 @@ class Extraction {
 public:
     // `progress`, when set, hears how much of the archive's `size` bytes is read.
     Extraction(FolderWriter& folder, const ArchiveLibrary::Progress& progress, std::uint64_t size)
-        : folder_(folder), progress_(progress), size_(size)
+        : folder_(folder),
+          progress_(progress),
+          size_(size)
     {
     }
 
@@ -162,7 +164,10 @@ class ArchiveExtraction {
 public:
     ArchiveExtraction(const Machine& machine, const std::string& archivePath, const std::string& folder,
                       const ArchiveLibrary::Progress& progress)
-        : machine_(machine), archivePath_(archivePath), folder_(folder), progress_(progress)
+        : machine_(machine),
+          archivePath_(archivePath),
+          folder_(folder),
+          progress_(progress)
     {
     }
 

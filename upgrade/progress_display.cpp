@@ -31,7 +31,8 @@ ProgressLines DescribeProgress(const RunProgress& progress)
     lines.action = FormatText(ActionOf(progress.step), progress.item);
     // The conversions count themselves, not files; the user needs no count there.
     if (progress.total > 0 && progress.step != RunProgress::Step::Converting)
-        lines.count = FormatText(Text::ProgressCount, std::to_string(progress.done) + " / " + std::to_string(progress.total));
+        lines.count =
+            FormatText(Text::ProgressCount, std::to_string(progress.done) + " / " + std::to_string(progress.total));
     if (progress.total > 0) {
         const double whole = (progress.done + std::clamp(progress.part, 0.0, 1.0)) / progress.total;
         lines.permille = static_cast<int>(std::clamp(whole, 0.0, 1.0) * 1000);

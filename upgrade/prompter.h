@@ -18,7 +18,7 @@ struct RunProgress {
     std::string item;  // Installing: the file the entry reads (code page 932)
     int done = 0;      // Installing: entries; Converting: conversions; Committing: files
     int total = 0;
-    double part = 0;   // of the current one, 0 to 1
+    double part = 0;  // of the current one, 0 to 1
 };
 
 class Prompter {

@@ -23,7 +23,9 @@ constexpr int kMessagePointSize = 9;  // the system's message boxes
 
 }  // namespace
 
-QtPrompter::QtPrompter(QWidget* owner, ProgressPace::Clock clock) : owner_(owner), pace_(std::move(clock)) {}
+QtPrompter::QtPrompter(QWidget* owner, ProgressPace::Clock clock) : owner_(owner), pace_(std::move(clock))
+{
+}
 
 QtPrompter::~QtPrompter() = default;
 

@@ -91,6 +91,15 @@ TEST(Unattended, WhatCannotBeRunIsABadCommandLineInTheUsersTerms)
         EXPECT_EQ(err.str(), "pelmo: " + row.error + "\n");
         EXPECT_EQ(out.str(), "");
     }
+    // Without --package the program's own folder, here the test's, is on no drive.
+    Options own;
+    own.unattended = true;
+    own.machine = machine.folder();
+    std::ostringstream out, err;
+    EXPECT_EQ(RunUnattended(own, out, err), kExitBadCommandLine);
+    EXPECT_EQ(err.str(), "pelmo: without --package the package folder is the program's own, " +
+                             fs::canonical("/proc/self/exe").parent_path().string() +
+                             ", which lies on no drive of the machine\n");
     // A package at a drive's root is read from the drive itself.
     machine.MapDrive('A', package);
     EXPECT_EQ(SourceFolderForPackage(machine.Load(), package), "A:");
