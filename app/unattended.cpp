@@ -77,7 +77,10 @@ int Logged(const Options& options, const InstallLog& log, int status, std::ostre
     return status;
 }
 
-int RunRecovery(const Options& options, std::ostream& out, std::ostream& err)
+// Recovery and undo: a target folder, the printed messages, the log; `work`
+// gives the exit status.
+template <typename Work>
+int RunOnTarget(const Options& options, std::ostream& out, std::ostream& err, Work work)
 {
     auto target = RecoveryTarget(options, err);
     if (!target || (options.log && !PrepareLogFile(*options.log, err)))
@@ -86,34 +89,30 @@ int RunRecovery(const Options& options, std::ostream& out, std::ostream& err)
     InstallLog log;
     log.BeginRun({}, target->second);
     LoggingPrompter prompter(printing, log);
-    const int status = RecoverSystem(target->first, prompter, target->second) == RecoverOutcome::Failed
-                           ? kExitStopped
-                           : kExitSucceeded;
-    return Logged(options, log, status, err);
+    return Logged(options, log, work(target->first, prompter, target->second), err);
+}
+
+int RunRecovery(const Options& options, std::ostream& out, std::ostream& err)
+{
+    return RunOnTarget(options, out, err, [](const Machine& machine, Prompter& prompter, const std::string& folder) {
+        return RecoverSystem(machine, prompter, folder) == RecoverOutcome::Failed ? kExitStopped : kExitSucceeded;
+    });
 }
 
 int RunUndo(const Options& options, std::ostream& out, std::ostream& err)
 {
-    auto target = RecoveryTarget(options, err);
-    if (!target || (options.log && !PrepareLogFile(*options.log, err)))
-        return kExitBadCommandLine;
-    PrintingPrompter printing(out);
-    InstallLog log;
-    log.BeginRun({}, target->second);
-    LoggingPrompter prompter(printing, log);
-    int status = kExitStopped;
-    switch (UndoSystem(target->first, prompter, target->second)) {
-    case UndoOutcome::Restored:
-        status = kExitSucceeded;
-        break;
-    case UndoOutcome::Nothing:
-        status = kExitNothingToUndo;
-        break;
-    case UndoOutcome::Refused:
-    case UndoOutcome::Failed:
-        break;
-    }
-    return Logged(options, log, status, err);
+    return RunOnTarget(options, out, err, [](const Machine& machine, Prompter& prompter, const std::string& folder) {
+        switch (UndoSystem(machine, prompter, folder)) {
+        case UndoOutcome::Restored:
+            return kExitSucceeded;
+        case UndoOutcome::Nothing:
+            return kExitNothingToUndo;
+        case UndoOutcome::Refused:
+        case UndoOutcome::Failed:
+            break;
+        }
+        return kExitStopped;
+    });
 }
 
 }  // namespace
