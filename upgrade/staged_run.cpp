@@ -185,17 +185,25 @@ void RunStage::Release()
     stage_.reset();
 }
 
+// Recovery and undo open the stage of an existing run folder; when they cannot
+// (another run holds it), the user is told.
+static std::unique_ptr<Stage> OpenStageOrSay(const Machine& machine, Prompter& prompter, const std::string& folder)
+{
+    StageOpening opening = StageOpening::Failed;
+    std::unique_ptr<Stage> stage = OpenStage(machine, folder, opening);
+    if (!stage)
+        prompter.MessageBox(GetText(Text::RunBusy), GetText(Text::CaptionError), MB_OK);
+    return stage;
+}
+
 RecoverOutcome RecoverSystem(const Machine& machine, Prompter& prompter, std::string_view folder)
 {
     const std::string settled = SettledFolder(machine, folder);
     if (!HasRunFolder(machine, settled))
         return RecoverOutcome::Nothing;
-    StageOpening opening = StageOpening::Failed;
-    std::unique_ptr<Stage> stage = OpenStage(machine, settled, opening);
-    if (!stage) {
-        prompter.MessageBox(GetText(Text::RunBusy), GetText(Text::CaptionError), MB_OK);
+    std::unique_ptr<Stage> stage = OpenStageOrSay(machine, prompter, settled);
+    if (!stage)
         return RecoverOutcome::Failed;
-    }
     BusyScope busy(prompter);
     const Recovery recovery = stage->Recover();
     if (!TellRecovery(recovery, prompter))
@@ -211,12 +219,9 @@ UndoOutcome UndoSystem(const Machine& machine, Prompter& prompter, std::string_v
         tell(GetText(Text::NothingToUndo));
         return UndoOutcome::Nothing;
     }
-    StageOpening opening = StageOpening::Failed;
-    std::unique_ptr<Stage> stage = OpenStage(machine, settled, opening);
-    if (!stage) {
-        prompter.MessageBox(GetText(Text::RunBusy), GetText(Text::CaptionError), MB_OK);
+    std::unique_ptr<Stage> stage = OpenStageOrSay(machine, prompter, settled);
+    if (!stage)
         return UndoOutcome::Failed;
-    }
     BusyScope busy(prompter);
     if (!TellRecovery(stage->Recover(), prompter))
         return UndoOutcome::Failed;
