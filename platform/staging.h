@@ -75,6 +75,9 @@ public:
                       std::string newValue);
     void NoteConverted(const std::filesystem::path& target, std::uint64_t records);
     bool AnythingStaged() const { return !files_.empty() || !madeFolders_.empty(); }
+    // A dry run's stage is only ever discarded: its files need not reach the disk.
+    void MarkDiscardOnly() { discardOnly_ = true; }
+    bool discardOnly() const { return discardOnly_; }
     std::vector<PlannedChange> Plan() const;
 
     // Puts every staged file in place, keeping each replaced file as a backup.
@@ -111,6 +114,7 @@ private:
     std::map<std::string, bool> existed_;      // target host path -> on the disk when first staged
     std::vector<PlannedChange> notes_;
     bool ended_ = false;
+    bool discardOnly_ = false;
 };
 
 // The stage of the installed system in `folder` (Windows form): NoFolder when

@@ -185,7 +185,8 @@ bool ReplacementFile::Commit()
     }
     if (ok && stage_ != nullptr) {
         // Its write-back starts now, so that the commit's flush finds it done.
-        ::sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+        if (!stage_->discardOnly())
+            ::sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
         ok = fd_.Reset();
         if (ok) {
             stage_->Register(targetHost_, {work_.path(), size_, checksum_});

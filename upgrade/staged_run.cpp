@@ -120,6 +120,8 @@ bool RunStage::Open(std::string_view folder)
         stage_.reset();
         return false;
     }
+    if (dryRun_)
+        stage_->MarkDiscardOnly();
     machine_.AttachStage(stage_.get());
     return true;
 }
