@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "res/strings.h"
-#include "upgrade/check/check_options.h"
+#include "app/check_options.h"
 #include "wizard/qt_dialog_measure.h"
 
 namespace pelmo {

@@ -74,17 +74,20 @@ bool Store(Options& options, std::string_view name, std::string_view value)
 
 }  // namespace
 
+OptionArgument SplitOptionArgument(std::string_view argument)
+{
+    const std::size_t equals = argument.find('=');
+    if (!argument.starts_with("--") || equals == std::string_view::npos)
+        return {argument, std::nullopt};
+    return {argument.substr(0, equals), argument.substr(equals + 1)};
+}
+
 std::optional<Options> ParseOptions(int argc, const char* const* argv, std::string& error)
 {
     Options options;
     for (int i = 1; i < argc; ++i) {
-        std::string_view argument = argv[i];
-        std::string_view name = argument;
-        std::optional<std::string_view> value;
-        if (std::size_t equals = argument.find('='); argument.starts_with("--") && equals != std::string_view::npos) {
-            name = argument.substr(0, equals);
-            value = argument.substr(equals + 1);
-        }
+        const std::string_view argument = argv[i];
+        auto [name, value] = SplitOptionArgument(argument);
         const OptionSpec* spec = FindOption(name);
         if (!spec || (spec->takes == Takes::Nothing && value)) {
             error = FormatTextUtf8(Text::CliUnknownOption, std::string(argument));

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace pelmo {
 
@@ -19,6 +20,13 @@ struct Options {
     std::optional<std::filesystem::path> package;  // host folder holding info.txt
     std::optional<std::filesystem::path> machine;  // host machine folder
 };
+
+// One argument as an option's name and, for "--name=value", its value.
+struct OptionArgument {
+    std::string_view name;
+    std::optional<std::string_view> value;
+};
+OptionArgument SplitOptionArgument(std::string_view argument);
 
 // `pelmo [--unattended [--dry-run] | --recover | --undo] [--target FOLDER] [--package DIR]
 // [--machine DIR] [--log FILE] [--help] [--version]`;

@@ -10,7 +10,7 @@
 namespace pelmo {
 namespace {
 
-constexpr int kFixedLines = 21;
+constexpr int kFixedLines = info_line::kFixedCount;
 constexpr int kMaxLineBreaks = 100;
 
 // The fixed lines in file order.

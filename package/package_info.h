@@ -39,6 +39,18 @@ struct PackageInfo {
     int entryCount() const { return static_cast<int>(entries.size()); }
 };
 
+// The lines of info.txt, counted from 1: 21 fixed lines, then the entries.
+namespace info_line {
+constexpr int kInstallFolder = 6;
+constexpr int kRequiredVersion = 7;
+constexpr int kMasterAdjustFlag = 8;
+constexpr int kDigitizerFlag = 10;
+constexpr int kMainPicture = 11;  // then the start, destination and confirmation pictures
+constexpr int kStartNotes = 15;
+constexpr int kDestinationNotes = 16;
+constexpr int kFixedCount = 21;
+}  // namespace info_line
+
 // Reads sourceFolder + "info.txt". 1 when the file was opened and read, 0 when it
 // cannot be opened (then `info` is left empty). A read error after opening ends
 // the file there: what was read stands.

@@ -4,7 +4,7 @@
 #include <functional>
 #include <map>
 
-#include "upgrade/check/check_options.h"
+#include "app/check_options.h"
 #include "upgrade/check/package_check.h"
 #include "wizard/qt_dialog_measure.h"
 #include "tests/support/bmp_writer.h"

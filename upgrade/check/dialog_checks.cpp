@@ -13,11 +13,6 @@
 namespace pelmo {
 namespace {
 
-constexpr int kInstallFolderLine = 6;
-constexpr int kFirstPictureLine = 11;
-constexpr int kStartNotesLine = 15;
-constexpr int kDestinationNotesLine = 16;
-
 // The main picture fills the screen, whatever its size; these are the smallest
 // and the largest screens it is likely to meet.
 constexpr PixelSize kSmallestScreen{640, 480};
@@ -126,25 +121,26 @@ void CheckNotes(CheckContext& context, const DialogMeasure& measure, int line, c
 
 void CheckDialogs(CheckContext& context, const DialogMeasure& measure)
 {
-    if (context.lines.size() < static_cast<std::size_t>(kDestinationNotesLine))
+    if (context.lines.size() < static_cast<std::size_t>(info_line::kDestinationNotes))
         return;
     const PackageInfo& info = context.info;
     const PictureUse pictures[] = {
-        {kFirstPictureLine, &info.mainPicture, 0, "main window"},
-        {kFirstPictureLine + 1, &info.startPicture, IDD_START, "start dialog"},
-        {kFirstPictureLine + 2, &info.destinationPicture, IDD_DESTINATION, "destination dialog"},
-        {kFirstPictureLine + 3, &info.confirmPicture, IDD_CONFIRM, "confirmation dialog"},
+        {info_line::kMainPicture, &info.mainPicture, 0, "main window"},
+        {info_line::kMainPicture + 1, &info.startPicture, IDD_START, "start dialog"},
+        {info_line::kMainPicture + 2, &info.destinationPicture, IDD_DESTINATION, "destination dialog"},
+        {info_line::kMainPicture + 3, &info.confirmPicture, IDD_CONFIRM, "confirmation dialog"},
     };
     for (const PictureUse& use : pictures)
         CheckPicture(context, measure, use);
-    CheckNotes(context, measure, kStartNotesLine, info.startNotes, IDD_START, "start dialog");
-    CheckNotes(context, measure, kDestinationNotesLine, info.destinationNotes, IDD_DESTINATION, "destination dialog");
+    CheckNotes(context, measure, info_line::kStartNotes, info.startNotes, IDD_START, "start dialog");
+    CheckNotes(context, measure, info_line::kDestinationNotes, info.destinationNotes, IDD_DESTINATION,
+               "destination dialog");
     // The registry's folder usually replaces it, but the one written here is the
     // one shown when the registry has none.
     const Fit folder = measure.LineWidth(IDD_CONFIRM, IDC_NOTES, Shown(info.installFolder));
     if (folder.needed > folder.room)
         context.findings.Warn(
-            kInstallFolderLine,
+            info_line::kInstallFolder,
             FormatCheckText(CheckText::FolderTooWide,
                             {Shown(info.installFolder), std::to_string(folder.needed), std::to_string(folder.room)}));
 }

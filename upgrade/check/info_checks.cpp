@@ -12,10 +12,6 @@
 namespace pelmo {
 namespace {
 
-constexpr int kFixedLines = 21;
-constexpr int kVersionLine = 7;
-constexpr int kMasterFlagLine = 8;
-constexpr int kDigitizerFlagLine = 10;
 constexpr int kArchiveKind = 1;
 
 bool IsWellFormedUtf8(std::string_view text)
@@ -111,17 +107,18 @@ void CheckFlag(Findings& findings, int line, std::string_view what, std::string_
 void CheckFixedFields(CheckContext& context)
 {
     const auto& lines = context.lines;
-    if (lines.size() < static_cast<std::size_t>(kFixedLines)) {
+    if (lines.size() < static_cast<std::size_t>(info_line::kFixedCount)) {
         const int last = static_cast<int>(lines.size());
         context.findings.Error(
             last, FormatCheckText(CheckText::TooFewLines, {std::to_string(last), std::to_string(last + 1)}));
         return;
     }
-    CheckNumber(context.findings, kVersionLine, "the required version", lines[kVersionLine - 1]);
+    CheckNumber(context.findings, info_line::kRequiredVersion, "the required version",
+                lines[info_line::kRequiredVersion - 1]);
     // Any value but 0 gives the start dialog the caption that promises the adjustment.
-    CheckFlag(context.findings, kMasterFlagLine, "the master adjustment flag", lines[kMasterFlagLine - 1],
-              CheckText::MasterFlagNotOne);
-    CheckFlag(context.findings, kDigitizerFlagLine, "the digitizer flag", lines[kDigitizerFlagLine - 1],
+    CheckFlag(context.findings, info_line::kMasterAdjustFlag, "the master adjustment flag",
+              lines[info_line::kMasterAdjustFlag - 1], CheckText::MasterFlagNotOne);
+    CheckFlag(context.findings, info_line::kDigitizerFlag, "the digitizer flag", lines[info_line::kDigitizerFlag - 1],
               CheckText::FlagNotZeroOrOne);
 }
 
@@ -188,7 +185,7 @@ void CheckEntryLines(CheckContext& context)
         CheckEntryLine(context.findings, numbered);
     // A blank line before the last entry looks like the end of the list.
     const int lastEntryLine = context.entries.empty() ? 0 : context.entries.back().line;
-    for (int line = kFixedLines + 1; line < lastEntryLine; ++line)
+    for (int line = info_line::kFixedCount + 1; line < lastEntryLine; ++line)
         if (IsBlankEntryLine(context.lines[static_cast<std::size_t>(line) - 1]))
             context.findings.Warn(line, FormatCheckText(CheckText::EntryBlankLine));
 }

@@ -13,8 +13,6 @@ namespace fs = std::filesystem;
 namespace pelmo {
 namespace {
 
-constexpr int kFixedLines = 21;
-
 std::optional<std::string> SourceFolderOrError(const Machine& machine, const fs::path& folder, std::string& error)
 {
     PackageFolder found = SourceFolderForHostFolder(machine, folder);
@@ -43,7 +41,7 @@ std::optional<std::vector<std::string>> ReadLines(const Machine& machine, const 
 std::vector<NumberedEntry> NumberEntries(const std::vector<std::string>& lines)
 {
     std::vector<NumberedEntry> entries;
-    for (std::size_t i = kFixedLines; i < lines.size(); ++i)
+    for (std::size_t i = info_line::kFixedCount; i < lines.size(); ++i)
         if (!IsBlankEntryLine(lines[i]))
             entries.push_back({static_cast<int>(i) + 1, lines[i], ParseEntryLine(lines[i])});
     return entries;

@@ -1,8 +1,9 @@
 // The command line of `pelmo check`.
-#include "upgrade/check/check_options.h"
+#include "app/check_options.h"
 
 #include <string_view>
 
+#include "app/options.h"
 #include "platform/runtime.h"
 #include "res/strings.h"
 
@@ -36,13 +37,8 @@ std::optional<CheckOptions> ParseCheckOptions(int argc, const char* const* argv,
     CheckOptions options;
     bool packageGiven = false;
     for (int i = 0; i < argc; ++i) {
-        std::string_view argument = argv[i];
-        std::string_view name = argument;
-        std::optional<std::string_view> value;
-        if (std::size_t equals = argument.find('='); argument.starts_with("--") && equals != std::string_view::npos) {
-            name = argument.substr(0, equals);
-            value = argument.substr(equals + 1);
-        }
+        const std::string_view argument = argv[i];
+        auto [name, value] = SplitOptionArgument(argument);
         if (name == "--help" && !value) {
             options.help = true;
             continue;
