@@ -3,8 +3,8 @@
 
 #include <ostream>
 
-#include "res/strings.h"
 #include "app/check_options.h"
+#include "res/strings.h"
 #include "wizard/qt_dialog_measure.h"
 
 namespace pelmo {
