@@ -390,7 +390,6 @@ TEST(ExtractCommand, SplitsWordsQuotesAndSwitches)
     ASSERT_TRUE(joined.has_value());
     EXPECT_EQ(joined->archive, "C:\\My Docs\\a.lzh");
     EXPECT_EQ(joined->targetFolder, "-b");
-    EXPECT_EQ(BuildExtractCommand("C:\\w", "C:\\a", "C:\\t\\"), "e -mcwC:\\w \"C:\\a\" \"C:\\t\\\"");
 }
 
 }  // namespace
