@@ -85,7 +85,6 @@ const Row kRows[] = {
     {"a NUL ends the text", R"("v"="ab\0cd")", "ab", TEST_KEY, "v", 6},
     {"but the whole data must fit", R"("v"="ab\0cd")", "(none)", TEST_KEY, "v", 5},
     {"a string in code page 932", "32", "\x83\x65\x83\x58\x83\x67 " SOFUTO " 100%", FOO, "DisplayName"},
-    {"half-width katakana", "32", UNINSTALL, FOO, "UninstallString"},
     {"an expandable string", "32", "%ProgramFiles%\\\x83\x5c\\a.exe", FOO, "InstallLocation"},
     {"the default value", "32", "default-value", FOO}, {"an empty string", "32", "", FOO, "Empty"},
     {"a Japanese value name", "32", "sjis-name", FOO, "\x96\xbc\x91\x4f"},

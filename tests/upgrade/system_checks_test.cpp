@@ -197,7 +197,6 @@ TEST(UninstallEntry, TheFirstProductKeyThatExistsDecides)
         {"NULL ends the list", other, {"KORIMU", "NULL", "OTHER"}, std::nullopt},
         {"null is a name", other, {"null", "OTHER"}, "D:\\OTHER"},
         {"a key without text ends the search", key("KORIMU", "dword:00000001") + other, {"KORIMU", "OTHER"}, std::nullopt},
-        {"no file switch", key("KORIMU", "\"U.EXE /S\""), {"KORIMU"}, std::nullopt},
         {"a drive root", key("KORIMU", "\"U.EXE -fD:\\\\U.LOG\""), {"KORIMU"}, "D:"},
         {"255 bytes fit", key("KORIMU", "\"U.EXE -fC:\\\\" + std::string(238, 'A') + "\\\\U.LOG\""), {"KORIMU"},
          "C:\\" + std::string(238, 'A')},
