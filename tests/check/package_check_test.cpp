@@ -32,11 +32,9 @@ LhaMember Member(std::string name, std::string content = "data") { return {.name
 
 std::string Picture(int width, int height)
 {
-    // 24-bit rows are padded to 4 bytes.
-    const std::size_t row = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
     BmpFile bmp;
     bmp.width = width, bmp.height = height;
-    bmp.pixels = std::string(row * static_cast<std::size_t>(height), '\x40');
+    bmp.pixels = PackPixels(width, 24, std::vector<std::uint32_t>(static_cast<std::size_t>(width * height), 0x404040));
     return WriteBmp(bmp);
 }
 

@@ -21,7 +21,7 @@ struct Armed {
     std::string root;  // with a trailing '/'
     std::string readRoot;
     pelmo::test::FaultPlan plan;
-    std::string badFile, statFails, chmodFails;
+    std::string statFails, chmodFails;
     int writes = 0;
     int reads = 0;
 };
@@ -49,11 +49,6 @@ std::string PathOf(int fd)
 // True when this write point must fail; kills the process when the plan says so.
 bool WritePointFails(bool canRunOutOfSpace)
 {
-    if (armed.plan.beforeEachWrite) {
-        armed.on = false;
-        armed.plan.beforeEachWrite();
-        armed.on = true;
-    }
     ++armed.writes;
     if (armed.writes == armed.plan.killAt)
         ::kill(::getpid(), SIGKILL);
@@ -193,22 +188,9 @@ int stat(const char* path, struct stat* buffer)
 
 ssize_t read(int fd, void* buffer, size_t count)
 {
-    if (armed.on) {
-        const std::string path = PathOf(fd);
-        if (path.starts_with(armed.readRoot) && ++armed.reads == armed.plan.readErrorAt) {
-            errno = EIO;
-            return -1;
-        }
-        if (path == armed.badFile) {
-            const off_t position = ::lseek(fd, 0, SEEK_CUR);
-            const auto offset = static_cast<std::uint64_t>(position);
-            if (position >= 0 && offset >= armed.plan.badOffset) {
-                errno = EIO;
-                return -1;
-            }
-            if (position >= 0 && offset + count > armed.plan.badOffset)
-                count = static_cast<size_t>(armed.plan.badOffset - offset);
-        }
+    if (armed.on && PathOf(fd).starts_with(armed.readRoot) && ++armed.reads == armed.plan.readErrorAt) {
+        errno = EIO;
+        return -1;
     }
     return Next<ssize_t (*)(int, void*, size_t)>("read")(fd, buffer, count);
 }
@@ -226,7 +208,6 @@ FaultScope::FaultScope(const FaultPlan& plan)
     armed.plan = plan;
     armed.root = plan.root.empty() ? std::string("\n") : canonical(plan.root) + "/";
     armed.readRoot = plan.readsBelow.empty() ? std::string("\n") : canonical(plan.readsBelow) + "/";
-    armed.badFile = canonical(plan.badFile);
     armed.statFails = canonical(plan.statFails);
     armed.chmodFails = canonical(plan.chmodFails);
     armed.on = true;

@@ -1,9 +1,7 @@
 // Test support: faults injected into the host calls of the test process itself.
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
-#include <functional>
 
 namespace pelmo::test {
 
@@ -20,13 +18,10 @@ struct FaultPlan {
     int killAt = 0;     // the process is killed (SIGKILL) at this write point
     std::filesystem::path readsBelow = {};
     int readErrorAt = 0;              // this read point fails with EIO
-    std::filesystem::path badFile = {};  // every read of this file from badOffset on fails with EIO
-    std::uint64_t badOffset = 0;
     // stat() of this file fails as if it were missing, chmod() with EIO; so do
     // those of a staged run's work files in its folder, which stand for it.
     std::filesystem::path statFails = {};
     std::filesystem::path chmodFails = {};
-    std::function<void()> beforeEachWrite = {};  // called, unarmed, before each write point
 };
 
 class FaultScope {

@@ -119,8 +119,6 @@ std::string HeaderLevel2(const LhaMember& member, std::optional<std::uint32_t> c
         PutLe32(page, *codePage);
         PutExtension(header, '\x46', page);
     }
-    for (const auto& [type, data] : member.extensions)
-        PutExtension(header, type, data);
     PutLe16(header, 0);  // no further extension
     // A first byte of 0 marks the end of an archive, so such a size gets a pad byte.
     if ((header.size() & 0xFF) == 0)

@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace pelmo::test {
@@ -32,9 +31,6 @@ struct LhaMember {
     std::optional<std::uint32_t> packedSize = {};
     std::optional<std::uint32_t> originalSize = {};
     std::optional<std::uint16_t> dataCrc = {};
-    // Level 2 only: further extensions (type byte, data) written as given, after
-    // the ones above.
-    std::vector<std::pair<char, std::string>> extensions = {};
 };
 
 enum class LhaLevel { Zero, Two };

@@ -1,13 +1,14 @@
 #!/bin/sh
 # Makes the compressed LHA fixtures with jlha-utils (Debian package jlha-utils).
-# Run from anywhere; writes members/ and the .lzh files beside this script.
+# Run from anywhere; writes the .lzh files beside this script. The members are
+# made in a temporary folder: the tests build the same contents themselves.
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
-members="$here/members"
+members=$(mktemp -d)
+trap 'rm -rf "$members"' EXIT
 export TZ=UTC
 
-rm -rf "$members"
 mkdir -p "$members/sub"
 
 # readme.txt: CRLF text that compresses well.
