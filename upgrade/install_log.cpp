@@ -170,10 +170,15 @@ std::string RunLogCp932(const LoggedRun& run, const LoggedMessage* pending)
 std::vector<std::string> PlanLines(const LoggedRun& run)
 {
     // A settings file or master file is named by its last change, the settings
-    // keys or the conversion, not by the rewrite that carried it.
-    std::set<std::string> settled;
+    // keys or the conversion, not by the rewrite that carried it; but a file the
+    // run adds had no records before, so it stays added, converted or not.
+    std::set<std::string> added, settled;
     for (const LoggedChange& change : run.changes)
-        if (change.kind == PlannedChange::Kind::Settings || change.kind == PlannedChange::Kind::Converted)
+        if (change.kind == PlannedChange::Kind::Added)
+            added.insert(change.file);
+    for (const LoggedChange& change : run.changes)
+        if (change.kind == PlannedChange::Kind::Settings ||
+            (change.kind == PlannedChange::Kind::Converted && !added.contains(change.file)))
             settled.insert(change.file);
     std::vector<std::string> lines;
     for (const LoggedChange& file : run.changes) {
@@ -187,7 +192,7 @@ std::vector<std::string> PlanLines(const LoggedRun& run)
             if (change.file == file.file && change.kind == PlannedChange::Kind::Settings)
                 lines.push_back(Cp932ToUtf8Lossy(SettingsLine(change)));
         for (const LoggedChange& change : run.changes)
-            if (change.file == file.file && change.kind == PlannedChange::Kind::Converted)
+            if (change.file == file.file && change.kind == PlannedChange::Kind::Converted && !added.contains(file.file))
                 lines.push_back(Cp932ToUtf8Lossy(ConvertedLine(change)));
     }
     return lines;
