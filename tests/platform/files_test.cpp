@@ -44,6 +44,8 @@ const Row kRows[] = {
     {"a missing source", Copy, "C:\\missing", "0", "C:\\dir\\x"}, {"a folder", Copy, "C:\\dir", "0", "C:\\x"},
     {"a missing target folder", Copy, "C:\\dir\\file.txt", "0", "C:\\nofolder\\x"},
     {"a target below a file", Copy, "C:\\dir\\file.txt", "0", "C:\\ro.txt\\x"},
+    {"a source on an unmapped drive", Copy, "Q:\\x", "0", "C:\\x"},
+    {"a target on an unmapped drive", Copy, "C:\\dir\\file.txt", "0", "Q:\\x"},
     {"a full disk fails a copy and keeps the target", CopyFull, "C:\\big.bin", "1", "C:\\full\\t.bin"},
     {"copies leave no work files", Find, "C:\\dir\\*", "./ ../ copy.txt file.txt FOO.EXE new/"},
     {"attribute 0 makes a file writable", SetStatus, "C:\\dir\\copy.txt", "1", "0"},
