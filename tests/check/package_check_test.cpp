@@ -136,8 +136,8 @@ TEST(PackageCheck, NamesTheLineAndTheProblemOfEachMistake)
         {"too few lines", [](Package& p) { p.rawInfo = "Title\r\nNULL\r\n"; },
          {"info.txt:2: error: info.txt ends after line 2: lines 3 to 21 read as empty, and there are no entries"}},
         // Fixed fields read as numbers.
-        {"a blank after the version", [](Package& p) { p.text.requiredVersion = "3 "; },
-         {"info.txt:7: warning: the required version \"3 \" reads as 3; write the number alone"}},
+        {"a sign and a blank around the version", [](Package& p) { p.text.requiredVersion = "+3 "; },
+         {"info.txt:7: warning: the required version \"+3 \" reads as 3; write the number alone"}},
         {"a version that is no number", [](Package& p) { p.text.requiredVersion = "v3"; },
          {"info.txt:7: error: the required version \"v3\" is no number and reads as 0"}},
         {"flags other than 0 and 1",
