@@ -38,6 +38,22 @@ mode_t CurrentUmask()
     return mask;
 }
 
+bool ReadPieces(int fd, const std::function<bool(std::string_view)>& take)
+{
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true;
+        if (!take(std::string_view(buffer, static_cast<std::size_t>(got))))
+            return false;
+    }
+}
+
 bool WriteAll(int fd, const char* data, std::size_t size)
 {
     while (size > 0) {

@@ -7,7 +7,9 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <string_view>
 
 #include "platform/files.h"
 
@@ -27,5 +29,8 @@ bool StatusOf(const std::filesystem::path& host, FileStatus& status);
 mode_t CurrentUmask();
 // write() until every byte is written; false on an error.
 bool WriteAll(int fd, const char* data, std::size_t size);
+// Hands the rest of `fd` to `take` in 64 KiB pieces; false on a read error or
+// when `take` says stop.
+bool ReadPieces(int fd, const std::function<bool(std::string_view)>& take);
 
 }  // namespace pelmo::host

@@ -78,16 +78,9 @@ bool CopyWhole(const std::string& from, const std::string& to)
     if (!out.valid())
         return false;
     host::RemovedUnlessKept copy(to);
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(in.get(), buffer, sizeof buffer);
-        if (got < 0)
-            return false;
-        if (got == 0)
-            break;
-        if (!host::WriteAll(out.get(), buffer, static_cast<std::size_t>(got)))
-            return false;
-    }
+    if (!host::ReadPieces(
+            in.get(), [&](std::string_view piece) { return host::WriteAll(out.get(), piece.data(), piece.size()); }))
+        return false;
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     if (::fchmod(out.get(), st.st_mode & 07777) != 0 || ::futimens(out.get(), times) != 0 || ::fsync(out.get()) != 0 ||
         !out.Reset())

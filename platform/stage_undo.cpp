@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "platform/checksum.h"
+#include "platform/host_file.h"
 #include "platform/owned_file.h"
 #include "platform/stage_journal.h"
 #include "platform/staging.h"
@@ -26,16 +27,12 @@ bool Unchanged(const std::string& path, std::uint64_t size, std::uint32_t checks
         static_cast<std::uint64_t>(st.st_size) != size)
         return false;
     std::uint32_t crc = 0;
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
-        if (got < 0)
-            return false;
-        if (got == 0)
-            break;
-        crc = Crc32(crc, std::string_view(buffer, static_cast<std::size_t>(got)));
-    }
-    return crc == checksum;
+    return host::ReadPieces(fd.get(),
+                            [&](std::string_view piece) {
+                                crc = Crc32(crc, piece);
+                                return true;
+                            }) &&
+           crc == checksum;
 }
 
 bool Exists(const fs::path& path)
