@@ -66,7 +66,7 @@ std::u16string NtfsSortKey(std::string_view utf8)
 {
     std::u16string key;
     for (char32_t c : CodePoints(utf8))
-        AppendUtf16(UpperCase(c, CaseRule::Unicode), key);
+        AppendUtf16(UpperCase(c, CaseRule::Windows), key);
     return key;
 }
 

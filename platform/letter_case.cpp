@@ -31,13 +31,21 @@ char32_t GreekCyrillicUpper(char32_t c)
     return c;
 }
 
-char32_t UnicodeUpper(char32_t c)
+// Windows' table is Unicode's simple upper case less the mappings that do not map
+// back (27 in the BMP: µ, ı, ſ, ǅ, ǈ, ǋ, ǲ, U+0345, ς, ϐ, ϑ, ϕ, ϖ, ϰ, ϱ, ϵ,
+// U+1C80-U+1C88, ẛ, U+1FBE), and it is indexed by UTF-16 code unit.
+char32_t WindowsUpper(char32_t c)
 {
     // "C.UTF-8" is built into glibc, whatever locales the host has generated.
     static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
     if (utf8 == nullptr)
         return FullWidthLatinUpper(AsciiUpper(c));
-    return static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), utf8));
+    if (c > 0xFFFF)
+        return c;
+    const auto upper = static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), utf8));
+    if (upper == c || static_cast<char32_t>(towlower_l(static_cast<wint_t>(upper), utf8)) != c)
+        return c;
+    return upper;
 }
 
 // A double-byte character of code page 932 under the Package rule, through its code point.
@@ -106,8 +114,8 @@ char32_t UpperCase(char32_t c, CaseRule rule)
         return FullWidthLatinUpper(AsciiUpper(c));
     case CaseRule::Package:
         return GreekCyrillicUpper(FullWidthLatinUpper(AsciiUpper(c)));
-    case CaseRule::Unicode:
-        return UnicodeUpper(c);
+    case CaseRule::Windows:
+        return WindowsUpper(c);
     }
     return c;
 }

@@ -15,9 +15,11 @@ enum class CaseRule {
     Package,
     // File names on this layer (UTF-8 text): the ASCII and the full-width Latin letters.
     FileName,
-    // Registry names and the order NTFS sorts names in (UTF-8 or UTF-16 text): every
-    // letter with a Unicode capital.
-    Unicode,
+    // Registry names and the order NTFS sorts names in (UTF-8 or UTF-16 text): Windows'
+    // own upper-case table, which holds a letter's Unicode capital only where that
+    // capital lower-cases back to the letter, and no letter beyond the BMP. So ſ, ı, µ,
+    // ς and the title-case digraphs such as ǅ keep names apart from S, I, Μ, Σ and Ǆ.
+    Windows,
 };
 
 // Upper-cases `text`, code page 932 for Settings and Package, UTF-8 otherwise. Only
@@ -25,7 +27,7 @@ enum class CaseRule {
 // byte stays as it is.
 std::string UpperCase(std::string_view text, CaseRule rule);
 
-// One code point, for the UTF-8 rules (FileName, Unicode).
+// One code point, for the UTF-8 rules (FileName, Windows).
 char32_t UpperCase(char32_t c, CaseRule rule);
 
 // Compares with letters folded by `rule`; a double-byte character of code page 932

@@ -15,7 +15,7 @@ std::string LookupName(std::u16string_view name)
 {
     std::u16string folded(name);
     for (char16_t& c : folded)
-        c = static_cast<char16_t>(UpperCase(c, CaseRule::Unicode));
+        c = static_cast<char16_t>(UpperCase(c, CaseRule::Windows));
     return Utf16ToUtf8(folded);
 }
 
