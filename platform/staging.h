@@ -1,7 +1,7 @@
 // Staged runs: every change of an upgrade run is written beside its target and
 // put in place by one commit, or dropped. The Stage is the run's view of what it
 // has staged; the file services consult it while the machine carries it, so that
-// reads, listings and look-ups see the staged state (DESIGN.md section 10).
+// reads, listings and look-ups see the staged state (docs/reliability.md).
 #pragma once
 
 #include <sys/stat.h>

@@ -70,7 +70,8 @@ Text FileWord(const LoggedChange& change)
     return change.kind == PlannedChange::Kind::Added ? Text::PlanAdded : Text::PlanReplaced;
 }
 
-// A run's log as lines in code page 932, in the order DESIGN.md lists its parts.
+// A run's log as lines in code page 932: package, target, checks, files, settings,
+// master files, messages, outcome.
 std::vector<std::string> RunLines(const LoggedRun& run, const LoggedMessage* pending)
 {
     std::vector<std::string> lines;
