@@ -8,6 +8,12 @@
 #include "res/strings.h"
 
 namespace pelmo {
+
+bool PackageEntry::isStart() const
+{
+    return isArchive() && SplitPath(fileName).baseName == GetText(Text::StartArchive);
+}
+
 namespace {
 
 constexpr int kFixedLines = info_line::kFixedCount;

@@ -12,10 +12,17 @@ namespace pelmo {
 
 // One file of the package, in installation order.
 struct PackageEntry {
+    static constexpr int kArchiveKind = 1;
+
     int disk = 0;                 // number of the package disk that holds the file
-    int kind = 0;                 // 1: LHA archive to extract; anything else: plain copy
+    int kind = 0;                 // kArchiveKind: LHA archive to extract; anything else: plain copy
     std::string fileName;         // relative to SourceFolder, upper-cased
     std::string targetSubfolder;  // below the destination folder, as written
+
+    bool isArchive() const { return kind == kArchiveKind; }
+    // The archive "START" stands for one archive per system kind, its name
+    // completed by the kind's suffix.
+    bool isStart() const;
 };
 
 // Every text is code page 932, held without its line end.

@@ -20,10 +20,6 @@ constexpr std::size_t kTitleBufferSize = 100;
 constexpr int kUnversioned = 9999;
 constexpr int kUnversionedMeans = 2;
 
-constexpr int kKindUnknown = -1;
-constexpr int kKindMakerOne = 0;
-constexpr int kKindOtherMaker = 99;
-
 bool Exists(const Machine& machine, std::string_view path)
 {
     return Access(machine, path, 0) == 0;
@@ -112,7 +108,7 @@ int DetectSystemKind(const Machine& machine, std::string_view folder, std::strin
         const std::string maker =
             GetPrivateProfileString(machine, iniPath, GetText(Text::SectionSystem), GetText(Text::KeyMaker),
                                     GetText(Text::DefaultMaker), kMakerBufferSize);
-        return Atoi(maker) == 1 ? kKindMakerOne : kKindOtherMaker;
+        return Atoi(maker) == 1 ? kSystemKindMakerOne : kSystemKindOtherMaker;
     }
     // Only the first 99 bytes of the title are searched, as the system always did.
     const std::string title = GetPrivateProfileString(machine, iniPath, GetText(Text::SectionSystem),
@@ -122,7 +118,29 @@ int DetectSystemKind(const Machine& machine, std::string_view folder, std::strin
         if (FindCp932(title, titleKeywords[k]) != std::string_view::npos)
             return static_cast<int>(k) + 1;
     }
-    return kKindUnknown;
+    return kSystemKindUnknown;
+}
+
+std::vector<int> ReachableSystemKinds(std::string_view iniName, const std::array<std::string, 5>& titleKeywords)
+{
+    const bool eitherIni = iniName == GetText(Text::NullName);
+    const bool tivonel = NameIs(iniName, Text::TivonelIniUpper);
+    std::vector<int> kinds;
+    if (eitherIni || tivonel)
+        kinds.push_back(kSystemKindMakerOne);
+    if (!tivonel) {
+        // A keyword that holds an earlier one never decides: the earlier one is found first.
+        for (std::size_t k = 0; k < titleKeywords.size(); ++k) {
+            bool decides = true;
+            for (std::size_t earlier = 0; earlier < k; ++earlier)
+                decides = decides && FindCp932(titleKeywords[k], titleKeywords[earlier]) == std::string_view::npos;
+            if (decides)
+                kinds.push_back(static_cast<int>(k) + 1);
+        }
+    }
+    if (eitherIni || tivonel)
+        kinds.push_back(kSystemKindOtherMaker);
+    return kinds;
 }
 
 }  // namespace pelmo

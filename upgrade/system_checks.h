@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/machine.h"
 
@@ -24,8 +25,17 @@ int CheckSystemFiles(const Machine& machine, std::string& folder, std::string_vi
 // 1 when "VERSION" of korimu1.ini (missing or 9999 meaning 2) equals requiredVersion.
 int CheckSystemVersion(const Machine& machine, std::string_view folder, std::string_view requiredVersion);
 
+constexpr int kSystemKindUnknown = -1;
+constexpr int kSystemKindMakerOne = 0;     // tivonel1.ini, "MAKER" 1
+constexpr int kSystemKindOtherMaker = 99;  // tivonel1.ini, any other maker
+
 // -1, 0 or 99 (tivonel1.ini, by "MAKER"), or 1 to 5 (the first keyword in "TITLE").
 int DetectSystemKind(const Machine& machine, std::string_view folder, std::string_view iniName,
                      const std::array<std::string, 5>& titleKeywords);
+
+// The kinds other than -1 that DetectSystemKind can give, lowest first, for a
+// system whose settings file is `iniName` ("NULL": korimu1.ini or tivonel1.ini,
+// whichever the folder holds).
+std::vector<int> ReachableSystemKinds(std::string_view iniName, const std::array<std::string, 5>& titleKeywords);
 
 }  // namespace pelmo

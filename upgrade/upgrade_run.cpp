@@ -26,13 +26,6 @@ constexpr StartSuffix kStartSuffixes[] = {
     {0, "0"}, {1, "1"}, {2, "2"}, {3, "3"}, {4, "4"}, {5, "5"}, {99, "99"},
 };
 
-constexpr int kArchiveKind = 1;
-
-bool IsStartEntry(const PackageEntry& entry)
-{
-    return SplitPath(entry.fileName).baseName == GetText(Text::StartArchive);
-}
-
 bool BeginsWithMaster21(std::string_view baseName)
 {
     const std::string& prefix = GetText(Text::Master21Prefix);
@@ -184,7 +177,7 @@ private:
             return prompted;
         const std::string targetFolder = workFolder_ + entry.targetSubfolder;
         EnsureFolder(machine_, targetFolder);
-        if (entry.kind == kArchiveKind)
+        if (entry.isArchive())
             return ExtractArchive(entry, targetFolder);
         return CopyPlainFile(entry, targetFolder);
     }
@@ -193,10 +186,10 @@ private:
     // extracted (with the kind's suffix for "START"), or the plain file itself.
     std::string FileReadFor(const PackageEntry& entry) const
     {
-        if (entry.kind != kArchiveKind)
+        if (!entry.isArchive())
             return sourceFolder_ + entry.fileName;
         std::string name = entry.fileName;
-        if (IsStartEntry(entry))
+        if (entry.isStart())
             name += StartArchiveSuffix(info_.systemKind);
         return sourceFolder_ + name + GetText(Text::ArchiveExtension);
     }
@@ -221,7 +214,7 @@ private:
 
     Outcome ExtractArchive(PackageEntry& entry, const std::string& targetFolder)
     {
-        if (IsStartEntry(entry)) {
+        if (entry.isStart()) {
             if (info_.systemKind == -1)
                 return Show(GetText(Text::SystemNameUnknown), Text::CaptionUpdateError, RunOutcome::FolderRejected);
             entry.fileName += StartArchiveSuffix(info_.systemKind);

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "platform/letter_case.h"
-#include "platform/runtime.h"
 #include "platform/streams.h"
 #include "platform/text.h"
 #include "res/check_texts.h"
@@ -13,47 +12,30 @@
 #include "upgrade/check/archive_walk.h"
 #include "upgrade/check/check_context.h"
 #include "upgrade/member_name.h"
+#include "upgrade/system_checks.h"
 #include "upgrade/upgrade_run.h"
 
 namespace pelmo {
 namespace {
-
-constexpr int kArchiveKind = 1;
-
-bool IsStartEntry(const PackageEntry& entry)
-{
-    return SplitPath(entry.fileName).baseName == GetText(Text::StartArchive);
-}
 
 struct SystemKind {
     int kind;
     std::string label;  // for messages, UTF-8
 };
 
-// The kinds DetectSystemKind can give for this package: by the settings file it
-// looks for, and by the title keywords a title can match first. A keyword that
-// holds an earlier one never decides, since the earlier one is found first.
+// The kinds the run can meet with this package, each named by what decides it.
 std::vector<SystemKind> KindsTheRunCanMeet(const PackageInfo& info)
 {
-    const std::string upper = UpperCase(info.systemIniName, CaseRule::Settings);
-    const bool anyIni = info.systemIniName == GetText(Text::NullName);
-    const bool tivonel = upper == GetText(Text::TivonelIniUpper);
     std::vector<SystemKind> kinds;
-    if (anyIni || tivonel)
-        kinds.push_back({0, "0 (tivonel1.ini, maker 1)"});
-    if (!tivonel) {
-        const auto& keywords = info.titleKeywords;
-        for (std::size_t k = 0; k < keywords.size(); ++k) {
-            bool decides = true;
-            for (std::size_t earlier = 0; earlier < k; ++earlier)
-                decides = decides && FindCp932(keywords[k], keywords[earlier]) == std::string_view::npos;
-            if (decides)
-                kinds.push_back({static_cast<int>(k) + 1,
-                                 std::to_string(k + 1) + " (title keyword \"" + Shown(keywords[k]) + "\")"});
-        }
+    for (const int kind : ReachableSystemKinds(info.systemIniName, info.titleKeywords)) {
+        if (kind == kSystemKindMakerOne)
+            kinds.push_back({kind, std::to_string(kind) + " (tivonel1.ini, maker 1)"});
+        else if (kind == kSystemKindOtherMaker)
+            kinds.push_back({kind, std::to_string(kind) + " (tivonel1.ini, another maker)"});
+        else
+            kinds.push_back({kind, std::to_string(kind) + " (title keyword \"" +
+                                       Shown(info.titleKeywords[static_cast<std::size_t>(kind - 1)]) + "\")"});
     }
-    if (anyIni || tivonel)
-        kinds.push_back({99, "99 (tivonel1.ini, another maker)"});
     return kinds;
 }
 
@@ -72,12 +54,12 @@ public:
         if (entry.fileName.empty())
             return;
         const std::string& folder = context_.FolderOfDisk(entry.disk);
-        if (entry.kind == kArchiveKind && IsStartEntry(entry)) {
+        if (entry.isStart()) {
             CheckStartArchives(numbered, folder);
             return;
         }
         std::string name = entry.fileName;
-        if (entry.kind == kArchiveKind)
+        if (entry.isArchive())
             name += GetText(Text::ArchiveExtension);
         if (!IsOnDisk(context_, folder + name)) {
             context_.findings.Error(
@@ -85,7 +67,7 @@ public:
                                                                           context_.ShownFolderOfDisk(entry.disk)}));
             return;
         }
-        if (entry.kind == kArchiveKind)
+        if (entry.isArchive())
             CheckArchive(numbered.line, folder, name);
     }
 

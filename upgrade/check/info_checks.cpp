@@ -12,8 +12,6 @@
 namespace pelmo {
 namespace {
 
-constexpr int kArchiveKind = 1;
-
 bool IsWellFormedUtf8(std::string_view text)
 {
     for (std::size_t pos = 0; pos < text.size();) {
@@ -137,7 +135,7 @@ std::vector<std::string_view> SplitAtCommas(std::string_view line)
 void CheckKind(Findings& findings, int line, std::string_view text)
 {
     const int kind = Atoi(text);
-    if (kind == 0 || kind == kArchiveKind) {
+    if (kind == 0 || kind == PackageEntry::kArchiveKind) {
         if (!IsPlainNumber(text))
             CheckNumber(findings, line, "the kind", text);
         return;
@@ -172,7 +170,7 @@ void CheckEntryLine(Findings& findings, const NumberedEntry& numbered)
         findings.Warn(line, FormatCheckText(CheckText::BlanksAroundName, {"the target folder", Shown(target)}));
     // A plain file's name is appended to the target directly.
     const SplitPathResult targetParts = SplitPath(target);
-    if (numbered.entry.kind != kArchiveKind && !(targetParts.baseName + targetParts.extension).empty()) {
+    if (!numbered.entry.isArchive() && !(targetParts.baseName + targetParts.extension).empty()) {
         const SplitPathResult file = SplitPath(numbered.entry.fileName);
         findings.Error(line, FormatCheckText(CheckText::TargetWithoutBackslash,
                                              {Shown(target), Shown(target + file.baseName + file.extension)}));
