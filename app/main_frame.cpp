@@ -8,6 +8,7 @@
 #include "res/strings.h"
 #include "wizard/display_text.h"
 #include "wizard/pelmo_view.h"
+#include "wizard/window_kind.h"
 #include "wizard/window_placement.h"
 
 namespace pelmo {
@@ -46,6 +47,8 @@ int CMainFrame::OnCreate()
         setGeometry(screen->availableGeometry());
     setWindowState(Qt::WindowMaximized);
     FollowScreen(*this, [this](const QRect& area) { OnScreenChange(area); });
+    // Not black before the picture is first painted, but the view's own colour.
+    ClearTo(*this, view_->palette().color(view_->backgroundRole()));
     PostCommand(this, ID_PACKAGE_TITLE);
     return 0;
 }

@@ -11,6 +11,7 @@
 
 #include "res/dialog_templates.h"
 #include "wizard/display_text.h"
+#include "wizard/window_kind.h"
 #include "wizard/window_placement.h"
 
 namespace pelmo {
@@ -34,6 +35,8 @@ ProgressWindow::ProgressWindow(QWidget* owner) : QDialog(owner)
     // No close box, and the keyboard stays where it was: the run takes no input.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowDoesNotAcceptFocus);
     setAttribute(Qt::WA_ShowWithoutActivating);
+    OfferOnly(*this, WindowKind::Progress);
+    ClearTo(*this, palette().color(QPalette::Window));
     setFocusPolicy(Qt::NoFocus);
     KeepWindowState(*this, Qt::WindowNoState);
     QWidget* over = owner ? owner->window() : nullptr;

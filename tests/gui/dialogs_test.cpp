@@ -1,11 +1,13 @@
 // Dialogs built from the templates in res/, and what the start and confirmation
 // dialogs show.
+#include <QAccessible>
 #include <QCheckBox>
 #include <QFontInfo>
-#include <QStyleOptionButton>
-#include <QWindow>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QStyleOptionButton>
+#include <QWindow>
+#include <map>
 
 #include "res/dialog_templates.h"
 #include "tests/gui/gui_support.h"
@@ -30,17 +32,85 @@ TEST(DialogBuilderTest, ScalesDialogUnitsEachOnItsOwnRoundingHalfUpInItsFont)
     EXPECT_EQ(DialogUnitsToPixels({6, 15}, 2, 4, 2, 4), QRect(3, 8, 3, 8));
     EXPECT_EQ(DialogUnitsToPixels({6, 15}, 158, 108, 50, 14), QRect(237, 203, 75, 26));
     EXPECT_EQ(DialogUnitsToPixels({7, 13}, 7, 61, 48, 71), QRect(12, 99, 84, 115));
-    const int fonts[][3] = {{IDD_START, 96, 15}, {IDD_ABOUTBOX, 96, 12}, {IDD_DESTINATION, 120, 18}, {IDD_CONFIRM, 144, 22}};
+    const int fonts[][3] = {
+        {IDD_START, 96, 15}, {IDD_ABOUTBOX, 96, 12}, {IDD_DESTINATION, 120, 18}, {IDD_CONFIRM, 144, 22}};
     for (const auto& [id, dotsPerInch, pixels] : fonts) {
         const QFont font = DialogFont(*FindDialogTemplate(id), dotsPerInch);
-        EXPECT_EQ(font.pixelSize(), pixels) << id;
-        EXPECT_EQ(QFontInfo(font).family(), "IPAPGothic");
         const QFontMetrics metrics(font);
+        EXPECT_EQ(metrics.height(), pixels) << id << ": a line as tall as the original's";
+        EXPECT_LE(font.pixelSize(), pixels);
+        EXPECT_EQ(QFontInfo(font).family(), "IPAPGothic");
         int letters = 0;
         for (char c = 'A'; c <= 'Z'; ++c)
             letters += metrics.horizontalAdvance(QChar(c)) + metrics.horizontalAdvance(QChar(c + 32));
         EXPECT_EQ(MeasureBaseUnits(font).width, (letters + 26) / 52) << "the average letter, rounded";
         EXPECT_EQ(MeasureBaseUnits(font).height, metrics.height());
+    }
+}
+
+// The pixel sizes Windows gives each template at 96 dots per inch: ＭＳ Ｐゴシック's
+// base units are 6 × 12 at 9 points and 8 × 15 at 11, where its substitute
+// measures 7 × 13 and 9 × 16.
+TEST(DialogBuilderTest, EveryTemplateHasWindowsPixelSizes)
+{
+    struct Row {
+        int id;
+        QSize dialog;
+        QSize picture;  // control 1007, where there is one
+    };
+    const Row rows[] = {
+        {IDD_ABOUTBOX, {326, 83}, {}},       {IDD_DESTINATION, {346, 298}, {40, 38}}, {IDD_START, {430, 242}, {40, 38}},
+        {IDD_CONFIRM, {394, 131}, {40, 38}}, {IDD_PROGRESS, {279, 72}, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.id);
+        BareDialog dialog(row.id);
+        ASSERT_EQ(dialog.logicalDpiY(), 96);
+        EXPECT_EQ(dialog.size(), row.dialog);
+        QWidget* picture = dialog.GetDlgItem(IDC_PICTURE);
+        EXPECT_EQ(picture ? picture->size() : QSize(), row.picture);
+    }
+}
+
+// What a screen reader finds: every control named, each dialog announcing its
+// caption or else its first text.
+TEST(DialogBuilderTest, AScreenReaderFindsEveryControlNamed)
+{
+    const std::tuple<int, QString, std::map<int, QString>> rows[] = {
+        {IDD_ABOUTBOX, "ﾊﾞｰｼﾞｮﾝ情報(Pelmo)", {}},
+        {IDD_DESTINATION,
+         "ｲﾝｽﾄｰﾙ先 ﾄﾞﾗｲﾌﾞ",
+         {{IDC_DRIVE_LIST, "ｲﾝｽﾄｰﾙ先 ﾄﾞﾗｲﾌﾞ"},
+          {IDC_FOLDER_LIST, "ｲﾝｽﾄｰﾙ先ﾎﾙﾀﾞ"},
+          {IDC_FOLDER_EDIT, "ｲﾝｽﾄｰﾙ先ﾎﾙﾀﾞ"},
+          {IDC_NOTES, "注意事項"},
+          {IDC_PICTURE, "ｲﾒｰｼﾞ"}}},
+        {IDD_START, "マスタ調整機能付", {{IDC_NOTES, "ｲﾝｽﾄｰﾙを開始します。 下記の注意項目を確認して下さい。"}}},
+        {IDD_CONFIRM, "更新先：", {}},
+        {IDD_PROGRESS, "ｱｯﾌﾟﾃﾞｲﾄ", {{IDC_PROGRESS_BAR, "ｱｯﾌﾟﾃﾞｲﾄ"}}},
+    };
+    for (const auto& [id, announced, names] : rows) {
+        SCOPED_TRACE(id);
+        BareDialog dialog(id);
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&dialog);
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(window->text(QAccessible::Name), announced);
+        int walked = 0;
+        for (int i = 0; i < window->childCount(); ++i) {
+            QAccessibleInterface* control = window->child(i);
+            const QString name = control->text(QAccessible::Name);
+            // A text the dialog fills in later says nothing until then.
+            auto* label = qobject_cast<QLabel*>(control->object());
+            if (label && label->text().isEmpty() && label->pixmap().isNull())
+                continue;
+            EXPECT_FALSE(name.isEmpty()) << control->object()->objectName().toStdString();
+            const int controlId = control->object()->objectName().mid(7).toInt();
+            if (auto expected = names.find(controlId); expected != names.end()) {
+                EXPECT_EQ(name, expected->second) << controlId;
+            }
+            ++walked;
+        }
+        EXPECT_GT(walked, 0);
     }
 }
 
@@ -51,7 +121,7 @@ TEST(DialogBuilderTest, BuildsEveryControlOfEveryTemplateInTabOrder)
         const DialogTemplate& templ = *FindDialogTemplate(id);
         BareDialog dialog(id);
         const QFont font = DialogFont(templ, dialog.logicalDpiY());
-        const DialogBaseUnits units = MeasureBaseUnits(font);
+        const DialogBaseUnits units = BaseUnits(templ, dialog.logicalDpiY());
         EXPECT_EQ(dialog.font(), font);
         EXPECT_EQ(dialog.size(), DialogUnitsToPixels(units, 0, 0, templ.width, templ.height).size());
         EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
@@ -68,7 +138,8 @@ TEST(DialogBuilderTest, BuildsEveryControlOfEveryTemplateInTabOrder)
             SCOPED_TRACE(control.text);
             EXPECT_EQ(dialog.GetDlgItem(control.id), control.id == IDC_STATIC ? nullptr : widget);
             QRect place = DialogUnitsToPixels(units, control.x, control.y, control.width, control.height);
-            EXPECT_EQ(widget->geometry(), control.kind == ControlKind::Icon ? QRect(place.topLeft(), QSize(32, 32)) : place);
+            EXPECT_EQ(widget->geometry(),
+                      control.kind == ControlKind::Icon ? QRect(place.topLeft(), QSize(32, 32)) : place);
             EXPECT_EQ(widget->isHidden(), bool(style & kHidden));
             EXPECT_EQ(widget->isEnabled(), !(style & kDisabled));
             if (style & kTabStop)
@@ -95,7 +166,8 @@ TEST(DialogBuilderTest, BuildsEveryControlOfEveryTemplateInTabOrder)
         if (tabStops.empty())
             continue;  // the progress window takes no input
         QList<QWidget*> chain{tabStops.front()};
-        for (QWidget* next = chain[0]->nextInFocusChain(); next != chain[0] && chain.size() < 50; next = next->nextInFocusChain())
+        for (QWidget* next = chain[0]->nextInFocusChain(); next != chain[0] && chain.size() < 50;
+             next = next->nextInFocusChain())
             (next->focusPolicy() & Qt::TabFocus) ? chain.push_back(next) : void();
         EXPECT_EQ(chain, tabStops);
     }
@@ -117,11 +189,12 @@ TextRoom RoomFor(QWidget* widget)
 {
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         // A negative indent means half an "x" whenever the label has a frame.
-        const int indent = label->indent() >= 0 ? label->indent()
+        const int indent = label->indent() >= 0      ? label->indent()
                            : label->frameWidth() > 0 ? label->fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2
                                                      : 0;
         const Qt::Alignment align = label->alignment();
-        QRect rect = label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(), -label->margin());
+        QRect rect =
+            label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(), -label->margin());
         rect.adjust(align & Qt::AlignLeft ? indent : 0, align & Qt::AlignTop ? indent : 0,
                     align & Qt::AlignRight ? -indent : 0, align & Qt::AlignBottom ? -indent : 0);
         return {rect, int(align) | (label->wordWrap() ? Qt::TextWordWrap : 0)};
@@ -195,7 +268,7 @@ TEST_F(DialogTest, StartShowsItsCaptionForTheFlagItsNotesAndPictureAndEndsWithOn
     bmp.pixels = PackPixels(1, 24, {0x00FF00});
     WriteHostFile(packageFolder / "start.bmp", WriteBmp(bmp));
     const std::tuple<const char*, const char*, Step, int> rows[] = {
-        {"1", "マスタ調整機能付", Click(1), 1}, {"-3", "マスタ調整機能付", Key(Qt::Key_Return), 1},
+        {"1", "マスタ調整機能付", Click(1), 1},  {"-3", "マスタ調整機能付", Key(Qt::Key_Return), 1},
         {" 2", "マスタ調整機能付", Click(2), 2}, {"0", "ｱｯﾌﾟﾃﾞｲﾄ", Key(Qt::Key_Escape), 2},
         {"", "ｱｯﾌﾟﾃﾞｲﾄ", Click(2), 2},           {"x1", "ｱｯﾌﾟﾃﾞｲﾄ", Click(2), 2}};
     for (const auto& [flag, caption, step, code] : rows) {
@@ -214,9 +287,11 @@ TEST_F(DialogTest, StartShowsItsCaptionForTheFlagItsNotesAndPictureAndEndsWithOn
 
 TEST_F(DialogTest, ConfirmationShowsTheFolderAsHandedToItAlsoAsItsTipAndEndsWithOneOrTwo)
 {
-    const std::tuple<std::string, Step, int> rows[] = {
-        {"D:\\APP\\", Click(1), 1}, {"", Key(Qt::Key_Return), 1}, {"  spaced ", Click(2), 2},
-        {"C:\\ソフト表\\", Key(Qt::Key_Escape), 2}, {"D:\\" + std::string(150, 'x') + "\\長い", Click(2), 2}};
+    const std::tuple<std::string, Step, int> rows[] = {{"D:\\APP\\", Click(1), 1},
+                                                       {"", Key(Qt::Key_Return), 1},
+                                                       {"  spaced ", Click(2), 2},
+                                                       {"C:\\ソフト表\\", Key(Qt::Key_Escape), 2},
+                                                       {"D:\\" + std::string(150, 'x') + "\\長い", Click(2), 2}};
     for (const auto& [folder, step, code] : rows) {
         CConfirmDlg dialog(Context(), nullptr);
         dialog.installFolder = Sjis(folder);
@@ -235,7 +310,10 @@ struct ButtonLook {
     bool dotted = false;
     bool operator==(const ButtonLook&) const = default;
 };
-void PrintTo(const ButtonLook& look, std::ostream* out) { *out << "ringed " << look.ringed << " dotted " << look.dotted; }
+void PrintTo(const ButtonLook& look, std::ostream* out)
+{
+    *out << "ringed " << look.ringed << " dotted " << look.dotted;
+}
 
 ButtonLook LookOf(QPushButton* button)
 {
@@ -261,8 +339,11 @@ TEST_F(DialogTest, FocusAndDefaultLookDistinctAndTabbingIntoTheNotesSelectsThem)
         {"開始 focused", {}, focused, plain, false},
         {"取消 focused", {Qt::Key_Tab}, plain, focused, false},
         {"the notes focused", {Qt::Key_Tab, Qt::Key_Tab}, ringed, plain, true},
-        {"back from the notes, which keep their selection", {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Backtab}, plain,
-         focused, true},
+        {"back from the notes, which keep their selection",
+         {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Backtab},
+         plain,
+         focused,
+         true},
     };
     for (const auto& [name, keys, start, cancel, notesSelected] : rows) {
         SCOPED_TRACE(name);

@@ -66,22 +66,43 @@ TEST_F(WizardTest, ViewFollowsItsStateTable)
     } rows[] = {
         {"start: 取消 closes", {Click(2)}, {}, "", {start}},
         {"start: Escape closes", {escape}, {}, "", {start}},
-        {"destination: 戻る shows the start dialog again", {enter, Click(1008), Click(2)}, {}, "", {start, korimu, start}},
+        {"destination: 戻る shows the start dialog again",
+         {enter, Click(1008), Click(2)},
+         {},
+         "",
+         {start, korimu, start}},
         {"destination: Escape goes back like 戻る", {Click(1), escape, Click(2)}, {}, "", {start, korimu, start}},
         {"confirmation: 戻る shows the destination dialog with the folder accepted",
-         {Click(1), TypeFolder("D:\\SYS", Click(1)), Click(2), Click(1008), Click(2)}, {}, "",
+         {Click(1), TypeFolder("D:\\SYS", Click(1)), Click(2), Click(1008), Click(2)},
+         {},
+         "",
          {start, korimu, "CConfirmDlg D:\\SYS", "CDestinationDlg D:\\SYS", start}},
-        {"confirmation: Escape shows the destination dialog again", {Click(1), enter, escape, escape, escape}, {}, "",
+        {"confirmation: Escape shows the destination dialog again",
+         {Click(1), enter, escape, escape, escape},
+         {},
+         "",
          {start, korimu, "CConfirmDlg C:\\KORIMU", korimu, start}},
-        {"run: result 1 closes", {Click(1), TypeFolder("D:\\SYS", Click(1)), Click(1)}, {1}, "",
+        {"run: result 1 closes",
+         {Click(1), TypeFolder("D:\\SYS", Click(1)), Click(1)},
+         {1},
+         "",
          {start, korimu, "CConfirmDlg D:\\SYS", "run on D:\\SYS"}},
         {"run: result 0 chooses a folder again, from the rejected one",
-         {Click(1), TypeFolder("D:\\BAD", Click(1)), Click(1), TypeFolder("D:\\SYS", enter), enter}, {0, 1}, "",
+         {Click(1), TypeFolder("D:\\BAD", Click(1)), Click(1), TypeFolder("D:\\SYS", enter), enter},
+         {0, 1},
+         "",
          {start, korimu, "CConfirmDlg D:\\BAD", "run on D:\\BAD", "CDestinationDlg D:\\BAD", "CConfirmDlg D:\\SYS",
           "run on D:\\SYS"}},
         {"start cannot be shown: closes", {}, {}, "CStartDlg", {"CStartDlg cannot be shown"}},
-        {"destination cannot be shown: closes", {Click(1)}, {}, "CDestinationDlg", {start, "CDestinationDlg cannot be shown"}},
-        {"confirmation cannot be shown: closes", {Click(1), Click(1)}, {}, "CConfirmDlg",
+        {"destination cannot be shown: closes",
+         {Click(1)},
+         {},
+         "CDestinationDlg",
+         {start, "CDestinationDlg cannot be shown"}},
+        {"confirmation cannot be shown: closes",
+         {Click(1), Click(1)},
+         {},
+         "CConfirmDlg",
          {start, korimu, "CConfirmDlg cannot be shown"}},
     };
     for (const auto& row : rows) {
@@ -127,8 +148,11 @@ std::vector<std::string> RunApp(CPelmoApp& app, std::vector<Step> steps)
 TEST_F(WizardTest, FrameFillsTheScreenWithTheFirstLineOfInfoTxtAsItsOnlyDecoration)
 {
     const std::pair<std::optional<std::string>, const char*> rows[] = {
-        {"ペルモ更新ﾃﾞｨｽｸ\r\nNULL\r\n", "ペルモ更新ﾃﾞｨｽｸ"}, {"Title only", "Title only"}, {"\r\nsecond\r\n", ""},
-        {"", ""}, {std::nullopt, ""}};
+        {"ペルモ更新ﾃﾞｨｽｸ\r\nNULL\r\n", "ペルモ更新ﾃﾞｨｽｸ"},
+        {"Title only", "Title only"},
+        {"\r\nsecond\r\n", ""},
+        {"", ""},
+        {std::nullopt, ""}};
     for (const auto& [infoTxt, caption] : rows) {
         SCOPED_TRACE(caption);
         std::filesystem::remove(packageFolder / "info.txt");
@@ -146,7 +170,8 @@ TEST_F(WizardTest, FrameFillsTheScreenWithTheFirstLineOfInfoTxtAsItsOnlyDecorati
             PostCommand(&app, ID_APP_ABOUT);  // from code only
         };
         EXPECT_EQ(RunApp(app, {Inspect(frameWhileStarting, [](QWidget*) {}), Key(Qt::Key_Return), Click(2)}),
-                  (std::vector<std::string>{"CStartDlg [ｱｯﾌﾟﾃﾞｲﾄ]", "CAboutDlg [ﾊﾞｰｼﾞｮﾝ情報(Pelmo)]", "CStartDlg [ｱｯﾌﾟﾃﾞｲﾄ]"}));
+                  (std::vector<std::string>{"CStartDlg [ｱｯﾌﾟﾃﾞｲﾄ]", "CAboutDlg [ﾊﾞｰｼﾞｮﾝ情報(Pelmo)]",
+                                            "CStartDlg [ｱｯﾌﾟﾃﾞｲﾄ]"}));
     }
 }
 
@@ -216,12 +241,12 @@ TEST(QtPrompterTest, ShowsBoxesWithoutIconWithTheAskedButtonsWithoutTheHourglass
     prompter.BeginBusy();
     for (const auto& [buttons, key, result, shown] : rows) {
         auto check = [&](QWidget* box) {
-            EXPECT_EQ(static_cast<QMessageBox*>(box)->icon(), QMessageBox::NoIcon);
+            ASSERT_NE(qobject_cast<MessageBoxDialog*>(box), nullptr);
             EXPECT_EQ(box->parentWidget(), &owner);
             EXPECT_EQ(Cursor(), Qt::ArrowCursor);
             EXPECT_LE((box->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(), 1);
             QRect row;
-            for (QAbstractButton* button : static_cast<QMessageBox*>(box)->buttons())
+            for (QPushButton* button : static_cast<MessageBoxDialog*>(box)->buttons())
                 row |= button->geometry().translated(button->parentWidget()->mapTo(box, QPoint()));
             EXPECT_LE(std::abs(row.center().x() - box->rect().center().x()), 1) << "buttons centred";
             // Latin letters and digits in the same font as the Japanese text.
