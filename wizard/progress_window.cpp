@@ -5,9 +5,11 @@
 #include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
 #include <QWindow>
+#include <qdrawutil.h>
 
 #include "res/dialog_templates.h"
 #include "wizard/display_text.h"
@@ -42,6 +44,14 @@ ProgressWindow::ProgressWindow(QWidget* owner) : QDialog(owner)
     QWidget* over = owner ? owner->window() : nullptr;
     QScreen* screen = over ? over->screen() : QGuiApplication::primaryScreen();
     KeepCentred(*this, over ? over->frameGeometry() : screen->availableGeometry());
+}
+
+void ProgressWindow::paintEvent(QPaintEvent*)
+{
+    // The window managers that only move it give it no frame: it draws the
+    // raised edge of a dialog itself.
+    QPainter painter(this);
+    qDrawWinPanel(&painter, rect(), palette());
 }
 
 void ProgressWindow::Show(const ProgressLines& lines)
