@@ -2,6 +2,8 @@
 #include "app/main_frame.h"
 
 #include <QGuiApplication>
+#include <QImage>
+#include <QLayout>
 #include <QScreen>
 
 #include "platform/streams.h"
@@ -47,8 +49,16 @@ int CMainFrame::OnCreate()
         setGeometry(screen->availableGeometry());
     setWindowState(Qt::WindowMaximized);
     FollowScreen(*this, [this](const QRect& area) { OnScreenChange(area); });
-    // Not black before the picture is first painted, but the view's own colour.
-    ClearTo(*this, view_->palette().color(view_->backgroundRole()));
+    // The window's first frame on the screen is its picture, not black: the
+    // window system has it before the window is shown.
+    if (QLayout* frameLayout = layout())
+        frameLayout->activate();
+    const qreal ratio = devicePixelRatioF();
+    QImage first(view_->size() * ratio, QImage::Format_RGB32);
+    first.setDevicePixelRatio(ratio);
+    first.fill(view_->palette().color(view_->backgroundRole()));
+    view_->render(&first, QPoint(), QRegion(), QWidget::DrawChildren);
+    ClearTo(*this, first);
     PostCommand(this, ID_PACKAGE_TITLE);
     return 0;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 class QColor;
+class QImage;
 class QWidget;
 
 namespace pelmo {
@@ -23,5 +24,8 @@ void OfferOnly(QWidget& window, WindowKind kind);
 // Until the program has painted the window, the window system shows it in
 // `colour` instead of black (or whatever was on the screen there).
 void ClearTo(QWidget& window, const QColor& colour);
+// The same with a picture of the window (in device pixels, from its top-left
+// corner), so that its first frame on the screen is already what it shows.
+void ClearTo(QWidget& window, const QImage& picture);
 
 }  // namespace pelmo
