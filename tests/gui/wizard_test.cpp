@@ -245,10 +245,6 @@ TEST(QtPrompterTest, ShowsBoxesWithoutIconWithTheAskedButtonsWithoutTheHourglass
             EXPECT_EQ(box->parentWidget(), &owner);
             EXPECT_EQ(Cursor(), Qt::ArrowCursor);
             EXPECT_LE((box->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(), 1);
-            QRect row;
-            for (QPushButton* button : static_cast<MessageBoxDialog*>(box)->buttons())
-                row |= button->geometry().translated(button->parentWidget()->mapTo(box, QPoint()));
-            EXPECT_LE(std::abs(row.center().x() - box->rect().center().x()), 1) << "buttons centred";
             // Latin letters and digits in the same font as the Japanese text.
             for (QWidget* part : box->findChildren<QWidget*>()) {
                 if (qobject_cast<QLabel*>(part) || qobject_cast<QPushButton*>(part)) {
