@@ -5,12 +5,12 @@
 #include <map>
 
 #include "app/check_options.h"
+#include "upgrade/check/package_check.h"
+#include "wizard/qt_dialog_measure.h"
 #include "tests/support/bmp_writer.h"
 #include "tests/support/lha_writer.h"
 #include "tests/support/package_writer.h"
 #include "tests/support/test_machine.h"
-#include "upgrade/check/package_check.h"
-#include "wizard/qt_dialog_measure.h"
 
 namespace pelmo::test {
 namespace {
@@ -28,10 +28,7 @@ struct Package {
     std::map<int, Files> disks = {};
 };
 
-LhaMember Member(std::string name, std::string content = "data")
-{
-    return {.name = name, .content = content};
-}
+LhaMember Member(std::string name, std::string content = "data") { return {.name = name, .content = content}; }
 
 std::string Picture(int width, int height)
 {
@@ -67,7 +64,8 @@ std::vector<std::string> Check(const Package& package, int& status)
     if (package.rawInfo) {
         if (!package.rawInfo->empty())
             WriteHostFile(folder / "info.txt", *package.rawInfo);
-    } else
+    }
+    else
         WritePackage(folder, package.text);
     for (const auto& [name, bytes] : package.files)
         WriteHostFile(folder / name, bytes);
@@ -126,8 +124,7 @@ TEST(PackageCheck, NamesTheLineAndTheProblemOfEachMistake)
         {"a good package", [](Package&) {}, {}},
         {"no info.txt", [](Package& p) { p.rawInfo = ""; }, {"info.txt: error: no info.txt in {dir}/pkg"}},
         // Encoding.
-        {"saved as UTF-8",
-         [](Package& p) { p.rawInfo = InfoBytes(p.text, true); },
+        {"saved as UTF-8", [](Package& p) { p.rawInfo = InfoBytes(p.text, true); },
          {"info.txt:17: error: info.txt is saved as UTF-8, but the program reads code page 932 (Shift-JIS): this "
           "line shows as \"繝?せ繝?\""}},
         {"a lone lead byte",
@@ -136,49 +133,39 @@ TEST(PackageCheck, NamesTheLineAndTheProblemOfEachMistake)
              p.rawInfo->replace(p.rawInfo->find("KORIMU"), 6, "KORIMU\x81");
          },
          {"info.txt:6: error: not valid code page 932: the line shows as \"C:\\KORIMU?\""}},
-        {"too few lines",
-         [](Package& p) { p.rawInfo = "Title\r\nNULL\r\n"; },
+        {"too few lines", [](Package& p) { p.rawInfo = "Title\r\nNULL\r\n"; },
          {"info.txt:2: error: info.txt ends after line 2: lines 3 to 21 read as empty, and there are no entries"}},
         // Fixed fields read as numbers.
-        {"a sign and a blank around the version",
-         [](Package& p) { p.text.requiredVersion = "+3 "; },
+        {"a sign and a blank around the version", [](Package& p) { p.text.requiredVersion = "+3 "; },
          {"info.txt:7: warning: the required version \"+3 \" reads as 3; write the number alone"}},
-        {"a version that is no number",
-         [](Package& p) { p.text.requiredVersion = "v3"; },
+        {"a version that is no number", [](Package& p) { p.text.requiredVersion = "v3"; },
          {"info.txt:7: error: the required version \"v3\" is no number and reads as 0"}},
         {"flags other than 0 and 1",
          [](Package& p) { p.text.masterAdjustFlag = "2", p.text.digitizerFlag = "on"; },
          {"info.txt:8: warning: the master adjustment flag \"2\" reads as 2: the start dialog's caption promises "
           "the adjustment, but only 1 runs it",
           "info.txt:10: warning: the digitizer flag \"on\" is no number and reads as 0"}},
-        {"a flag with a blank",
-         [](Package& p) { p.text.digitizerFlag = " 1"; },
+        {"a flag with a blank", [](Package& p) { p.text.digitizerFlag = " 1"; },
          {"info.txt:10: warning: the digitizer flag \" 1\" reads as 1; write the number alone"}},
         // Entry lines.
-        {"a disk number after a blank",
-         [](Package& p) { p.text.entries[0] = " 1,0,A.DAT,DOC\\"; },
+        {"a disk number after a blank", [](Package& p) { p.text.entries[0] = " 1,0,A.DAT,DOC\\"; },
          {"info.txt:22: warning: the disk number \" 1\" reads as 1; write the number alone"}},
-        {"a disk number that is no number",
-         [](Package& p) { p.text.entries[2] = "II,0,B.DAT,"; },
+        {"a disk number that is no number", [](Package& p) { p.text.entries[2] = "II,0,B.DAT,"; },
          {"info.txt:24: error: the disk number \"II\" is no number and reads as 0"}},
-        {"disk 0",
-         [](Package& p) { p.text.entries[2] = "0,0,B.DAT,"; },
+        {"disk 0", [](Package& p) { p.text.entries[2] = "0,0,B.DAT,"; },
          {"info.txt:24: error: disk 0: disks are numbered from 1"}},
-        {"an unknown kind",
-         [](Package& p) { p.text.entries[0] = "1,2,A.DAT,DOC\\"; },
+        {"an unknown kind", [](Package& p) { p.text.entries[0] = "1,2,A.DAT,DOC\\"; },
          {"info.txt:22: warning: kind \"2\" reads as 2: only 1 is extracted as an archive, anything else is copied "
           "as it is; write 0 for a copy"}},
         {"a blank line among the entries, and one at the end",
          [](Package& p) { p.text.entries.insert(p.text.entries.begin() + 1, " "), p.text.entries.push_back(""); },
          {"info.txt:23: warning: a blank line among the entries is skipped; it ends nothing, the entries after it "
           "are installed too"}},
-        {"missing fields",
-         [](Package& p) { p.text.entries[0] = "1,0", p.text.entries[2] = "2,0,B.DAT"; },
+        {"missing fields", [](Package& p) { p.text.entries[0] = "1,0", p.text.entries[2] = "2,0,B.DAT"; },
          {"info.txt:22: error: an entry needs four fields (disk,kind,file,target); this line has 2",
           "info.txt:24: warning: no target field: the file is installed in the system folder itself; end the line "
           "with a comma to say so"}},
-        {"a fifth field",
-         [](Package& p) { p.text.entries[2] = "2,0,B.DAT,,old,er"; },
+        {"a fifth field", [](Package& p) { p.text.entries[2] = "2,0,B.DAT,,old,er"; },
          {"info.txt:24: warning: text after the fourth field is ignored: \"old,er\""}},
         {"blanks around names",
          [](Package& p) { p.text.entries[0] = "1,0,A.DAT ,DOC\\", p.text.entries[2] = "2,0,B.DAT, "; },
@@ -187,23 +174,14 @@ TEST(PackageCheck, NamesTheLineAndTheProblemOfEachMistake)
           "info.txt:24: warning: the target folder \" \" has blanks around it, and they are part of the name",
           "info.txt:24: error: target folder \" \" has no trailing backslash: the file is installed as \" B.DAT\" "
           "in the folder above it"}},
-        {"a target without its backslash",
-         [](Package& p) { p.text.entries[0] = "1,0,A.DAT,ドキュメント"; },
+        {"a target without its backslash", [](Package& p) { p.text.entries[0] = "1,0,A.DAT,ドキュメント"; },
          {"info.txt:22: error: target folder \"ドキュメント\" has no trailing backslash: the file is installed as "
           "\"ドキュメントA.DAT\" in the folder above it"}},
         // Files on their disks.
-        {"a file missing",
-         [](Package& p) { p.files.erase("A.DAT"); },
+        {"a file missing", [](Package& p) { p.files.erase("A.DAT"); },
          {"info.txt:22: error: A.DAT is not on disk 1 ({dir}/pkg)"}},
-        {"a file on a disk of its own",
-         [](Package& p) {
-             p.disks[2] = {{"b.dat", "b"}};
-         },
-         {}},
-        {"a file not on its disk",
-         [](Package& p) {
-             p.disks[2] = {{"A.DAT", "a"}};
-         },
+        {"a file on a disk of its own", [](Package& p) { p.disks[2] = {{"b.dat", "b"}}; }, {}},
+        {"a file not on its disk", [](Package& p) { p.disks[2] = {{"A.DAT", "a"}}; },
          {"info.txt:24: error: B.DAT is not on disk 2 ({dir}/disk2)"}},
         {"a damaged archive",
          [](Package& p) {
@@ -211,20 +189,17 @@ TEST(PackageCheck, NamesTheLineAndTheProblemOfEachMistake)
                  {Member("X.TXT"), {.name = "Y.TXT", .content = "y", .dataCrc = LhaCrc16("z")}}, LhaLevel::Two);
          },
          {"info.txt:23: error: ARC.lzh is damaged at member \"Y.TXT\": its data fails the CRC or ends early"}},
-        {"no archive at all",
-         [](Package& p) { p.files["ARC.lzh"] = "not an archive"; },
+        {"no archive at all", [](Package& p) { p.files["ARC.lzh"] = "not an archive"; },
          {"info.txt:23: error: ARC.lzh is not an LHA archive the program can read"}},
         {"a member name without code page 932",
-         [](Package& p) {
-             p.files["ARC.lzh"] = WriteStoredLha({Member("d/\xC3\xA9t\xC3\xA9.txt")}, LhaLevel::Two, 65001);
-         },
+         [](Package& p) { p.files["ARC.lzh"] = WriteStoredLha({Member("d/\xC3\xA9t\xC3\xA9.txt")}, LhaLevel::Two, 65001); },
          {"info.txt:23: error: ARC.lzh: member \"d/?t?.txt\" has a name code page 932 cannot write; the run stops "
           "there"}},
         {"two members flattened onto one name",
          [](Package& p) {
-             p.files["ARC.lzh"] = WriteStoredLha(
-                 {{.name = "X.TXT", .content = "1", .folder = "a"}, {.name = "x.txt", .content = "2", .folder = "b"}},
-                 LhaLevel::Two);
+             p.files["ARC.lzh"] = WriteStoredLha({{.name = "X.TXT", .content = "1", .folder = "a"},
+                                                  {.name = "x.txt", .content = "2", .folder = "b"}},
+                                                 LhaLevel::Two);
          },
          {"info.txt:23: error: ARC.lzh: members \"a/X.TXT\" and \"b/x.txt\" are both extracted as x.txt (stored "
           "folders are dropped); the later one replaces the earlier"}},
@@ -247,14 +222,14 @@ TEST(PackageCheck, NamesTheLineAndTheProblemOfEachMistake)
          {"info.txt:23: error: no START archive for system kind 0 (tivonel1.ini, maker 1), 99 (tivonel1.ini, another "
           "maker) (START0.lzh, START99.lzh missing): on such a system the run stops here"}},
         // The order of disks and folders.
-        {"a disk left out",
-         [](Package& p) { p.text.entries[2] = "4,0,B.DAT,"; },
+        {"a disk left out", [](Package& p) { p.text.entries[2] = "4,0,B.DAT,"; },
          {"info.txt:24: warning: no entry is on disk 2 to 3: the user is asked for disk 4 after disk 1"}},
-        {"disk 1 after disk 2",
-         [](Package& p) { p.text.entries.push_back("1,0,A.DAT,"); },
+        {"disk 1 after disk 2", [](Package& p) { p.text.entries.push_back("1,0,A.DAT,"); },
          {"info.txt:25: error: disk 1 is never asked for again: after disk 2 this file is read from disk 2"}},
         {"a disk asked for twice",
-         [](Package& p) { p.text.entries.push_back("3,0,A.DAT,"), p.text.entries.push_back("2,0,B.DAT,"); },
+         [](Package& p) {
+             p.text.entries.push_back("3,0,A.DAT,"), p.text.entries.push_back("2,0,B.DAT,");
+         },
          {"info.txt:26: warning: disk 2 is asked for again after disk 3: one more disk change for the user; keep "
           "each disk's entries together"}},
         {"a target two levels deep",
@@ -262,8 +237,7 @@ TEST(PackageCheck, NamesTheLineAndTheProblemOfEachMistake)
          {"info.txt:22: warning: target \"DOC\\ja\\\" is two or more levels deep and no earlier entry creates "
           "\"DOC\\\": the run creates one level only, so on a system without it the entry fails"}},
         {"a target two levels deep below an earlier one",
-         [](Package& p) { p.text.entries[2] = "2,0,B.DAT,doc\\ｻﾌﾞ\\"; },
-         {}},
+         [](Package& p) { p.text.entries[2] = "2,0,B.DAT,doc\\ｻﾌﾞ\\"; }, {}},
         // What the dialogs show.
         {"pictures missing and unreadable",
          [](Package& p) {
@@ -290,8 +264,7 @@ TEST(PackageCheck, NamesTheLineAndTheProblemOfEachMistake)
           "40 × 38: much smaller, it will look coarse",
           "info.txt:13: warning: picture d.bmp is 40 × 200 pixels and is shrunk into the destination dialog's "
           "frame of 40 × 38: much larger, its detail is lost"}},
-        {"a line break that splits a character",
-         [](Package& p) { p.text.startNotes = "注意\tあい"; },
+        {"a line break that splits a character", [](Package& p) { p.text.startNotes = "注意\tあい"; },
          {"info.txt:15: error: the byte after each TAB becomes a line feed, and here it is part of a double-byte "
           "character: the notes show as \"注意\\n?い\"; write a TAB twice for a line break"}},
         {"notes longer than their boxes",
@@ -315,8 +288,7 @@ TEST(PackageCheck, NamesTheLineAndTheProblemOfEachMistake)
         EXPECT_EQ(found, row.found);
         int expected = kCheckClean;
         for (const std::string& line : row.found)
-            expected = std::max(expected,
-                                line.find(": error: ") != std::string::npos ? int(kCheckErrors) : int(kCheckWarnings));
+            expected = std::max(expected, line.find(": error: ") != std::string::npos ? int(kCheckErrors) : int(kCheckWarnings));
         EXPECT_EQ(status, expected);
     }
 }

@@ -3,10 +3,10 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QFontInfo>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QStyleOptionButton>
 #include <QWindow>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <map>
 
 #include "res/dialog_templates.h"
@@ -32,8 +32,7 @@ TEST(DialogBuilderTest, ScalesDialogUnitsEachOnItsOwnRoundingHalfUpInItsFont)
     EXPECT_EQ(DialogUnitsToPixels({6, 15}, 2, 4, 2, 4), QRect(3, 8, 3, 8));
     EXPECT_EQ(DialogUnitsToPixels({6, 15}, 158, 108, 50, 14), QRect(237, 203, 75, 26));
     EXPECT_EQ(DialogUnitsToPixels({7, 13}, 7, 61, 48, 71), QRect(12, 99, 84, 115));
-    const int fonts[][3] = {
-        {IDD_START, 96, 15}, {IDD_ABOUTBOX, 96, 12}, {IDD_DESTINATION, 120, 18}, {IDD_CONFIRM, 144, 22}};
+    const int fonts[][3] = {{IDD_START, 96, 15}, {IDD_ABOUTBOX, 96, 12}, {IDD_DESTINATION, 120, 18}, {IDD_CONFIRM, 144, 22}};
     for (const auto& [id, dotsPerInch, pixels] : fonts) {
         const QFont font = DialogFont(*FindDialogTemplate(id), dotsPerInch);
         const QFontMetrics metrics(font);
@@ -138,8 +137,7 @@ TEST(DialogBuilderTest, BuildsEveryControlOfEveryTemplateInTabOrder)
             SCOPED_TRACE(control.text);
             EXPECT_EQ(dialog.GetDlgItem(control.id), control.id == IDC_STATIC ? nullptr : widget);
             QRect place = DialogUnitsToPixels(units, control.x, control.y, control.width, control.height);
-            EXPECT_EQ(widget->geometry(),
-                      control.kind == ControlKind::Icon ? QRect(place.topLeft(), QSize(32, 32)) : place);
+            EXPECT_EQ(widget->geometry(), control.kind == ControlKind::Icon ? QRect(place.topLeft(), QSize(32, 32)) : place);
             EXPECT_EQ(widget->isHidden(), bool(style & kHidden));
             EXPECT_EQ(widget->isEnabled(), !(style & kDisabled));
             if (style & kTabStop)
@@ -166,8 +164,7 @@ TEST(DialogBuilderTest, BuildsEveryControlOfEveryTemplateInTabOrder)
         if (tabStops.empty())
             continue;  // the progress window takes no input
         QList<QWidget*> chain{tabStops.front()};
-        for (QWidget* next = chain[0]->nextInFocusChain(); next != chain[0] && chain.size() < 50;
-             next = next->nextInFocusChain())
+        for (QWidget* next = chain[0]->nextInFocusChain(); next != chain[0] && chain.size() < 50; next = next->nextInFocusChain())
             (next->focusPolicy() & Qt::TabFocus) ? chain.push_back(next) : void();
         EXPECT_EQ(chain, tabStops);
     }
@@ -189,12 +186,11 @@ TextRoom RoomFor(QWidget* widget)
 {
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         // A negative indent means half an "x" whenever the label has a frame.
-        const int indent = label->indent() >= 0      ? label->indent()
+        const int indent = label->indent() >= 0 ? label->indent()
                            : label->frameWidth() > 0 ? label->fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2
                                                      : 0;
         const Qt::Alignment align = label->alignment();
-        QRect rect =
-            label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(), -label->margin());
+        QRect rect = label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(), -label->margin());
         rect.adjust(align & Qt::AlignLeft ? indent : 0, align & Qt::AlignTop ? indent : 0,
                     align & Qt::AlignRight ? -indent : 0, align & Qt::AlignBottom ? -indent : 0);
         return {rect, int(align) | (label->wordWrap() ? Qt::TextWordWrap : 0)};
@@ -268,7 +264,7 @@ TEST_F(DialogTest, StartShowsItsCaptionForTheFlagItsNotesAndPictureAndEndsWithOn
     bmp.pixels = PackPixels(1, 24, {0x00FF00});
     WriteHostFile(packageFolder / "start.bmp", WriteBmp(bmp));
     const std::tuple<const char*, const char*, Step, int> rows[] = {
-        {"1", "マスタ調整機能付", Click(1), 1},  {"-3", "マスタ調整機能付", Key(Qt::Key_Return), 1},
+        {"1", "マスタ調整機能付", Click(1), 1}, {"-3", "マスタ調整機能付", Key(Qt::Key_Return), 1},
         {" 2", "マスタ調整機能付", Click(2), 2}, {"0", "ｱｯﾌﾟﾃﾞｲﾄ", Key(Qt::Key_Escape), 2},
         {"", "ｱｯﾌﾟﾃﾞｲﾄ", Click(2), 2},           {"x1", "ｱｯﾌﾟﾃﾞｲﾄ", Click(2), 2}};
     for (const auto& [flag, caption, step, code] : rows) {
@@ -287,11 +283,9 @@ TEST_F(DialogTest, StartShowsItsCaptionForTheFlagItsNotesAndPictureAndEndsWithOn
 
 TEST_F(DialogTest, ConfirmationShowsTheFolderAsHandedToItAlsoAsItsTipAndEndsWithOneOrTwo)
 {
-    const std::tuple<std::string, Step, int> rows[] = {{"D:\\APP\\", Click(1), 1},
-                                                       {"", Key(Qt::Key_Return), 1},
-                                                       {"  spaced ", Click(2), 2},
-                                                       {"C:\\ソフト表\\", Key(Qt::Key_Escape), 2},
-                                                       {"D:\\" + std::string(150, 'x') + "\\長い", Click(2), 2}};
+    const std::tuple<std::string, Step, int> rows[] = {
+        {"D:\\APP\\", Click(1), 1}, {"", Key(Qt::Key_Return), 1}, {"  spaced ", Click(2), 2},
+        {"C:\\ソフト表\\", Key(Qt::Key_Escape), 2}, {"D:\\" + std::string(150, 'x') + "\\長い", Click(2), 2}};
     for (const auto& [folder, step, code] : rows) {
         CConfirmDlg dialog(Context(), nullptr);
         dialog.installFolder = Sjis(folder);
@@ -310,10 +304,7 @@ struct ButtonLook {
     bool dotted = false;
     bool operator==(const ButtonLook&) const = default;
 };
-void PrintTo(const ButtonLook& look, std::ostream* out)
-{
-    *out << "ringed " << look.ringed << " dotted " << look.dotted;
-}
+void PrintTo(const ButtonLook& look, std::ostream* out) { *out << "ringed " << look.ringed << " dotted " << look.dotted; }
 
 ButtonLook LookOf(QPushButton* button)
 {
@@ -339,11 +330,8 @@ TEST_F(DialogTest, FocusAndDefaultLookDistinctAndTabbingIntoTheNotesSelectsThem)
         {"開始 focused", {}, focused, plain, false},
         {"取消 focused", {Qt::Key_Tab}, plain, focused, false},
         {"the notes focused", {Qt::Key_Tab, Qt::Key_Tab}, ringed, plain, true},
-        {"back from the notes, which keep their selection",
-         {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Backtab},
-         plain,
-         focused,
-         true},
+        {"back from the notes, which keep their selection", {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Backtab}, plain,
+         focused, true},
     };
     for (const auto& [name, keys, start, cancel, notesSelected] : rows) {
         SCOPED_TRACE(name);

@@ -20,10 +20,7 @@
 #include "wizard/message_box.h"
 #include "wizard/wizard_context.h"
 
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace pelmo::test {
 
@@ -44,8 +41,7 @@ inline std::string Describe(QWidget* modal)
             buttons << button->text();
         return ("[" + title + "] " + box->text() + " (" + buttons.join('/') + ")").toStdString();
     }
-    QString line =
-        QString(modal->metaObject()->className()).section(':', -1) + (title.isEmpty() ? "" : " [" + title + "]");
+    QString line = QString(modal->metaObject()->className()).section(':', -1) + (title.isEmpty() ? "" : " [" + title + "]");
     if (auto* edit = Control<QLineEdit>(modal, 1005))
         line += " " + edit->text();
     if (auto* label = Control<QLabel>(modal, 1006))
@@ -54,19 +50,12 @@ inline std::string Describe(QWidget* modal)
 }
 
 using Step = std::function<void(QWidget* modal)>;
-inline Step Click(int id)
-{
-    return [id](QWidget* modal) { QTest::mouseClick(Control<QPushButton>(modal, id), Qt::LeftButton); };
-}
+inline Step Click(int id) { return [id](QWidget* modal) { QTest::mouseClick(Control<QPushButton>(modal, id), Qt::LeftButton); }; }
 inline Step Key(int key)  // to the focus widget
 {
-    return
-        [key](QWidget* modal) { QTest::keyClick(modal->focusWidget() ? modal->focusWidget() : modal, Qt::Key(key)); };
+    return [key](QWidget* modal) { QTest::keyClick(modal->focusWidget() ? modal->focusWidget() : modal, Qt::Key(key)); };
 }
-inline Step Inspect(Step check, Step then)
-{
-    return [=](QWidget* modal) { check(modal), then(modal); };
-}
+inline Step Inspect(Step check, Step then) { return [=](QWidget* modal) { check(modal), then(modal); }; }
 
 // Each modal window that comes up (again) gets the next step, run from its own
 // loop. A window with no step left, or still open long after its step, fails the

@@ -18,8 +18,7 @@ protected:
     void Click(int row, Qt::MouseButton button = Qt::LeftButton, bool twice = false)
     {
         const QPoint at = list.visualItemRect(list.item(row)).center();
-        twice ? QTest::mouseDClick(list.viewport(), button, {}, at)
-              : QTest::mouseClick(list.viewport(), button, {}, at);
+        twice ? QTest::mouseDClick(list.viewport(), button, {}, at) : QTest::mouseClick(list.viewport(), button, {}, at);
     }
     ListBox list{true};
     QSignalSpy selChanges{&list, &ListBox::selChange};

@@ -66,43 +66,22 @@ TEST_F(WizardTest, ViewFollowsItsStateTable)
     } rows[] = {
         {"start: 取消 closes", {Click(2)}, {}, "", {start}},
         {"start: Escape closes", {escape}, {}, "", {start}},
-        {"destination: 戻る shows the start dialog again",
-         {enter, Click(1008), Click(2)},
-         {},
-         "",
-         {start, korimu, start}},
+        {"destination: 戻る shows the start dialog again", {enter, Click(1008), Click(2)}, {}, "", {start, korimu, start}},
         {"destination: Escape goes back like 戻る", {Click(1), escape, Click(2)}, {}, "", {start, korimu, start}},
         {"confirmation: 戻る shows the destination dialog with the folder accepted",
-         {Click(1), TypeFolder("D:\\SYS", Click(1)), Click(2), Click(1008), Click(2)},
-         {},
-         "",
+         {Click(1), TypeFolder("D:\\SYS", Click(1)), Click(2), Click(1008), Click(2)}, {}, "",
          {start, korimu, "CConfirmDlg D:\\SYS", "CDestinationDlg D:\\SYS", start}},
-        {"confirmation: Escape shows the destination dialog again",
-         {Click(1), enter, escape, escape, escape},
-         {},
-         "",
+        {"confirmation: Escape shows the destination dialog again", {Click(1), enter, escape, escape, escape}, {}, "",
          {start, korimu, "CConfirmDlg C:\\KORIMU", korimu, start}},
-        {"run: result 1 closes",
-         {Click(1), TypeFolder("D:\\SYS", Click(1)), Click(1)},
-         {1},
-         "",
+        {"run: result 1 closes", {Click(1), TypeFolder("D:\\SYS", Click(1)), Click(1)}, {1}, "",
          {start, korimu, "CConfirmDlg D:\\SYS", "run on D:\\SYS"}},
         {"run: result 0 chooses a folder again, from the rejected one",
-         {Click(1), TypeFolder("D:\\BAD", Click(1)), Click(1), TypeFolder("D:\\SYS", enter), enter},
-         {0, 1},
-         "",
+         {Click(1), TypeFolder("D:\\BAD", Click(1)), Click(1), TypeFolder("D:\\SYS", enter), enter}, {0, 1}, "",
          {start, korimu, "CConfirmDlg D:\\BAD", "run on D:\\BAD", "CDestinationDlg D:\\BAD", "CConfirmDlg D:\\SYS",
           "run on D:\\SYS"}},
         {"start cannot be shown: closes", {}, {}, "CStartDlg", {"CStartDlg cannot be shown"}},
-        {"destination cannot be shown: closes",
-         {Click(1)},
-         {},
-         "CDestinationDlg",
-         {start, "CDestinationDlg cannot be shown"}},
-        {"confirmation cannot be shown: closes",
-         {Click(1), Click(1)},
-         {},
-         "CConfirmDlg",
+        {"destination cannot be shown: closes", {Click(1)}, {}, "CDestinationDlg", {start, "CDestinationDlg cannot be shown"}},
+        {"confirmation cannot be shown: closes", {Click(1), Click(1)}, {}, "CConfirmDlg",
          {start, korimu, "CConfirmDlg cannot be shown"}},
     };
     for (const auto& row : rows) {
@@ -148,11 +127,8 @@ std::vector<std::string> RunApp(CPelmoApp& app, std::vector<Step> steps)
 TEST_F(WizardTest, FrameFillsTheScreenWithTheFirstLineOfInfoTxtAsItsOnlyDecoration)
 {
     const std::pair<std::optional<std::string>, const char*> rows[] = {
-        {"ペルモ更新ﾃﾞｨｽｸ\r\nNULL\r\n", "ペルモ更新ﾃﾞｨｽｸ"},
-        {"Title only", "Title only"},
-        {"\r\nsecond\r\n", ""},
-        {"", ""},
-        {std::nullopt, ""}};
+        {"ペルモ更新ﾃﾞｨｽｸ\r\nNULL\r\n", "ペルモ更新ﾃﾞｨｽｸ"}, {"Title only", "Title only"}, {"\r\nsecond\r\n", ""},
+        {"", ""}, {std::nullopt, ""}};
     for (const auto& [infoTxt, caption] : rows) {
         SCOPED_TRACE(caption);
         std::filesystem::remove(packageFolder / "info.txt");
@@ -170,8 +146,7 @@ TEST_F(WizardTest, FrameFillsTheScreenWithTheFirstLineOfInfoTxtAsItsOnlyDecorati
             PostCommand(&app, ID_APP_ABOUT);  // from code only
         };
         EXPECT_EQ(RunApp(app, {Inspect(frameWhileStarting, [](QWidget*) {}), Key(Qt::Key_Return), Click(2)}),
-                  (std::vector<std::string>{"CStartDlg [ｱｯﾌﾟﾃﾞｲﾄ]", "CAboutDlg [ﾊﾞｰｼﾞｮﾝ情報(Pelmo)]",
-                                            "CStartDlg [ｱｯﾌﾟﾃﾞｲﾄ]"}));
+                  (std::vector<std::string>{"CStartDlg [ｱｯﾌﾟﾃﾞｲﾄ]", "CAboutDlg [ﾊﾞｰｼﾞｮﾝ情報(Pelmo)]", "CStartDlg [ｱｯﾌﾟﾃﾞｲﾄ]"}));
     }
 }
 
