@@ -2,12 +2,15 @@
 #include "app/main_frame.h"
 
 #include <QGuiApplication>
+#include <QImage>
+#include <QLayout>
 #include <QScreen>
 
 #include "platform/streams.h"
 #include "res/strings.h"
 #include "wizard/display_text.h"
 #include "wizard/pelmo_view.h"
+#include "wizard/window_kind.h"
 #include "wizard/window_placement.h"
 
 namespace pelmo {
@@ -46,6 +49,16 @@ int CMainFrame::OnCreate()
         setGeometry(screen->availableGeometry());
     setWindowState(Qt::WindowMaximized);
     FollowScreen(*this, [this](const QRect& area) { OnScreenChange(area); });
+    // The window's first frame on the screen is its picture, not black: the
+    // window system has it before the window is shown.
+    if (QLayout* frameLayout = layout())
+        frameLayout->activate();
+    const qreal ratio = devicePixelRatioF();
+    QImage first(view_->size() * ratio, QImage::Format_RGB32);
+    first.setDevicePixelRatio(ratio);
+    first.fill(view_->palette().color(view_->backgroundRole()));
+    view_->render(&first, QPoint(), QRegion(), QWidget::DrawChildren);
+    ClearTo(*this, first);
     PostCommand(this, ID_PACKAGE_TITLE);
     return 0;
 }

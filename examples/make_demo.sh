@@ -33,11 +33,13 @@ picture() {
   shift
   convert "$@" -dither None -colors 256 -type Palette -compress None "BMP3:$file"
 }
-# A dialog's picture: drawn at four times the 40 x 40 it is shown at, then reduced.
+# A dialog's picture: drawn at four times the 40 x 38 pixels of its frame (20 x 20
+# dialog units in the dialogs' font), on the dialogs' own grey, then reduced, so
+# that nothing is stretched and the frame shows no paler square.
 icon() {
   local file=$1
   shift
-  picture "$file" -size 160x160 xc:'#f4f8fd' "$@" -resize 40x40
+  picture "$file" -size 160x160 xc:'#efefef' "$@" -gravity center -crop 160x152+0+0 +repage -resize '40x38!'
 }
 
 # A fixed-column master record: keys, type letter, name, then padding to `length`.

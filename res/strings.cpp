@@ -155,6 +155,8 @@ constexpr Entry kCatalogue[] = {
     {Text::ButtonOk, "OK"},
     {Text::ButtonCancel, "キャンセル"},
     {Text::FrameTitle, "Pelmo"},
+    {Text::NotesName, "注意事項"},
+    {Text::PictureName, "ｲﾒｰｼﾞ"},
     {Text::AllFilesPattern, "*.*"},
 };
 static_assert(std::size(kCatalogue) == static_cast<std::size_t>(Text::Count));

@@ -138,6 +138,8 @@ enum class Text {
     ButtonOk,         // "OK"
     ButtonCancel,     // "キャンセル"
     FrameTitle,       // "Pelmo"
+    NotesName,        // "注意事項": what a screen reader calls a notes box without a label
+    PictureName,      // "ｲﾒｰｼﾞ": what it calls a picture
     AllFilesPattern,  // "*.*"
     Count
 };

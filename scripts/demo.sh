@@ -51,7 +51,7 @@ fi
 # ships thousands instead, so that the run lasts a few seconds and shows its
 # progress window; PELMO_DEMO_DRAWINGS sets how many (the package's own 3 with 0).
 drawings=${PELMO_DEMO_DRAWINGS:-}
-[ -n "$drawings" ] || { [ "$first_mode" = wizard ] && drawings=2000 || drawings=0; }
+[ -n "$drawings" ] || { [ "$first_mode" = wizard ] && drawings=8000 || drawings=0; }
 if [ "$drawings" -gt 0 ]; then
   echo
   echo "== Making $drawings sample drawings for the package (ZUMEN.lzh)"

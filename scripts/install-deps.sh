@@ -2,7 +2,7 @@
 # Installs the Debian packages Pelmo needs to build and test, only those missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libarchive-dev liblhasa-dev libdeflate-dev zlib1g-dev libgtest-dev libgmock-dev
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libxcb1-dev libarchive-dev liblhasa-dev libdeflate-dev zlib1g-dev libgtest-dev libgmock-dev
           fonts-ipafont-gothic jlha-utils scdoc "$@")
 missing=()
 for package in "${packages[@]}"; do

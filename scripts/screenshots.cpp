@@ -107,6 +107,9 @@ int main(int argc, char** argv)
             for (QDeadlineTimer settle(400); !settle.hasExpired();)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
             save(QGuiApplication::primaryScreen()->grabWindow(0), name);
+            const qreal ratio = window->devicePixelRatioF();
+            std::printf("  %s: %d x %d device pixels (device pixel ratio %g)\n", name,
+                        qRound(window->width() * ratio), qRound(window->height() * ratio), ratio);
             return;
         }
         save(window->grab(), name);

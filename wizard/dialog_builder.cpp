@@ -12,8 +12,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
+#include <span>
+#include <string_view>
+#include <vector>
 
+#include "res/strings.h"
 #include "wizard/button_style.h"
+#include "wizard/display_text.h"
 #include "wizard/list_box.h"
 #include "wizard/picture_frame.h"
 
@@ -26,6 +31,13 @@ int MulDiv(int a, int b, int c)
     long long product = static_cast<long long>(a) * b;
     long long half = c / 2;
     return static_cast<int>(product >= 0 ? (product + half) / c : (product - half) / c);
+}
+
+// ＭＳ Ｐゴシック's line at `pixels` to the em: an em of 256 units, 220 above the
+// base line and 36 below, each rounded to pixels as GDI rounds them.
+int WindowsLineHeight(int pixels)
+{
+    return MulDiv(220, pixels, 256) + MulDiv(36, pixels, 256);
 }
 
 void RegisterFontSubstitute()
@@ -162,6 +174,75 @@ QRect ControlRect(const ControlTemplate& control, const DialogBaseUnits& units)
     return rect;
 }
 
+// A static text's words as one line, for a screen reader.
+QString Spoken(const char* text)
+{
+    return QString::fromUtf8(text).simplified();
+}
+
+bool Labels(const ControlTemplate& control)
+{
+    return control.kind == ControlKind::StaticText && *control.text;
+}
+
+// The static text that labels `control`: the nearest above it that shares its
+// columns, else the nearest at its left that shares its rows.
+const ControlTemplate* LabelOf(const ControlTemplate& control, std::span<const ControlTemplate> controls)
+{
+    const ControlTemplate* best = nullptr;
+    int bestDistance = 0;
+    for (const ControlTemplate& label : controls) {
+        if (!Labels(label))
+            continue;
+        const bool columns = label.x < control.x + control.width && control.x < label.x + label.width;
+        const bool rows = label.y < control.y + control.height && control.y < label.y + label.height;
+        int distance = -1;
+        if (columns && label.y + label.height <= control.y)
+            distance = control.y - (label.y + label.height);
+        else if (rows && label.x + label.width <= control.x)
+            distance = control.x - (label.x + label.width);
+        if (distance >= 0 && (!best || distance < bestDistance)) {
+            best = &label;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+// What a screen reader says for each control: buttons, check boxes and static
+// texts their own text, an edit box or list its label, else what it is.
+void NameControls(QDialog& dialog, const DialogTemplate& templ, const std::vector<QWidget*>& widgets)
+{
+    QString announced = Spoken(templ.caption);
+    for (size_t i = 0; i < templ.controls.size(); ++i) {
+        const ControlTemplate& control = templ.controls[i];
+        if (announced.isEmpty() && Labels(control))
+            announced = Spoken(control.text);
+        switch (control.kind) {
+        case ControlKind::PushButton:
+        case ControlKind::CheckBox:
+        case ControlKind::StaticText:
+            continue;  // named by their text
+        case ControlKind::BlackFrame:
+        case ControlKind::Icon:
+            widgets[i]->setAccessibleName(ToDisplay(GetText(Text::PictureName)));
+            continue;
+        case ControlKind::EditBox:
+        case ControlKind::ListBox:
+        case ControlKind::ProgressBar:
+            break;
+        }
+        if (const ControlTemplate* label = LabelOf(control, templ.controls))
+            widgets[i]->setAccessibleName(Spoken(label->text));
+        else if (control.kind == ControlKind::EditBox && (control.style & kMultiline))
+            widgets[i]->setAccessibleName(ToDisplay(GetText(Text::NotesName)));
+        else
+            widgets[i]->setAccessibleName(Spoken(templ.caption));
+    }
+    // A dialog without a caption announces its first text.
+    dialog.setAccessibleName(announced);
+}
+
 }  // namespace
 
 QFont DialogFont(const DialogTemplate& dialog, int dotsPerInch)
@@ -173,7 +254,15 @@ QFont DialogFont(const char* fontName, int pointSize, int dotsPerInch)
 {
     RegisterFontSubstitute();
     QFont font(QString::fromUtf8(fontName));
-    font.setPixelSize(MulDiv(pointSize, dotsPerInch, 72));
+    int pixels = MulDiv(pointSize, dotsPerInch, 72);
+    font.setPixelSize(pixels);
+    // IPAPGothic's lines are taller than ＭＳ Ｐゴシック's, which are one em: drawn
+    // a pixel or so smaller, its lines fit the controls made for the original.
+    if (std::string_view(fontName) == kDialogFontName) {
+        const int height = WindowsLineHeight(pixels);
+        while (pixels > 1 && QFontMetrics(font).height() > height)
+            font.setPixelSize(--pixels);
+    }
     // Windows measures and draws dialog text without kerning.
     font.setKerning(false);
     return font;
@@ -184,6 +273,16 @@ DialogBaseUnits MeasureBaseUnits(const QFont& font)
     QFontMetrics metrics(font);
     int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return {(letters / 26 + 1) / 2, metrics.height()};
+}
+
+DialogBaseUnits BaseUnits(const DialogTemplate& dialog, int dotsPerInch)
+{
+    if (std::string_view(dialog.fontName) != kDialogFontName)
+        return MeasureBaseUnits(DialogFont(dialog, dotsPerInch));
+    // Its Latin letters average just over half an em: half the pixel size,
+    // rounded up.
+    const int pixels = MulDiv(dialog.pointSize, dotsPerInch, 72);
+    return {(pixels + 1) / 2, WindowsLineHeight(pixels)};
 }
 
 QRect DialogUnitsToPixels(const DialogBaseUnits& units, int x, int y, int width, int height)
@@ -209,12 +308,14 @@ DialogControls BuildDialog(QDialog& dialog, const DialogTemplate& templ)
     QFont font = DialogFont(templ, dialog.logicalDpiY());
     dialog.setFont(font);
     dialog.setWindowTitle(QString::fromUtf8(templ.caption));
-    const DialogBaseUnits units = MeasureBaseUnits(font);
+    const DialogBaseUnits units = BaseUnits(templ, dialog.logicalDpiY());
 
     DialogControls controls;
+    std::vector<QWidget*> widgets;
     QWidget* previousTabStop = nullptr;
     for (const ControlTemplate& control : templ.controls) {
         QWidget* widget = MakeControl(control, &dialog);
+        widgets.push_back(widget);
         widget->setObjectName(QStringLiteral("control%1").arg(control.id));
         widget->setGeometry(ControlRect(control, units));
         if (control.style & kHidden)
@@ -230,6 +331,7 @@ DialogControls BuildDialog(QDialog& dialog, const DialogTemplate& templ)
         }
         controls.Add(control.id, widget);
     }
+    NameControls(dialog, templ, widgets);
     const QRect client = DialogUnitsToPixels(units, 0, 0, templ.width, templ.height);
     dialog.setFixedSize(client.size());
     return controls;

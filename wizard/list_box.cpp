@@ -3,6 +3,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 
 #include "wizard/display_text.h"
 
@@ -27,6 +28,43 @@ bool IsNavigationKey(int key)
 }
 
 }  // namespace
+
+void ListBox::paintEvent(QPaintEvent* event)
+{
+    QListWidget::paintEvent(event);
+    if (!hasFocus())
+        return;
+    // The system marks the list that has the keyboard with a dotted rectangle
+    // round the current entry (the first when none is current yet, a row's
+    // height at the top of an empty list).
+    QModelIndex caret = currentIndex();
+    if (!caret.isValid() && count() > 0)
+        caret = model()->index(0, 0);
+    QRect focus = caret.isValid() ? visualRect(caret) : QRect(0, 0, viewport()->width(), fontMetrics().height());
+    focus.setWidth(viewport()->width());
+    const bool selected = caret.isValid() && selectionModel()->isSelected(caret);
+    const QColor ink = palette().color(selected ? QPalette::HighlightedText : QPalette::Text);
+    const QBrush dots(ink, Qt::Dense4Pattern);
+    QPainter painter(viewport());
+    painter.setBrushOrigin(focus.topLeft());
+    focus.adjust(0, 0, -1, -1);
+    painter.fillRect(QRect(focus.left(), focus.top(), focus.width() + 1, 1), dots);
+    painter.fillRect(QRect(focus.left(), focus.bottom(), focus.width() + 1, 1), dots);
+    painter.fillRect(QRect(focus.left(), focus.top(), 1, focus.height() + 1), dots);
+    painter.fillRect(QRect(focus.right(), focus.top(), 1, focus.height() + 1), dots);
+}
+
+void ListBox::focusInEvent(QFocusEvent* event)
+{
+    QListWidget::focusInEvent(event);
+    viewport()->update();
+}
+
+void ListBox::focusOutEvent(QFocusEvent* event)
+{
+    QListWidget::focusOutEvent(event);
+    viewport()->update();
+}
 
 ListBox::ListBox(bool sorted, QWidget* parent) : QListWidget(parent), sorted_(sorted)
 {

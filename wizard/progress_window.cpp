@@ -5,12 +5,15 @@
 #include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
 #include <QWindow>
+#include <qdrawutil.h>
 
 #include "res/dialog_templates.h"
 #include "wizard/display_text.h"
+#include "wizard/window_kind.h"
 #include "wizard/window_placement.h"
 
 namespace pelmo {
@@ -34,11 +37,21 @@ ProgressWindow::ProgressWindow(QWidget* owner) : QDialog(owner)
     // No close box, and the keyboard stays where it was: the run takes no input.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowDoesNotAcceptFocus);
     setAttribute(Qt::WA_ShowWithoutActivating);
+    OfferOnly(*this, WindowKind::Progress);
+    ClearTo(*this, palette().color(QPalette::Window));
     setFocusPolicy(Qt::NoFocus);
     KeepWindowState(*this, Qt::WindowNoState);
     QWidget* over = owner ? owner->window() : nullptr;
     QScreen* screen = over ? over->screen() : QGuiApplication::primaryScreen();
     KeepCentred(*this, over ? over->frameGeometry() : screen->availableGeometry());
+}
+
+void ProgressWindow::paintEvent(QPaintEvent*)
+{
+    // The window managers that only move it give it no frame: it draws the
+    // raised edge of a dialog itself.
+    QPainter painter(this);
+    qDrawWinPanel(&painter, rect(), palette());
 }
 
 void ProgressWindow::Show(const ProgressLines& lines)

@@ -18,6 +18,9 @@ public:
     // Shows the lines (code page 932), the window too when it is hidden.
     void Show(const ProgressLines& lines);
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     DialogControls controls_;
 };

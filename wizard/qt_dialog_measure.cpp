@@ -51,7 +51,7 @@ Measured MeasureControl(int dialogId, int controlId)
     const ControlTemplate* control = FindControl(*dialog, controlId);
     if (!control)
         return {font, {}};
-    const DialogBaseUnits units = MeasureBaseUnits(font);
+    const DialogBaseUnits units = BaseUnits(*dialog, kDotsPerInch);
     return {font, DialogUnitsToPixels(units, control->x, control->y, control->width, control->height).size()};
 }
 

@@ -2,17 +2,16 @@
 #include "wizard/qt_prompter.h"
 
 #include <QApplication>
-#include <QDialogButtonBox>
-#include <QMessageBox>
-#include <QPushButton>
+#include <QGuiApplication>
 #include <QScreen>
 
 #include "res/dialog_templates.h"
 #include "res/strings.h"
-#include "wizard/button_style.h"
 #include "wizard/dialog_builder.h"
 #include "wizard/display_text.h"
+#include "wizard/message_box.h"
 #include "wizard/progress_window.h"
+#include "wizard/window_kind.h"
 #include "wizard/window_placement.h"
 
 namespace pelmo {
@@ -36,29 +35,23 @@ int QtPrompter::MessageBox(const std::string& text, const std::string& caption, 
     if (progressWindow_)
         progressWindow_->hide();
 
-    QMessageBox box(owner_);
     // One font for all of the box, Latin letters and digits included.
-    box.setFont(DialogFont(kDialogFontName, kMessagePointSize, box.logicalDpiY()));
-    box.setIcon(QMessageBox::NoIcon);
-    box.setTextFormat(Qt::PlainText);
-    box.setWindowTitle(ToDisplay(caption));
-    box.setText(ToDisplay(text));
-    QPushButton* ok = box.addButton(ToDisplay(GetText(Text::ButtonOk)), QMessageBox::AcceptRole);
-    QPushButton* cancel = nullptr;
+    const QFont font = DialogFont(kDialogFontName, kMessagePointSize, owner_ ? owner_->logicalDpiY() : 96);
+    QStringList captions{ToDisplay(GetText(Text::ButtonOk))};
     if (buttons == MB_OKCANCEL)
-        cancel = box.addButton(ToDisplay(GetText(Text::ButtonCancel)), QMessageBox::RejectRole);
-    box.setDefaultButton(ok);
-    box.setEscapeButton(cancel ? cancel : ok);
-    UseButtonStyle(*ok);
-    if (cancel)
-        UseButtonStyle(*cancel);
-    if (auto* row = box.findChild<QDialogButtonBox*>())
-        row->setCenterButtons(true);
+        captions << ToDisplay(GetText(Text::ButtonCancel));
+    QScreen* screen = owner_ ? owner_->screen() : QGuiApplication::primaryScreen();
+    // Escape answers Cancel, or OK when that is the only button.
+    MessageBoxDialog box(owner_, font, ToDisplay(caption), ToDisplay(text), captions, int(captions.size()) - 1,
+                         screen ? screen->geometry().width() : 640);
     // Centred on its owner, which fills the screen; the box then moves as the
     // screen changes and is never left minimised.
     QWidget* over = owner_ ? owner_->window() : nullptr;
-    KeepCentred(box, over ? over->frameGeometry() : box.screen()->availableGeometry());
+    KeepEmptyCaptions(box);
+    KeepCentred(box, over ? over->frameGeometry() : screen ? screen->availableGeometry() : QRect());
     KeepWindowState(box, Qt::WindowNoState);
+    OfferOnly(box, WindowKind::Dialog);
+    ClearTo(box, box.palette().color(QPalette::Window));
 
     // The hourglass belongs to the run, not to the box the user must answer.
     const int depth = busyDepth_;
@@ -68,9 +61,7 @@ int QtPrompter::MessageBox(const std::string& text, const std::string& caption, 
     for (int i = 0; i < depth; ++i)
         QApplication::setOverrideCursor(Qt::WaitCursor);
 
-    if (!cancel)
-        return IDOK;
-    return box.clickedButton() == ok ? IDOK : IDCANCEL;
+    return box.answer() == 1 ? IDCANCEL : IDOK;
 }
 
 void QtPrompter::BeginBusy()

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "wizard/window_kind.h"
 #include "wizard/window_placement.h"
 
 namespace pelmo {
@@ -26,6 +27,8 @@ TemplateDialog::TemplateDialog(int templateId, QWidget* parent)
     setWindowFlags(flags);
     KeepEmptyCaptions(*this);
     KeepWindowState(*this, Qt::WindowNoState);
+    OfferOnly(*this, WindowKind::Dialog);
+    ClearTo(*this, palette().color(QPalette::Window));
 }
 
 int TemplateDialog::DoModal()

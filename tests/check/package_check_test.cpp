@@ -261,9 +261,9 @@ TEST(PackageCheck, NamesTheLineAndTheProblemOfEachMistake)
          {"info.txt:11: warning: picture m.bmp is 319 × 240 pixels and is stretched over the whole screen, 640 × "
           "480 or more: much smaller, it will look coarse",
           "info.txt:12: warning: picture s.bmp is 10 × 40 pixels and is stretched over the start dialog's frame of "
-          "45 × 40: much smaller, it will look coarse",
+          "40 × 38: much smaller, it will look coarse",
           "info.txt:13: warning: picture d.bmp is 40 × 200 pixels and is shrunk into the destination dialog's "
-          "frame of 45 × 40: much larger, its detail is lost"}},
+          "frame of 40 × 38: much larger, its detail is lost"}},
         {"a line break that splits a character", [](Package& p) { p.text.startNotes = "注意\tあい"; },
          {"info.txt:15: error: the byte after each TAB becomes a line feed, and here it is part of a double-byte "
           "character: the notes show as \"注意\\n?い\"; write a TAB twice for a line break"}},
@@ -277,7 +277,7 @@ TEST(PackageCheck, NamesTheLineAndTheProblemOfEachMistake)
         {"an install folder wider than the confirmation dialog",
          [](Package& p) { p.text.installFolder = "C:\\" + std::string(60, 'W'); },
          {"info.txt:6: warning: install folder \"C:\\WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW\" "
-          "is 860 pixels wide in the dialog font; the confirmation dialog shows 331"}},
+          "is 802 pixels wide in the dialog font; the confirmation dialog shows 294"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

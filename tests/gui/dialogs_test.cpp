@@ -1,11 +1,13 @@
 // Dialogs built from the templates in res/, and what the start and confirmation
 // dialogs show.
+#include <QAccessible>
 #include <QCheckBox>
 #include <QFontInfo>
 #include <QStyleOptionButton>
 #include <QWindow>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <map>
 
 #include "res/dialog_templates.h"
 #include "tests/gui/gui_support.h"
@@ -33,14 +35,81 @@ TEST(DialogBuilderTest, ScalesDialogUnitsEachOnItsOwnRoundingHalfUpInItsFont)
     const int fonts[][3] = {{IDD_START, 96, 15}, {IDD_ABOUTBOX, 96, 12}, {IDD_DESTINATION, 120, 18}, {IDD_CONFIRM, 144, 22}};
     for (const auto& [id, dotsPerInch, pixels] : fonts) {
         const QFont font = DialogFont(*FindDialogTemplate(id), dotsPerInch);
-        EXPECT_EQ(font.pixelSize(), pixels) << id;
-        EXPECT_EQ(QFontInfo(font).family(), "IPAPGothic");
         const QFontMetrics metrics(font);
+        EXPECT_EQ(metrics.height(), pixels) << id << ": a line as tall as the original's";
+        EXPECT_LE(font.pixelSize(), pixels);
+        EXPECT_EQ(QFontInfo(font).family(), "IPAPGothic");
         int letters = 0;
         for (char c = 'A'; c <= 'Z'; ++c)
             letters += metrics.horizontalAdvance(QChar(c)) + metrics.horizontalAdvance(QChar(c + 32));
         EXPECT_EQ(MeasureBaseUnits(font).width, (letters + 26) / 52) << "the average letter, rounded";
         EXPECT_EQ(MeasureBaseUnits(font).height, metrics.height());
+    }
+}
+
+// The pixel sizes Windows gives each template at 96 dots per inch: ＭＳ Ｐゴシック's
+// base units are 6 × 12 at 9 points and 8 × 15 at 11, where its substitute
+// measures 7 × 13 and 9 × 16.
+TEST(DialogBuilderTest, EveryTemplateHasWindowsPixelSizes)
+{
+    struct Row {
+        int id;
+        QSize dialog;
+        QSize picture;  // control 1007, where there is one
+    };
+    const Row rows[] = {
+        {IDD_ABOUTBOX, {326, 83}, {}},       {IDD_DESTINATION, {346, 298}, {40, 38}}, {IDD_START, {430, 242}, {40, 38}},
+        {IDD_CONFIRM, {394, 131}, {40, 38}}, {IDD_PROGRESS, {279, 72}, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.id);
+        BareDialog dialog(row.id);
+        ASSERT_EQ(dialog.logicalDpiY(), 96);
+        EXPECT_EQ(dialog.size(), row.dialog);
+        QWidget* picture = dialog.GetDlgItem(IDC_PICTURE);
+        EXPECT_EQ(picture ? picture->size() : QSize(), row.picture);
+    }
+}
+
+// What a screen reader finds: every control named, each dialog announcing its
+// caption or else its first text.
+TEST(DialogBuilderTest, AScreenReaderFindsEveryControlNamed)
+{
+    const std::tuple<int, QString, std::map<int, QString>> rows[] = {
+        {IDD_ABOUTBOX, "ﾊﾞｰｼﾞｮﾝ情報(Pelmo)", {}},
+        {IDD_DESTINATION,
+         "ｲﾝｽﾄｰﾙ先 ﾄﾞﾗｲﾌﾞ",
+         {{IDC_DRIVE_LIST, "ｲﾝｽﾄｰﾙ先 ﾄﾞﾗｲﾌﾞ"},
+          {IDC_FOLDER_LIST, "ｲﾝｽﾄｰﾙ先ﾎﾙﾀﾞ"},
+          {IDC_FOLDER_EDIT, "ｲﾝｽﾄｰﾙ先ﾎﾙﾀﾞ"},
+          {IDC_NOTES, "注意事項"},
+          {IDC_PICTURE, "ｲﾒｰｼﾞ"}}},
+        {IDD_START, "マスタ調整機能付", {{IDC_NOTES, "ｲﾝｽﾄｰﾙを開始します。 下記の注意項目を確認して下さい。"}}},
+        {IDD_CONFIRM, "更新先：", {}},
+        {IDD_PROGRESS, "ｱｯﾌﾟﾃﾞｲﾄ", {{IDC_PROGRESS_BAR, "ｱｯﾌﾟﾃﾞｲﾄ"}}},
+    };
+    for (const auto& [id, announced, names] : rows) {
+        SCOPED_TRACE(id);
+        BareDialog dialog(id);
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&dialog);
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(window->text(QAccessible::Name), announced);
+        int walked = 0;
+        for (int i = 0; i < window->childCount(); ++i) {
+            QAccessibleInterface* control = window->child(i);
+            const QString name = control->text(QAccessible::Name);
+            // A text the dialog fills in later says nothing until then.
+            auto* label = qobject_cast<QLabel*>(control->object());
+            if (label && label->text().isEmpty() && label->pixmap().isNull())
+                continue;
+            EXPECT_FALSE(name.isEmpty()) << control->object()->objectName().toStdString();
+            const int controlId = control->object()->objectName().mid(7).toInt();
+            if (auto expected = names.find(controlId); expected != names.end()) {
+                EXPECT_EQ(name, expected->second) << controlId;
+            }
+            ++walked;
+        }
+        EXPECT_GT(walked, 0);
     }
 }
 
@@ -51,7 +120,7 @@ TEST(DialogBuilderTest, BuildsEveryControlOfEveryTemplateInTabOrder)
         const DialogTemplate& templ = *FindDialogTemplate(id);
         BareDialog dialog(id);
         const QFont font = DialogFont(templ, dialog.logicalDpiY());
-        const DialogBaseUnits units = MeasureBaseUnits(font);
+        const DialogBaseUnits units = BaseUnits(templ, dialog.logicalDpiY());
         EXPECT_EQ(dialog.font(), font);
         EXPECT_EQ(dialog.size(), DialogUnitsToPixels(units, 0, 0, templ.width, templ.height).size());
         EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());

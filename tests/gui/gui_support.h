@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -18,6 +17,7 @@
 
 #include "tests/support/package_writer.h"
 #include "tests/support/test_machine.h"
+#include "wizard/message_box.h"
 #include "wizard/wizard_context.h"
 
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -35,9 +35,9 @@ Widget* Control(QWidget* dialog, int id)
 inline std::string Describe(QWidget* modal)
 {
     const QString title = modal->windowTitle();
-    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+    if (auto* box = qobject_cast<MessageBoxDialog*>(modal)) {
         QStringList buttons;
-        for (QAbstractButton* button : box->buttons())
+        for (QPushButton* button : box->buttons())
             buttons << button->text();
         return ("[" + title + "] " + box->text() + " (" + buttons.join('/') + ")").toStdString();
     }

@@ -89,4 +89,29 @@ TEST_F(ListBoxTest, NavigationKeysSelectAndNotifyEachTime)
     EXPECT_TRUE(list.GetCurSel() == 2 && moves >= 1 && selChanges.count() == moves) << moves;
 }
 
+// The list with the keyboard marks its current entry (the first before any is
+// current) with a dotted rectangle; without the keyboard it marks nothing.
+TEST_F(ListBoxTest, MarksTheCurrentEntryWhileItHasTheFocus)
+{
+    Fill({"[a]", "[b]"});
+    list.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&list));
+    auto marked = [this](int row) {
+        const QImage image = list.viewport()->grab().toImage();
+        const QRect item = list.visualItemRect(list.item(row));
+        int dark = 0;
+        for (int x = item.left(); x < item.right(); ++x)
+            dark += qGray(image.pixel(x, item.top())) < 128;
+        return dark > item.width() / 4;
+    };
+    list.clearFocus();
+    EXPECT_FALSE(marked(0));
+    list.setFocus();
+    EXPECT_TRUE(marked(0)) << "the first entry before any is current";
+    EXPECT_FALSE(marked(1));
+    list.setCurrentRow(1, QItemSelectionModel::NoUpdate);
+    EXPECT_TRUE(marked(1));
+    EXPECT_FALSE(marked(0));
+}
+
 }  // namespace pelmo::test
