@@ -216,7 +216,7 @@ reference() {
   power_cut
   if ! cmp -s <(snapshot) "$w/after-$s"; then
     echo "FAIL $s: a power cut right after the uncut run (exit $status) changed its result" >&2
-    diff <(snapshot) "$w/after-$s" | head -20 >&2
+    diff <(snapshot) "$w/after-$s" | head -20 >&2 || true
     failures=$((failures + 1))
   fi
   unmount_fs
@@ -286,9 +286,6 @@ extract_points() {
 
 # --- Trials ------------------------------------------------------------------------------
 
-failures=0
-trials=0
-missed=0
 
 fail() {
   echo "FAIL $trial_name: $*" >&2
@@ -422,6 +419,9 @@ journal_trial() {
 # --- Main --------------------------------------------------------------------------
 
 start=$(date +%s)
+failures=0
+trials=0
+missed=0
 cp -a "$repo/examples/package" "$w/full-package"
 chmod a-w "$w/full-package/readme.txt"
 all=()
