@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <random>
+#include <set>
 
 #include "platform/host_file.h"
 #include "platform/stage_journal.h"
@@ -298,8 +299,11 @@ CommitResult Stage::Commit(const CommitProgress& progress)
     }
     // The set's name and the folders the run made reach the disk before the
     // journal that leads to them.
-    for (auto it = madeFolders_.begin(); ready && it != madeFolders_.end(); ++it)
-        ready = stage::FlushFolder(fs::path(*it).parent_path());
+    std::set<fs::path> parents;
+    for (const std::string& made : madeFolders_)
+        parents.insert(fs::path(made).parent_path());
+    for (auto it = parents.begin(); ready && it != parents.end(); ++it)
+        ready = stage::FlushFolder(*it);
     if (ready && !files_.empty())
         ready = stage::FlushFolder(set) && stage::FlushFolder(runFolder_) &&
                 stage::WriteJournal(set / stage::kJournal, journal);

@@ -242,7 +242,7 @@ extract_points() {
         p = substr(path, length(root))
         gsub(/[][\\.^$|(){}*+?]/, "\\\\&", p)
         gsub(hex, ".{16}", p)
-        sub(/\\\.pelmo-[^\/]*$/, "\\\\.pelmo-[^/]*", p)
+        sub(/\\\.pelmo-[^\/]*$/, "\\\\.pelmo-.*", p)
         return p "$"
       }
       BEGIN { for (i = 0; i < 16; i++) hex = hex "[0-9a-f]" }
@@ -324,9 +324,10 @@ check_after_cut() {
   unmount_fs
 }
 
-# cut_trial SCENARIO TIMING OP PATTERN FROM: one cut at a point of the uncut run.
+# cut_trial SCENARIO TIMING OP PATTERN: one cut at a point of the uncut run. A
+# rename or link is singled out by where it goes: LazyFS ignores its source.
 cut_trial() {
-  local s=$1 timing=$2 op=$3 pattern=$4 from=$5 cmd
+  local s=$1 timing=$2 op=$3 pattern=$4 cmd
   trial_name="$s $timing $op $pattern"
   trials=$((trials + 1))
   restore_start "$s"
@@ -430,9 +431,9 @@ for s in demo "${scenarios[@]}"; do
   reference "$s"
 done
 for s in "${scenarios[@]}"; do
-  while IFS=$'\t' read -r op pattern from; do
+  while IFS=$'\t' read -r op pattern; do
     for timing in before after; do
-      all+=("$s"$'\t'"$timing"$'\t'"$op"$'\t'"$pattern"$'\t'"$from")
+      all+=("$s"$'\t'"$timing"$'\t'"$op"$'\t'"$pattern")
     done
   done <"$w/points-$s"
 done
@@ -445,8 +446,8 @@ if [ "$mode" = short ]; then
   for ((i = 0; i < ${#all[@]}; i += ${POWERCUT_STRIDE:-9})); do chosen+=("${all[i]}"); done
 fi
 for point in "${chosen[@]}"; do
-  IFS=$'\t' read -r s timing op pattern from <<<"$point"
-  cut_trial "$s" "$timing" "$op" "$pattern" "$from"
+  IFS=$'\t' read -r s timing op pattern <<<"$point"
+  cut_trial "$s" "$timing" "$op" "$pattern"
 done
 for s in "${scenarios[@]}"; do end_trial "$s"; done
 
@@ -478,8 +479,8 @@ fi
 
 if [ "$mode" = long ]; then
   while ((trials < limit)); do
-    IFS=$'\t' read -r s timing op pattern from <<<"${all[RANDOM % ${#all[@]}]}"
-    cut_trial "$s" "$timing" "$op" "$pattern" "$from"
+    IFS=$'\t' read -r s timing op pattern <<<"${all[RANDOM % ${#all[@]}]}"
+    cut_trial "$s" "$timing" "$op" "$pattern"
   done
 fi
 
