@@ -222,9 +222,7 @@ namespace fs = std::filesystem;
 
 FaultScope::FaultScope(const FaultPlan& plan)
 {
-    auto canonical = [](const fs::path& path) {
-        return path.empty() ? std::string() : fs::weakly_canonical(path).string();
-    };
+    auto canonical = [](const fs::path& path) { return path.empty() ? std::string() : fs::weakly_canonical(path).string(); };
     armed = Armed{};
     armed.plan = plan;
     armed.root = plan.root.empty() ? std::string("\n") : canonical(plan.root) + "/";
