@@ -8,7 +8,8 @@
 # Without arguments every benchmark runs; naming some runs only those.
 # Environment: PELMO_BENCH_BUILD (build folder, default ../build-bench beside the
 # source), PELMO_BENCH_DATA (data cache, default $TMPDIR/pelmo-bench), RUNS
-# (hyperfine runs per command, default 10). Not a test: nothing here passes or fails
+# (hyperfine runs per command, default 10), LAZYFS (a LazyFS binary: the whole run
+# on FUSE too). Not a test: nothing here passes or fails
 # on a time; the goals are printed beside the ratios.
 set -euo pipefail
 export LC_ALL=C.UTF-8 TZ=UTC
