@@ -8,7 +8,8 @@
 # Without arguments every benchmark runs; naming some runs only those.
 # Environment: PELMO_BENCH_BUILD (build folder, default ../build-bench beside the
 # source), PELMO_BENCH_DATA (data cache, default $TMPDIR/pelmo-bench), RUNS
-# (hyperfine runs per command, default 10). Not a test: nothing here passes or fails
+# (hyperfine runs per command, default 10), LAZYFS (a LazyFS binary: the whole run
+# on FUSE too). Not a test: nothing here passes or fails
 # on a time; the goals are printed beside the ratios.
 set -euo pipefail
 export LC_ALL=C.UTF-8 TZ=UTC
@@ -289,14 +290,21 @@ bench_whole() {
   # The run keeps its journal and backups in PELMOBAK, which the script has not.
   [[ -f $(echo "$work/by-pelmo"/PELMOBAK/*/DONE) ]] || die "whole: pelmo committed no journal"
   diff -r -x PELMOBAK "$work/by-pelmo" "$machine/drive_c/KORIMU" >/dev/null || die "whole: pelmo and the script disagree"
+  make_deb "$work/by-pelmo" "$root/examples/machine/drive_c/KORIMU" "$work/whole.deb"
+  local dpkg_root=$work/dpkg-root dpkg_fresh
+  dpkg_fresh=$(dpkg_prepare "$dpkg_root")
+  eval "$dpkg_fresh"
+  eval "$(dpkg_install "$dpkg_root" "$work/whole.deb")" >/dev/null || die "whole: dpkg -i failed"
+  diff -r -x PELMOBAK "$work/by-pelmo" "$dpkg_root/drive_c/KORIMU" >/dev/null || die "whole: pelmo and dpkg disagree"
   rm -rf "$work/by-pelmo"
   # A dry run reads and extracts the whole package, and must leave the system as it was.
   eval "$restore"
   eval "$(unattended "$machine" "$package") --dry-run" >/dev/null || die "whole: pelmo --dry-run failed"
   diff -r "$machine/drive_c/KORIMU" "$root/examples/machine/drive_c/KORIMU" >/dev/null ||
     die "whole: the dry run changed the system"
-  measure whole "$restore && sync" \
+  measure whole "$restore && $dpkg_fresh && sync" \
     pelmo "$(unattended "$machine" "$package")" \
+    dpkg "$(dpkg_install "$dpkg_root" "$work/whole.deb")" \
     pelmo-dry "$(unattended "$machine" "$package") --dry-run" \
     pelmo-noflush "LD_PRELOAD=$build/bench/libpelmo-bench-noflush.so $(unattended "$machine" "$package")" \
     script "$here/install_copy.sh $data/whole/plan.txt $package $machine/drive_c/KORIMU" \
@@ -308,7 +316,67 @@ bench_whole() {
   measure whole-again "$installed && sync" \
     pelmo "$(unattended "$machine" "$package")" \
     script "$here/install_copy.sh $data/whole/plan.txt $package $machine/drive_c/KORIMU"
+  rm -rf "$dpkg_root" "$work/whole.deb"
+  bench_whole_fuse "$package"
 }
+
+# A .deb (gzip) holding exactly the files the run installed: those of the system
+# folder AFTER (PELMOBAK aside) that are new or differ from the system BEFORE.
+make_deb() {
+  local after=$1 before=$2 deb=$3 tree=$work/deb-tree file
+  rm -rf "$tree"
+  mkdir -p "$tree/DEBIAN" "$tree/drive_c/KORIMU"
+  while IFS= read -r -d '' file; do
+    cmp -s "$after/$file" "$before/$file" && continue
+    mkdir -p "$(dirname "$tree/drive_c/KORIMU/$file")"
+    cp -p "$after/$file" "$tree/drive_c/KORIMU/$file"
+  done < <(cd "$after" && find . -path ./PELMOBAK -prune -o -type f -print0)
+  printf '%s\n' 'Package: pelmo-bench-whole' 'Version: 1.0' 'Architecture: all' \
+    'Maintainer: bench <bench@localhost>' 'Description: the files of the whole run' >"$tree/DEBIAN/control"
+  dpkg-deb -Zgzip --root-owner-group --build "$tree" "$deb" >/dev/null || die "whole: dpkg-deb failed"
+  rm -rf "$tree"
+}
+
+# The commands that make DIR a throw-away root: the system before the run and an
+# empty dpkg database.
+dpkg_prepare() {
+  local d=$1
+  printf 'rm -rf %s && mkdir -p %s/drive_c %s/var/lib/dpkg/info %s/var/lib/dpkg/updates %s/var/log' "$d" "$d" "$d" "$d" "$d"
+  printf ' && touch %s/var/lib/dpkg/status %s/var/lib/dpkg/available' "$d" "$d"
+  printf ' && cp -a %s/examples/machine/drive_c/KORIMU %s/drive_c/KORIMU' "$root" "$d"
+}
+
+dpkg_install() {
+  printf 'dpkg --root=%s --log=%s/var/log/dpkg.log --force-not-root --force-script-chrootless -i %s' "$1" "$1" "$2"
+}
+
+# The same run on a FUSE file system (LazyFS over a folder of this disk), when
+# LAZYFS names its binary: there each file is flushed on its own.
+bench_whole_fuse() {
+  local package=$1 below=$work/fuse-below mnt=$work/fuse fifo=$work/fuse.fifo pid i restore
+  if [ -z "${LAZYFS:-}" ] || [ ! -x "$LAZYFS" ]; then
+    log "whole-fuse: skipped (set LAZYFS to the lazyfs binary)"
+    return
+  fi
+  rm -rf "$below" "$mnt" && mkdir -p "$below" "$mnt"
+  printf '%s\n' '[faults]' "fifo_path=\"$fifo\"" '[cache]' 'apply_eviction=false' '[cache.simple]' \
+    'custom_size="2gb"' 'blocks_per_page=1' '[filesystem]' 'log_all_operations=false' \
+    "logfile=\"$work/lazyfs.log\"" >"$work/lazyfs.toml"
+  ("$LAZYFS" "$mnt" --config-path "$work/lazyfs.toml" -f -o allow_other -o modules=subdir -o subdir="$below" \
+    >"$work/lazyfs.out" 2>&1
+  exit 0) 2>/dev/null &
+  pid=$!
+  for ((i = 0; i < 1000; i++)); do mountpoint -q "$mnt" && break; sleep 0.02; done
+  mountpoint -q "$mnt" || die "whole-fuse: LazyFS did not mount"
+  make_machine "$mnt/machine" "$package"
+  # The system copied in is written below before each run, as if it were durable.
+  restore="$(restore_system "$mnt/machine") && echo lazyfs::cache-checkpoint >$fifo"
+  measure whole-fuse "$restore && sync" pelmo "$(unattended "$mnt/machine" "$package")"
+  fusermount3 -u "$mnt" || true
+  wait "$pid" || true
+  rm -rf "$below" "$mnt"
+}
+
 
 # Peak resident memory of the unattended run; the median of three.
 bench_memory() {
@@ -376,8 +444,10 @@ report() {
       row("Master conversion (1,000 x 200 KB) vs gawk", "masters.pelmo", "masters.awk", "<= 1.0x", "<=", 1)
       row("(reference) Master conversion, flushes skipped, vs cp", "masters.pelmo-noflush", "masters.cp", "<= 2x", "<=", 2)
       row("(reference) Master conversion, flushes skipped, vs gawk", "masters.pelmo-noflush", "masters.awk", "<= 1.0x", "<=", 1)
-      row("Unattended run (100 entries, 100 MB) vs bsdtar+cp script", "whole.pelmo", "whole.script", "<= 0.25x", "<=", 0.25)
-      row("Unattended run replacing all 100 entries (with backups) vs bsdtar+cp script", "whole-again.pelmo", "whole-again.script", "<= 0.25x", "<=", 0.25)
+      row("Unattended run (100 entries, 100 MB) vs dpkg -i of the same files (.deb, gzip)", "whole.pelmo", "whole.dpkg", "<= 0.9x", "<=", 0.9)
+      row("(reference) Unattended run vs bsdtar+cp script", "whole.pelmo", "whole.script", "", "<=", 0)
+      row("(reference) Unattended run on FUSE (LazyFS), each file flushed, vs the same run on the disk", "whole-fuse.pelmo", "whole.pelmo", "", "<=", 0)
+      row("(reference) Unattended run replacing all 100 entries (with backups) vs bsdtar+cp script", "whole-again.pelmo", "whole-again.script", "", "<=", 0)
       row("Dry run (--dry-run) of the same package vs the run", "whole.pelmo-dry", "whole.pelmo", "<= 0.5x", "<=", 0.5)
       row("(reference) Unattended run, flushes skipped, vs bsdtar+cp script", "whole.pelmo-noflush", "whole.script", "", "<=", 0.25)
       row("(reference) Decoding the 25 archives only (bsdtar -xO, nothing written) vs script", "whole.decode-only", "whole.script", "", "<=", 0)

@@ -2,6 +2,8 @@
 #include "platform/host_file.h"
 #include "platform/owned_file.h"
 
+#include <linux/magic.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -52,6 +54,30 @@ bool ReadPieces(int fd, const std::function<bool(std::string_view)>& take)
         if (!take(std::string_view(buffer, static_cast<std::size_t>(got))))
             return false;
     }
+}
+
+FlushWay FlushWayFor(unsigned long fileSystemType)
+{
+    switch (fileSystemType) {
+    case EXT4_SUPER_MAGIC:  // ext2 and ext3 too
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case F2FS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+    case RAMFS_MAGIC:
+        return FlushWay::WholeFileSystem;
+    default:
+        return FlushWay::EachFile;
+    }
+}
+
+FlushWay FlushWayOf(int fd)
+{
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0)
+        return FlushWay::EachFile;
+    // f_type is signed on some ABIs; the magic numbers are 32-bit.
+    return FlushWayFor(static_cast<unsigned long>(fs.f_type) & 0xFFFFFFFFUL);
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size)

@@ -33,4 +33,14 @@ bool WriteAll(int fd, const char* data, std::size_t size);
 // when `take` says stop.
 bool ReadPieces(int fd, const std::function<bool(std::string_view)>& take);
 
+// How a commit makes many files of one file system durable: with one syncfs, or
+// with a flush of each. syncfs reaches the disk only where the kernel writes the
+// file system back itself (ext4, xfs, btrfs, f2fs; tmpfs has no disk to reach);
+// on FUSE, NFS, CIFS and anything unknown it may flush nothing, and only each
+// file's own fsync is passed on to the storage.
+enum class FlushWay { WholeFileSystem, EachFile };
+FlushWay FlushWayFor(unsigned long fileSystemType);  // statfs's f_type
+// The way for the file system `fd` lies on; EachFile when that cannot be told.
+FlushWay FlushWayOf(int fd);
+
 }  // namespace pelmo::host

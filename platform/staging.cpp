@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <random>
+#include <set>
 
 #include "platform/host_file.h"
 #include "platform/stage_journal.h"
@@ -60,27 +61,45 @@ StageOpening TakeLock(const fs::path& runFolder, host::FileDescriptor& lock)
     return StageOpening::Failed;
 }
 
-// Makes every staged file durable, together: each one's write-back (started when
-// it was finished) is waited for, which also reports a write that failed, and
-// then one flush per file system commits their data and names at once, where a
-// flush per file would wait for the disk a thousand times. `written` hears how
-// many files are written back so far.
+// Makes every staged file durable, together, the way its file system honours
+// (host::FlushWayOf). Where syncfs reaches the disk, each file's write-back
+// (started when it was finished) is waited for, which also reports a write that
+// failed, and one syncfs per file system then commits them all, where a flush
+// per file would wait for the disk a thousand times. Elsewhere every file's
+// write-back is started first, so that they travel together, and then each is
+// flushed on its own. `written` hears how many files are durable so far.
 bool MakeDurable(const std::map<std::string, StagedFile>& files, const std::function<void(std::size_t)>& written)
 {
-    std::map<dev_t, host::FileDescriptor> fileSystems;
+    std::map<dev_t, host::FlushWay> ways;
+    std::map<dev_t, host::FileDescriptor> wholeFileSystems;
+    std::vector<const std::string*> eachFile;
     std::size_t done = 0;
     for (const auto& [target, file] : files) {
         host::FileDescriptor fd(::open(file.work.c_str(), O_RDONLY | O_CLOEXEC));
         struct stat st {};
-        if (!fd.valid() || ::fstat(fd.get(), &st) != 0 ||
-            ::sync_file_range(fd.get(), 0, 0,
+        if (!fd.valid() || ::fstat(fd.get(), &st) != 0)
+            return false;
+        const auto way = ways.try_emplace(st.st_dev, host::FlushWayOf(fd.get())).first->second;
+        if (way == host::FlushWay::EachFile) {
+            ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+            eachFile.push_back(&file.work);
+            continue;
+        }
+        if (::sync_file_range(fd.get(), 0, 0,
                               SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER) != 0)
             return false;
-        if (!fileSystems.contains(st.st_dev))
-            fileSystems.emplace(st.st_dev, std::move(fd));
+        if (!wholeFileSystems.contains(st.st_dev))
+            wholeFileSystems.emplace(st.st_dev, std::move(fd));
         written(++done);
     }
-    for (const auto& [device, fd] : fileSystems)
+    // fsync rather than fdatasync: the run set the files' mode and time too.
+    for (const std::string* work : eachFile) {
+        host::FileDescriptor fd(::open(work->c_str(), O_RDONLY | O_CLOEXEC));
+        if (!fd.valid() || ::fsync(fd.get()) != 0)
+            return false;
+        written(++done);
+    }
+    for (const auto& [device, fd] : wholeFileSystems)
         if (::syncfs(fd.get()) != 0)
             return false;
     return true;
@@ -167,7 +186,12 @@ bool Stage::Record(const std::string& line)
         }
     }
     // A line is in the record once it is flushed; one cut short counts as absent.
-    return host::WriteAll(record_.get(), line.data(), line.size()) && ::fsync(record_.get()) == 0;
+    if (!host::WriteAll(record_.get(), line.data(), line.size()) || ::fsync(record_.get()) != 0)
+        return false;
+    // The record's name, and the run folder's, must outlast a power cut too.
+    if (!recordNamed_)
+        recordNamed_ = stage::FlushFolder(runFolder_) && stage::FlushFolder(runFolder_.parent_path());
+    return recordNamed_;
 }
 
 bool Stage::RecordFolder(const fs::path& folder)
@@ -273,8 +297,16 @@ CommitResult Stage::Commit(const CommitProgress& progress)
         }
         journal.renames.push_back(std::move(rename));
     }
+    // The set's name and the folders the run made reach the disk before the
+    // journal that leads to them.
+    std::set<fs::path> parents;
+    for (const std::string& made : madeFolders_)
+        parents.insert(fs::path(made).parent_path());
+    for (auto it = parents.begin(); ready && it != parents.end(); ++it)
+        ready = stage::FlushFolder(*it);
     if (ready && !files_.empty())
-        ready = stage::FlushFolder(set) && stage::WriteJournal(set / stage::kJournal, journal);
+        ready = stage::FlushFolder(set) && stage::FlushFolder(runFolder_) &&
+                stage::WriteJournal(set / stage::kJournal, journal);
     if (!ready) {
         // Nothing was renamed yet: the commit cannot start, and changes nothing.
         stage::RemoveTree(set);

@@ -108,6 +108,7 @@ private:
     std::string runId_;
     host::FileDescriptor lock_;
     host::FileDescriptor record_;  // the staging record, once anything is staged
+    bool recordNamed_ = false;     // its folder flushed since it was made
     std::vector<std::string> recordedFolders_;
     std::vector<std::string> madeFolders_;
     std::map<std::string, StagedFile> files_;  // target host path -> its staged version

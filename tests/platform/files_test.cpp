@@ -1,9 +1,12 @@
 // File services on Windows-form paths, in order on one machine.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
 
 #include "platform/files.h"
+#include "platform/host_file.h"
+#include "platform/owned_file.h"
 #include "platform/streams.h"
 #include "platform/text.h"
 #include "tests/support/faults.h"
@@ -221,6 +224,22 @@ TEST(Files, AnswerAsWindowsDoes)
         SCOPED_TRACE(row.name);
         EXPECT_EQ(Apply(machine, c, writer, row), row.expected);
     }
+}
+
+// One syncfs where it reaches the disk; a flush of each file on FUSE, network and unknown file systems.
+TEST(Files, FlushEachFileUnlessSyncfsReachesTheDisk)
+{
+    using enum host::FlushWay;
+    const std::pair<unsigned long, host::FlushWay> rows[] = {
+        {EXT4_SUPER_MAGIC, WholeFileSystem}, {XFS_SUPER_MAGIC, WholeFileSystem}, {BTRFS_SUPER_MAGIC, WholeFileSystem},
+        {F2FS_SUPER_MAGIC, WholeFileSystem}, {TMPFS_MAGIC, WholeFileSystem},     {FUSE_SUPER_MAGIC, EachFile},
+        {NFS_SUPER_MAGIC, EachFile},         {CIFS_SUPER_MAGIC, EachFile},       {SMB2_SUPER_MAGIC, EachFile},
+        {OVERLAYFS_SUPER_MAGIC, EachFile},   {MSDOS_SUPER_MAGIC, EachFile},      {0, EachFile}};
+    for (const auto& [type, way] : rows)
+        EXPECT_EQ(host::FlushWayFor(type), way) << std::hex << type;
+    EXPECT_EQ(host::FlushWayOf(-1), EachFile);
+    const host::FileDescriptor shm(::open("/dev/shm", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    EXPECT_EQ(host::FlushWayOf(shm.get()), WholeFileSystem);  // tmpfs: f_type read right
 }
 
 }  // namespace

@@ -9,10 +9,12 @@
 #include <stdarg.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -24,6 +26,7 @@ struct Armed {
     std::string statFails, chmodFails;
     int writes = 0;
     int reads = 0;
+    std::vector<std::string> flushes;
 };
 Armed armed;
 
@@ -118,7 +121,11 @@ int mkdir(const char* path, mode_t mode)
 
 int rename(const char* from, const char* to)
 {
-    return FailsAt(to) ? -1 : Next<int (*)(const char*, const char*)>("rename")(from, to);
+    if (FailsAt(to))
+        return -1;
+    if (Below(to))
+        armed.flushes.push_back(std::string("rename ") + from + " " + to);
+    return Next<int (*)(const char*, const char*)>("rename")(from, to);
 }
 
 int unlink(const char* path)
@@ -129,17 +136,29 @@ int unlink(const char* path)
 
 int fsync(int fd)
 {
-    if (armed.on && Below(PathOf(fd).c_str()))
+    if (armed.on && Below(PathOf(fd).c_str())) {
+        armed.flushes.push_back("fsync " + PathOf(fd));
         return FailsAt(fd) ? -1 : 0;
+    }
     return Next<int (*)(int)>("fsync")(fd);
 }
 
 // The staged commit's flushes: points like fsync(), which only count.
 int syncfs(int fd)
 {
-    if (armed.on && Below(PathOf(fd).c_str()))
+    if (armed.on && Below(PathOf(fd).c_str())) {
+        armed.flushes.push_back("syncfs " + PathOf(fd));
         return FailsAt(fd) ? -1 : 0;
+    }
     return Next<int (*)(int)>("syncfs")(fd);
+}
+
+int fstatfs(int fd, struct statfs* buffer)
+{
+    const int result = Next<int (*)(int, struct statfs*)>("fstatfs")(fd, buffer);
+    if (result == 0 && armed.plan.fileSystemType != 0 && armed.on && Below(PathOf(fd).c_str()))
+        buffer->f_type = static_cast<decltype(buffer->f_type)>(armed.plan.fileSystemType);
+    return result;
 }
 
 int sync_file_range(int fd, off64_t offset, off64_t count, unsigned int flags)
@@ -226,6 +245,11 @@ int FaultScope::writePoints() const
 int FaultScope::readPoints() const
 {
     return armed.reads;
+}
+
+const std::vector<std::string>& FaultScope::flushes() const
+{
+    return armed.flushes;
 }
 
 }  // namespace pelmo::test

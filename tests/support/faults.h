@@ -2,6 +2,8 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace pelmo::test {
 
@@ -17,11 +19,13 @@ struct FaultPlan {
     int noSpaceAt = 0;  // this write point fails as on a full disk (unlink and chmod never do)
     int killAt = 0;     // the process is killed (SIGKILL) at this write point
     std::filesystem::path readsBelow = {};
-    int readErrorAt = 0;              // this read point fails with EIO
+    int readErrorAt = 0;  // this read point fails with EIO
     // stat() of this file fails as if it were missing, chmod() with EIO; so do
     // those of a staged run's work files in its folder, which stand for it.
     std::filesystem::path statFails = {};
     std::filesystem::path chmodFails = {};
+    // fstatfs() below `root` reports this file system type (statfs's f_type) when set.
+    unsigned long fileSystemType = 0;
 };
 
 class FaultScope {
@@ -34,6 +38,9 @@ public:
     // The points reached so far.
     int writePoints() const;
     int readPoints() const;
+    // The flushes and renames below `root` so far, in order: "fsync PATH",
+    // "syncfs PATH", "rename FROM TO".
+    const std::vector<std::string>& flushes() const;
 };
 
 }  // namespace pelmo::test
