@@ -29,6 +29,34 @@ std::string NewRunId()
     return id;
 }
 
+// Whether two files have the same bytes, permission bits and last-write time.
+bool SameFile(const fs::path& a, const fs::path& b)
+{
+    host::FileDescriptor fa(::open(a.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    host::FileDescriptor fb(::open(b.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    struct stat sa {};
+    struct stat sb {};
+    if (!fa.valid() || !fb.valid() || ::fstat(fa.get(), &sa) != 0 || ::fstat(fb.get(), &sb) != 0 ||
+        !S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size ||
+        (sa.st_mode & 07777) != (sb.st_mode & 07777) || sa.st_mtim.tv_sec != sb.st_mtim.tv_sec ||
+        sa.st_mtim.tv_nsec != sb.st_mtim.tv_nsec)
+        return false;
+    std::string other;
+    return host::ReadPieces(fa.get(), [&](std::string_view piece) {
+        other.resize(piece.size());
+        std::size_t got = 0;
+        while (got < piece.size()) {
+            const ssize_t n = ::read(fb.get(), other.data() + got, piece.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            got += static_cast<std::size_t>(n);
+        }
+        return piece == other;
+    });
+}
+
 bool Exists(const fs::path& path)
 {
     struct stat st {};
@@ -232,6 +260,21 @@ void Stage::NoteConverted(const fs::path& target, std::uint64_t records)
     notes_.push_back({PlannedChange::Kind::Converted, target.string(), {}, {}, {}, {}, records});
 }
 
+void Stage::NoteUnchanged(const fs::path& target, std::uint64_t size, std::uint32_t checksum)
+{
+    unchanged_.insert_or_assign(target.string(), StagedFile{{}, size, checksum});
+}
+
+void Stage::DropIfUnchanged(const fs::path& target)
+{
+    const auto found = files_.find(target.string());
+    if (found == files_.end() || !existed_.at(found->first) || !SameFile(found->second.work, target))
+        return;
+    ::unlink(found->second.work.c_str());
+    NoteUnchanged(target, found->second.size, found->second.checksum);
+    files_.erase(found);
+}
+
 std::vector<PlannedChange> Stage::Plan() const
 {
     std::vector<PlannedChange> plan;
@@ -239,9 +282,17 @@ std::vector<PlannedChange> Stage::Plan() const
         PlannedChange change;
         change.kind = existed_.at(target) ? PlannedChange::Kind::Replaced : PlannedChange::Kind::Added;
         change.target = target;
+        change.size = file.size;
+        change.checksum = file.checksum;
         plan.push_back(std::move(change));
     }
-    plan.insert(plan.end(), notes_.begin(), notes_.end());
+    for (const auto& [target, file] : unchanged_)
+        if (!files_.contains(target))
+            plan.push_back({PlannedChange::Kind::Unchanged, target, {}, {}, {}, {}, 0, file.size, file.checksum});
+    // A conversion or key that left its file as it was is no change.
+    for (const PlannedChange& note : notes_)
+        if (files_.contains(note.target))
+            plan.push_back(note);
     return plan;
 }
 

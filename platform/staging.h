@@ -29,11 +29,13 @@ struct StagedFile {
 
 // What a run has staged, for a plan of its changes.
 struct PlannedChange {
-    enum class Kind { Added, Replaced, Settings, Converted };
+    enum class Kind { Added, Replaced, Unchanged, Settings, Converted };
     Kind kind = Kind::Added;
     std::string target;                            // host path
     std::string section, key, oldValue, newValue;  // Settings, code page 932
     std::uint64_t records = 0;                     // Converted: records changed
+    std::uint64_t size = 0;                        // Added, Replaced, Unchanged
+    std::uint32_t checksum = 0;
 };
 
 enum class StageOpening { Opened, Busy, Failed, NoFolder };
@@ -74,6 +76,11 @@ public:
     void NoteSettings(const std::filesystem::path& target, std::string section, std::string key, std::string oldValue,
                       std::string newValue);
     void NoteConverted(const std::filesystem::path& target, std::uint64_t records);
+    // A write that left the file as it was: nothing is staged, the plan names it.
+    void NoteUnchanged(const std::filesystem::path& target, std::uint64_t size, std::uint32_t checksum);
+    // After a change of its status: a staged file that is now the installed
+    // file again, bytes, attribute and last-write time, is no longer staged.
+    void DropIfUnchanged(const std::filesystem::path& target);
     bool AnythingStaged() const { return !files_.empty() || !madeFolders_.empty(); }
     // A dry run's stage is only ever discarded: its files need not reach the disk.
     void MarkDiscardOnly() { discardOnly_ = true; }
@@ -110,8 +117,9 @@ private:
     host::FileDescriptor record_;  // the staging record, once anything is staged
     std::vector<std::string> recordedFolders_;
     std::vector<std::string> madeFolders_;
-    std::map<std::string, StagedFile> files_;  // target host path -> its staged version
-    std::map<std::string, bool> existed_;      // target host path -> on the disk when first staged
+    std::map<std::string, StagedFile> files_;      // target host path -> its staged version
+    std::map<std::string, bool> existed_;          // target host path -> on the disk when first staged
+    std::map<std::string, StagedFile> unchanged_;  // written with the bytes and status it had
     std::vector<PlannedChange> notes_;
     bool ended_ = false;
     bool discardOnly_ = false;

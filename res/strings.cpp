@@ -61,6 +61,7 @@ constexpr Entry kCatalogue[] = {
     {Text::ProgressCount, "%s ﾌｧｲﾙ"},
     {Text::PlanAdded, "added"},
     {Text::PlanReplaced, "replaced"},
+    {Text::PlanUnchanged, "unchanged"},
     {Text::PlanSettings, "settings"},
     {Text::PlanConverted, "converted"},
     {Text::PlanArrow, " → "},
@@ -144,6 +145,9 @@ constexpr Entry kCatalogue[] = {
     {Text::CliDryRunNeedsUnattended, "pelmo: --dry-run is only for --unattended"},
     {Text::CliLogFailed, "pelmo: cannot write the log %s"},
     {Text::CliUndoAndRecover, "pelmo: --undo and --recover cannot be given together"},
+    {Text::CliNeedsTarget,
+     "pelmo: %s needs the installed system's folder and no package is at hand: give it as --target, e.g. "
+     "--target 'C:\\KORIMU'"},
     {Text::CliNoSuchFolder, "pelmo: no such folder: %s"},
     {Text::CliNotAFolder, "pelmo: %s is not a folder"},
     {Text::CliFolderNameNotCp932,

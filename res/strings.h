@@ -57,6 +57,7 @@ enum class Text {
     // Words of the plan (--dry-run) and of the install log.
     PlanAdded,                // "added"
     PlanReplaced,             // "replaced"
+    PlanUnchanged,            // "unchanged"
     PlanSettings,             // "settings"
     PlanConverted,            // "converted"
     PlanArrow,                // " → "
@@ -127,6 +128,7 @@ enum class Text {
     CliDryRunNeedsUnattended,  // "pelmo: --dry-run is only for --unattended"
     CliLogFailed,              // "pelmo: cannot write the log %s"
     CliUndoAndRecover,         // "pelmo: --undo and --recover ..."
+    CliNeedsTarget,            // "pelmo: %s needs the installed system's folder ..."
     CliNoSuchFolder,           // "pelmo: no such folder: %s"
     CliNotAFolder,             // "pelmo: %s is not a folder"
     CliFolderNameNotCp932,     // "pelmo: the program cannot use the folder name %s..."

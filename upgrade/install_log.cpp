@@ -67,7 +67,17 @@ std::string ConvertedLine(const LoggedChange& change)
 
 Text FileWord(const LoggedChange& change)
 {
-    return change.kind == PlannedChange::Kind::Added ? Text::PlanAdded : Text::PlanReplaced;
+    switch (change.kind) {
+    case PlannedChange::Kind::Added:
+        return Text::PlanAdded;
+    case PlannedChange::Kind::Unchanged:
+        return Text::PlanUnchanged;
+    case PlannedChange::Kind::Replaced:
+    case PlannedChange::Kind::Settings:
+    case PlannedChange::Kind::Converted:
+        break;
+    }
+    return Text::PlanReplaced;
 }
 
 // A run's log as lines in code page 932, in the order DESIGN.md lists its parts.
@@ -85,7 +95,8 @@ std::vector<std::string> RunLines(const LoggedRun& run, const LoggedMessage* pen
     for (const LoggedChange& change : run.changes) {
         switch (change.kind) {
         case PlannedChange::Kind::Added:
-        case PlannedChange::Kind::Replaced: {
+        case PlannedChange::Kind::Replaced:
+        case PlannedChange::Kind::Unchanged: {
             char checksum[9];
             std::snprintf(checksum, sizeof checksum, "%08x", change.checksum);
             lines.push_back(Words({GetText(FileWord(change)), change.file, std::to_string(change.size),
@@ -182,7 +193,8 @@ std::vector<std::string> PlanLines(const LoggedRun& run)
             settled.insert(change.file);
     std::vector<std::string> lines;
     for (const LoggedChange& file : run.changes) {
-        if (file.kind != PlannedChange::Kind::Added && file.kind != PlannedChange::Kind::Replaced)
+        if (file.kind != PlannedChange::Kind::Added && file.kind != PlannedChange::Kind::Replaced &&
+            file.kind != PlannedChange::Kind::Unchanged)
             continue;
         if (!settled.contains(file.file)) {
             lines.push_back(Cp932ToUtf8Lossy(Words({GetText(FileWord(file)), file.file})));

@@ -19,7 +19,7 @@ namespace pelmo {
 struct LoggedChange {
     PlannedChange::Kind kind = PlannedChange::Kind::Added;
     std::string file;
-    std::uint64_t size = 0;  // Added, Replaced
+    std::uint64_t size = 0;  // Added, Replaced, Unchanged
     std::uint32_t checksum = 0;
     std::string section, key, oldValue, newValue;  // Settings
     std::uint64_t records = 0;                     // Converted

@@ -55,19 +55,11 @@ std::vector<LoggedChange> StagedChanges(const Machine& machine, const Stage& sta
     // commit up for seconds.
     std::map<std::tuple<PlannedChange::Kind, std::string, std::string, std::string>, std::size_t> merged;
     for (const PlannedChange& planned : stage.Plan()) {
-        LoggedChange change{planned.kind,
-                            machine.ToWindows(planned.target).value_or(planned.target),
-                            0,
-                            0,
-                            planned.section,
-                            planned.key,
-                            planned.oldValue,
-                            planned.newValue,
+        LoggedChange change{planned.kind,     machine.ToWindows(planned.target).value_or(planned.target),
+                            planned.size,     planned.checksum,
+                            planned.section,  planned.key,
+                            planned.oldValue, planned.newValue,
                             planned.records};
-        if (const StagedFile* file = stage.Find(planned.target)) {
-            change.size = file->size;
-            change.checksum = file->checksum;
-        }
         const bool settings = change.kind == PlannedChange::Kind::Settings;
         if (change.kind == PlannedChange::Kind::Converted || settings) {
             const auto [at, added] = merged.try_emplace(
@@ -137,7 +129,7 @@ RunOutcome RunStage::Finish(RunOutcome outcome, const std::string& finalText, Te
     // begin, before its files are counted.
     if (staged && !dryRun_)
         ReportCommit()(0, 0);
-    if (staged)
+    if (stage_)
         log_.Changes(StagedChanges(machine_, *stage_));
     if (dryRun_) {
         Release();  // discards, and says nothing of it
