@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <iostream>
+#include <sstream>
 
 #include "app/log_file.h"
 #include "platform/text.h"
@@ -53,9 +54,15 @@ std::optional<Prepared> Prepare(const Options& options, std::ostream& err)
 std::optional<std::pair<Machine, std::string>> RecoveryTarget(const Options& options, std::ostream& err)
 {
     if (!options.target) {
-        std::optional<Prepared> prepared = Prepare(options, err);
-        if (!prepared)
+        // A package named or found proposes the folder; without one, what is
+        // missing is the folder, not a package.
+        std::ostringstream packageProblem;
+        std::optional<Prepared> prepared = Prepare(options, options.package ? err : packageProblem);
+        if (!prepared) {
+            if (!options.package && ChooseMachine(options, err))
+                err << FormatTextUtf8(Text::CliNeedsTarget, options.undo ? "--undo" : "--recover") << '\n';
             return std::nullopt;
+        }
         return std::make_pair(std::move(prepared->machine), prepared->info.installFolder);
     }
     std::optional<Machine> machine = ChooseMachine(options, err);

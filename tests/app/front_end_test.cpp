@@ -100,6 +100,14 @@ TEST(Unattended, WhatCannotBeRunIsABadCommandLineInTheUsersTerms)
     EXPECT_EQ(err.str(), "pelmo: without --package the package folder is the program's own, " +
                              fs::canonical("/proc/self/exe").parent_path().string() +
                              ", which lies on no drive of the machine\n");
+    // Undo without a target and without a package lacks the folder, not a package.
+    Options undo;
+    undo.undo = true;
+    undo.machine = machine.folder();
+    std::ostringstream undoOut, undoErr;
+    EXPECT_EQ(RunUnattended(undo, undoOut, undoErr), kExitBadCommandLine);
+    EXPECT_EQ(undoErr.str(), "pelmo: --undo needs the installed system's folder and no package is at hand: give it as "
+                             "--target, e.g. --target 'C:\\KORIMU'\n");
     // A package at a drive's root is read from the drive itself.
     machine.MapDrive('A', package);
     EXPECT_EQ(SourceFolderForPackage(machine.Load(), package), "A:");
