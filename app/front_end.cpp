@@ -10,6 +10,26 @@
 namespace fs = std::filesystem;
 
 namespace pelmo {
+
+int ExitStatusFor(RunOutcome outcome)
+{
+    switch (outcome) {
+    case RunOutcome::Upgraded:
+        return kExitSucceeded;
+    case RunOutcome::UpgradedWithFailures:
+        return kExitSucceededWithFailures;
+    case RunOutcome::FolderRejected:
+        return kExitFolderRejected;
+    case RunOutcome::Stopped:
+        break;
+    }
+    return kExitStopped;
+}
+
+int WizardExitStatus(std::optional<RunOutcome> lastRun)
+{
+    return lastRun ? ExitStatusFor(*lastRun) : kExitSucceeded;
+}
 namespace {
 
 std::optional<fs::path> OwnExecutable()

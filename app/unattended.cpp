@@ -165,21 +165,6 @@ void PrintingPrompter::ClearProgressLine()
     lineShown_ = false;
 }
 
-int ExitStatusFor(RunOutcome outcome)
-{
-    switch (outcome) {
-    case RunOutcome::Upgraded:
-        return kExitSucceeded;
-    case RunOutcome::UpgradedWithFailures:
-        return kExitSucceededWithFailures;
-    case RunOutcome::FolderRejected:
-        return kExitFolderRejected;
-    case RunOutcome::Stopped:
-        break;
-    }
-    return kExitStopped;
-}
-
 std::string ProposedDestination(const Machine& machine, const PackageInfo& info)
 {
     return FindUninstallFolder(machine.registry(), info.productKeys).value_or(info.installFolder);
