@@ -6,6 +6,7 @@
 
 #include "package/source_folder.h"
 #include "res/strings.h"
+#include "upgrade/install_log.h"
 
 namespace fs = std::filesystem;
 
@@ -24,6 +25,15 @@ int ExitStatusFor(RunOutcome outcome)
         break;
     }
     return kExitStopped;
+}
+
+void SetLogOrigin(InstallLog& log, const Options& options)
+{
+    const char* frontEnd = options.undo         ? "undo"
+                           : options.recover    ? "recovery"
+                           : options.unattended ? "unattended"
+                                                : "wizard";
+    log.SetOrigin("pelmo " PELMO_VERSION, std::string(frontEnd) + ": " + options.commandLine);
 }
 
 int WizardExitStatus(std::optional<RunOutcome> lastRun)

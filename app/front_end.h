@@ -12,6 +12,8 @@
 
 namespace pelmo {
 
+class InstallLog;
+
 // Exit statuses of `pelmo`.
 enum ExitStatus : int {
     kExitSucceeded = 0,              // no failure message was shown
@@ -27,6 +29,10 @@ int ExitStatusFor(RunOutcome outcome);
 // The wizard's: its last run's, when the user tried several folders; 0 when
 // the user quit before any run.
 int WizardExitStatus(std::optional<RunOutcome> lastRun);
+
+// The head of every block of the log: Pelmo's version, the front end
+// (wizard, unattended, undo or recovery) and its command line.
+void SetLogOrigin(InstallLog& log, const Options& options);
 
 // The machine and SourceFolder a front end works on: `--machine` (else the
 // usual fallbacks) and `--package` (else the current folder for an installed

@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <random>
+#include <tuple>
 
 #include "platform/host_file.h"
 #include "platform/stage_journal.h"
@@ -140,6 +142,14 @@ Stage::~Stage()
 
 Recovery Stage::Recover()
 {
+    // A log being appended by an undo or recovery that was killed: the log
+    // itself is whole, old or new.
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(runFolder_.c_str()), ::closedir);
+    while (const dirent* entry = dir ? ::readdir(dir.get()) : nullptr) {
+        const std::string_view name = entry->d_name;
+        if (name.starts_with(".pelmo-") && name.ends_with("-log"))
+            ::unlink((runFolder_ / name).c_str());
+    }
     switch (stage::RecoverRunFolder(runFolder_)) {
     case stage::Recovered::Nothing:
         return Recovery::Nothing;
@@ -312,7 +322,9 @@ CommitResult Stage::Commit(const CommitProgress& progress)
         return CommitResult::NotStarted;
     }
     const fs::path set = runFolder_ / runId_;
-    stage::Journal journal{runId_, {}, madeFolders_};
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    stage::Journal journal{
+        runId_, {}, madeFolders_, std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(), package_};
     bool ready = files_.empty() || ::mkdir(set.c_str(), 0777) == 0;
     for (auto it = files_.begin(); ready && it != files_.end(); ++it) {
         stage::Rename rename{it->second.work, it->first, it->second.size, it->second.checksum, {}, false};
@@ -321,6 +333,11 @@ CommitResult Stage::Commit(const CommitProgress& progress)
             std::snprintf(name, sizeof name, "%04zu", journal.renames.size() + 1);
             rename.backup = name;
             ready = stage::KeepBackup(it->first, set / name, rename.backupIsCopy);
+            // What undo puts back is checked against this, even when forced.
+            const auto kept = ready ? stage::Content((set / name).string()) : std::nullopt;
+            ready = kept.has_value();
+            if (kept)
+                std::tie(rename.backupSize, rename.backupChecksum) = *kept;
         }
         journal.renames.push_back(std::move(rename));
     }
@@ -351,11 +368,9 @@ CommitResult Stage::Commit(const CommitProgress& progress)
         Close();
         return CommitResult::Committed;
     }
-    // The previous backup set goes only now that this one is done.
+    // Older backup sets go only now that this one is done.
     if (!files_.empty())
-        for (const std::string& other : stage::BackupSets(runFolder_))
-            if (other != runId_)
-                stage::RemoveTree(runFolder_ / other);
+        stage::PruneSets(runFolder_);
     stage::SweepRun(runId_, recordedFolders_, {});
     record_.Reset();
     ::unlink((runFolder_ / stage::kRecordFile).c_str());
@@ -364,12 +379,16 @@ CommitResult Stage::Commit(const CommitProgress& progress)
     return CommitResult::Committed;
 }
 
-void Stage::Discard()
+void Stage::Discard(const CommitProgress& progress)
 {
     if (ended_)
         return;
-    for (const auto& [target, file] : files_)
+    std::size_t done = 0;
+    for (const auto& [target, file] : files_) {
         ::unlink(file.work.c_str());
+        if (progress)
+            progress(++done, files_.size());
+    }
     stage::SweepRun(runId_, recordedFolders_, madeFolders_);
     if (record_.valid()) {
         record_.Reset();

@@ -43,6 +43,14 @@ enum class Recovery { Nothing, Completed, RolledBack, Failed };
 enum class CommitResult { Committed, NotStarted };
 enum class UndoResult { Nothing, Restored, Refused, Failed };
 
+// A completed run's backup set, for a list of what undo can take back.
+struct BackupSetSummary {
+    std::int64_t committed = 0;  // nanoseconds since the epoch
+    std::string package;         // code page 932
+    std::size_t added = 0, replaced = 0, removed = 0;
+    enum class State { CanUndo, FilesChanged, Forced } state = State::CanUndo;
+};
+
 class Stage {
 public:
     // Opens the run folder PELMOBAK in `systemFolder` (made when missing) and takes
@@ -92,15 +100,25 @@ public:
     // hears how many of the staged files are on the disk, for a progress display.
     using CommitProgress = std::function<void(std::size_t done, std::size_t total)>;
     CommitResult Commit(const CommitProgress& progress = {});
-    // Removes what the run staged.
-    void Discard();
+    // Removes what the run staged; `progress` hears how many of the staged
+    // files are gone, for a display that must not freeze meanwhile.
+    void Discard(const CommitProgress& progress = {});
 
     // Puts back what the last committed run of this system replaced and removes
     // what it added, as one change of its own that recovery completes. Refused,
     // with the host paths in `changed`, when any of its files differs from what
     // its journal says it wrote; nothing is changed then. Only on a stage that
     // has staged nothing.
-    UndoResult Undo(std::vector<std::string>& changed);
+    // With `force`, the files that changed are no obstacle: every file the undo
+    // replaces or removes is kept in the set's folder KEPT (named in `kept`),
+    // and the set stays listed as forced. Failed when a backup is missing or no
+    // longer what the commit kept.
+    UndoResult Undo(std::vector<std::string>& changed, bool force = false, std::string* kept = nullptr);
+    // The completed runs, newest first, each with whether undo can take it
+    // back in turn; only on a stage that has staged nothing.
+    std::vector<BackupSetSummary> History() const;
+    // The package folder that the journal of a commit names.
+    void Describe(std::string package) { package_ = std::move(package); }
 
     const std::string& runId() const { return runId_; }
     const std::filesystem::path& runFolder() const { return runFolder_; }
@@ -121,6 +139,7 @@ private:
     std::map<std::string, bool> existed_;          // target host path -> on the disk when first staged
     std::map<std::string, StagedFile> unchanged_;  // written with the bytes and status it had
     std::vector<PlannedChange> notes_;
+    std::string package_;
     bool ended_ = false;
     bool discardOnly_ = false;
 };

@@ -2,8 +2,10 @@
 #include "upgrade/install_log.h"
 
 #include <cstdio>
+#include <ctime>
 #include <set>
 
+#include "platform/stage_log.h"
 #include "platform/text.h"
 #include "res/strings.h"
 
@@ -84,6 +86,12 @@ Text FileWord(const LoggedChange& change)
 std::vector<std::string> RunLines(const LoggedRun& run, const LoggedMessage* pending)
 {
     std::vector<std::string> lines;
+    if (!run.started.empty())
+        lines.push_back(std::string(kRunLogBlockStart) + run.started);
+    if (!run.version.empty())
+        lines.push_back(Words({GetText(Text::LogVersion), run.version}));
+    if (!run.frontEnd.empty())
+        lines.push_back(Words({GetText(Text::LogFrontEnd), run.frontEnd}));
     if (!run.package.empty())  // a recovery has none
         lines.push_back(Words({GetText(Text::LogPackage), run.package}));
     lines.push_back(Words({GetText(Text::LogTarget), run.target}));
@@ -116,9 +124,13 @@ std::vector<std::string> RunLines(const LoggedRun& run, const LoggedMessage* pen
         messages.push_back(*pending);
     for (const LoggedMessage& message : messages)
         lines.push_back(Words({GetText(Text::LogMessage), "[" + message.caption + "]", message.text}));
+    for (const std::string& note : run.notes)
+        lines.push_back(Words({GetText(Text::LogNote), note}));
     if (run.outcome)
         lines.push_back(Words({GetText(Text::LogOutcome), GetText(OutcomeWord(run.outcome->first)) + ",",
                                GetText(EndingWord(run.outcome->second))}));
+    else if (run.ending)
+        lines.push_back(Words({GetText(Text::LogOutcome), GetText(*run.ending)}));
     return lines;
 }
 
@@ -131,9 +143,39 @@ LoggedRun& InstallLog::Current()
     return runs_.back();
 }
 
+// Now, as local time in ISO 8601 with the zone's offset: 2026-12-07T21:05:09+09:00.
+std::string LocalTimeIso8601()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char text[40] = "";
+    if (!::localtime_r(&now, &local) || std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local) == 0)
+        return {};
+    std::string iso = text;
+    iso.insert(iso.size() - 2, ":");  // +0900 -> +09:00
+    return iso;
+}
+
+void InstallLog::SetOrigin(std::string version, std::string frontEnd)
+{
+    version_ = Utf8ToCp932Lossy(version);
+    frontEnd_ = Utf8ToCp932Lossy(frontEnd);
+}
+
 void InstallLog::BeginRun(std::string package, std::string target)
 {
-    runs_.push_back({std::move(package), std::move(target), {}, {}, {}, {}, {}});
+    LoggedRun run;
+    run.package = std::move(package);
+    run.target = std::move(target);
+    run.started = LocalTimeIso8601();
+    run.version = version_;
+    run.frontEnd = frontEnd_;
+    runs_.push_back(std::move(run));
+}
+
+void InstallLog::Ending(Text ending)
+{
+    Current().ending = ending;
 }
 
 void InstallLog::Check(std::string what, bool passed)
@@ -154,6 +196,11 @@ void InstallLog::Changes(std::vector<LoggedChange> changes)
 void InstallLog::Message(std::string caption, std::string text)
 {
     Current().messages.push_back({std::move(caption), std::move(text)});
+}
+
+void InstallLog::Note(std::string text)
+{
+    Current().notes.push_back(std::move(text));
 }
 
 void InstallLog::Outcome(RunOutcome outcome, RunEnding ending)

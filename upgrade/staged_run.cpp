@@ -136,6 +136,7 @@ RunOutcome RunStage::Finish(RunOutcome outcome, const std::string& finalText, Te
         log_.Outcome(outcome, RunEnding::DryRun);
     } else if (staged) {
         log_.Outcome(outcome, RunEnding::Committed);
+        stage_->Describe(log_.runs().back().package);
         // The log goes with the run's own backup set, the final message in it.
         const LoggedMessage final{GetText(finalCaption), finalText};
         if (!StageRunLog(*stage_, RunLogCp932(log_.runs().back(), &final)) ||
@@ -164,7 +165,14 @@ Stage::CommitProgress RunStage::ReportCommit()
 RunOutcome RunStage::Discard(RunOutcome outcome)
 {
     const bool staged = stage_ && stage_->AnythingStaged();
-    Release();  // discards
+    if (staged && !dryRun_) {
+        // Thousands of files take a moment to remove: the user sees what happens.
+        BusyScope busy(prompter_);
+        stage_->Discard([this](std::size_t done, std::size_t total) {
+            prompter_.Progress({RunProgress::Step::TakingBack, {}, static_cast<int>(done), static_cast<int>(total)});
+        });
+    }
+    Release();  // discards what is left
     log_.Outcome(outcome, dryRun_ ? RunEnding::DryRun : staged ? RunEnding::Discarded : RunEnding::NothingChanged);
     // A dry run's own discard is no news to the user.
     if (staged && !dryRun_)
@@ -190,7 +198,17 @@ static std::unique_ptr<Stage> OpenStageOrSay(const Machine& machine, Prompter& p
     return stage;
 }
 
-RecoverOutcome RecoverSystem(const Machine& machine, Prompter& prompter, std::string_view folder)
+// Appends the block of an undo or recovery that changed the system to its log.
+static void KeepInHistory(const Stage& stage, InstallLog* log, Text ending)
+{
+    if (!log)
+        return;
+    log->Ending(ending);
+    if (!log->runs().empty())
+        AppendRunLog(stage, RunLogCp932(log->runs().back(), nullptr));
+}
+
+RecoverOutcome RecoverSystem(const Machine& machine, Prompter& prompter, std::string_view folder, InstallLog* log)
 {
     const std::string settled = SettledFolder(machine, folder);
     if (!HasRunFolder(machine, settled))
@@ -202,10 +220,25 @@ RecoverOutcome RecoverSystem(const Machine& machine, Prompter& prompter, std::st
     const Recovery recovery = stage->Recover();
     if (!TellRecovery(recovery, prompter))
         return RecoverOutcome::Failed;
-    return recovery == Recovery::Nothing ? RecoverOutcome::Nothing : RecoverOutcome::Recovered;
+    if (recovery == Recovery::Nothing)
+        return RecoverOutcome::Nothing;
+    KeepInHistory(*stage, log, Text::LogRecovered);
+    return RecoverOutcome::Recovered;
 }
 
-UndoOutcome UndoSystem(const Machine& machine, Prompter& prompter, std::string_view folder)
+std::optional<std::vector<BackupSetSummary>> UndoHistory(const Machine& machine, Prompter& prompter,
+                                                         std::string_view folder)
+{
+    const std::string settled = SettledFolder(machine, folder);
+    if (!HasRunFolder(machine, settled))
+        return std::vector<BackupSetSummary>{};
+    std::unique_ptr<Stage> stage = OpenStageOrSay(machine, prompter, settled);
+    if (!stage)
+        return std::nullopt;
+    return stage->History();
+}
+
+UndoOutcome UndoSystem(const Machine& machine, Prompter& prompter, std::string_view folder, bool force, InstallLog* log)
 {
     auto tell = [&](const std::string& text) { prompter.MessageBox(text, GetText(Text::CaptionConfirm), MB_OK); };
     const std::string settled = SettledFolder(machine, folder);
@@ -220,9 +253,12 @@ UndoOutcome UndoSystem(const Machine& machine, Prompter& prompter, std::string_v
     if (!TellRecovery(stage->Recover(), prompter))
         return UndoOutcome::Failed;
     std::vector<std::string> changed;
-    switch (stage->Undo(changed)) {
+    std::string kept;
+    switch (stage->Undo(changed, force, &kept)) {
     case UndoResult::Restored:
-        tell(GetText(Text::RunDiscarded));
+        tell(kept.empty() ? GetText(Text::RunDiscarded)
+                          : GetText(Text::UndoForced) + "\n" + machine.ToWindows(kept).value_or(kept));
+        KeepInHistory(*stage, log, kept.empty() ? Text::LogTakenBack : Text::LogTakenBackForced);
         return UndoOutcome::Restored;
     case UndoResult::Nothing:
         tell(GetText(Text::NothingToUndo));
@@ -231,6 +267,8 @@ UndoOutcome UndoSystem(const Machine& machine, Prompter& prompter, std::string_v
         break;
     case UndoResult::Failed:
         prompter.MessageBox(GetText(Text::UndoFailed), GetText(Text::CaptionError), MB_OK);
+        if (log)
+            log->Ending(Text::LogUndoFailed);
         return UndoOutcome::Failed;
     }
     // The files that were changed, one per line, as the user knows them.
@@ -238,6 +276,8 @@ UndoOutcome UndoSystem(const Machine& machine, Prompter& prompter, std::string_v
     for (const std::string& host : changed)
         text += "\n" + machine.ToWindows(host).value_or(host);
     tell(text);
+    if (log)
+        log->Ending(Text::LogUndoRefused);
     return UndoOutcome::Refused;
 }
 
