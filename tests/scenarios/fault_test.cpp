@@ -165,6 +165,41 @@ TEST_P(FaultTest, AFaultDuringUndoThenRecoveryLeavesTheRunWholeOrWhollyUndone)
     }
 }
 
+// A forced undo over files changed since the run, with a full disk or a kill at
+// each of its write points, then recovery: outside the run folder the system is
+// as the user left it (the undo never began) or as before the run, and a forced
+// undo then reaches the tree before the run.
+TEST_P(FaultTest, AFaultDuringAForcedUndoThenRecoveryLeavesItNotBegunOrDone)
+{
+    if ((clean.exit != 0 && clean.exit != 1) || scenario.afterwards.empty())
+        return;
+    for (int at = 1;; ++at) {
+        for (const bool kill : {false, true}) {
+            SCOPED_TRACE((kill ? "forced undo killed at write point " : "no space at forced undo write point ") +
+                         std::to_string(at));
+            ScenarioMachine machine(scenario);
+            machine.Run();
+            machine.ApplyAfterwards();
+            const Snapshot changed = OutsideRunFolders(machine.State());
+            if (kill) {
+                if (!KilledAt(at, [&](int point) { machine.Undo({.killAt = point}, true); }))
+                    return;
+            } else {
+                const RunResult undo = machine.Undo({.noSpaceAt = at}, true);
+                EXPECT_TRUE(undo.exit == 0 || undo.exit == 2) << undo.exit;
+            }
+            const RunResult recovered = machine.Recover();
+            EXPECT_EQ(recovered.exit, 0);
+            if (const Snapshot outside = OutsideRunFolders(recovered.after); outside != before) {
+                EXPECT_EQ(Differences(changed, outside), "");
+            }
+            EXPECT_EQ(WorkFiles(recovered.after), "");
+            const RunResult finished = machine.Undo({}, true);
+            EXPECT_EQ(Differences(before, OutsideRunFolders(finished.after)), "");
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Scenarios, FaultTest, ::testing::ValuesIn(ScenarioFiles()),
                          [](const auto& info) { return info.param.stem().string(); });
 
