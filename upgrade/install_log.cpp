@@ -156,7 +156,7 @@ std::string LocalTimeIso8601()
     return iso;
 }
 
-void InstallLog::SetOrigin(std::string version, std::string frontEnd)
+void InstallLog::SetOrigin(std::string_view version, std::string_view frontEnd)
 {
     version_ = Utf8ToCp932Lossy(version);
     frontEnd_ = Utf8ToCp932Lossy(frontEnd);

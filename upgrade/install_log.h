@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/staging.h"
@@ -50,7 +51,7 @@ class InstallLog {
 public:
     // Who writes the log: Pelmo's version, the front end and its command line
     // (UTF-8), for the head of every block that follows.
-    void SetOrigin(std::string version, std::string frontEnd);
+    void SetOrigin(std::string_view version, std::string_view frontEnd);
     void BeginRun(std::string package, std::string target);
     void Check(std::string what, bool passed);
     void SystemKind(int kind);
