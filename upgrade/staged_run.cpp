@@ -108,9 +108,16 @@ bool RunStage::Open(std::string_view folder)
         Tell(Text::DryRunUnfinished, Text::CaptionError);
         return false;
     }
-    if (!TellRecovery(stage_->Recover(), prompter_)) {
+    const Recovery recovery = stage_->Recover();
+    if (!TellRecovery(recovery, prompter_)) {
         stage_.reset();
         return false;
+    }
+    if (recovery != Recovery::Nothing && !log_.runs().empty()) {
+        // The recovery changed the system whatever this run does: its own block.
+        LoggedRun recovered = log_.runs().back();
+        recovered.ending = Text::LogRecovered;
+        AppendRunLog(*stage_, RunLogCp932(recovered, nullptr));
     }
     if (dryRun_)
         stage_->MarkDiscardOnly();

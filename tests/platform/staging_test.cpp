@@ -102,5 +102,14 @@ TEST(Staging, UndoTakesBackRunsNewestFirstAndForceKeepsWhatChanged)
     EXPECT_EQ(Files(system), "A=a1 ");
 }
 
+TEST(Staging, TheLogLosesWholeBlocksOldestFirstBeyondItsLimit)
+{
+    const std::string a = "date 1\r\nx\r\n", b = "date 2\r\nyy\r\n", c = "date 3\r\nzzz\r\n";
+    EXPECT_EQ(AppendBlock(a + b, c, 100), a + b + c);
+    EXPECT_EQ(AppendBlock(a + b, c, (b + c).size()), b + c);
+    EXPECT_EQ(AppendBlock(a + b, c, (b + c).size() - 1), c);
+    EXPECT_EQ(AppendBlock(a + b, c, 1), c);  // the newest stays, whatever its size
+}
+
 }  // namespace
 }  // namespace pelmo
