@@ -63,7 +63,7 @@ std::string Files(const fs::path& folder)
     return text;
 }
 
-TEST(Staging, UndoTakesBackRunsNewestFirstAndForceKeepsWhatChanged)
+TEST(UndoHistory, UndoTakesBackRunsNewestFirstAndForceKeepsWhatChanged)
 {
     test::TestMachine setup;
     const fs::path system = setup.driveC() / "S";
@@ -102,7 +102,7 @@ TEST(Staging, UndoTakesBackRunsNewestFirstAndForceKeepsWhatChanged)
     EXPECT_EQ(Files(system), "A=a1 ");
 }
 
-TEST(Staging, TheLogLosesWholeBlocksOldestFirstBeyondItsLimit)
+TEST(UndoHistory, TheLogLosesWholeBlocksOldestFirstBeyondItsLimit)
 {
     const std::string a = "date 1\r\nx\r\n", b = "date 2\r\nyy\r\n", c = "date 3\r\nzzz\r\n";
     EXPECT_EQ(AppendBlock(a + b, c, 100), a + b + c);
