@@ -302,6 +302,14 @@ bench_whole() {
     script "$here/install_copy.sh $data/whole/plan.txt $package $machine/drive_c/KORIMU" \
     decode-only "for a in $package/*.lzh; do bsdtar -xOf \$a >/dev/null; done" \
     durable-write "dd if=/dev/zero of=$work/durable bs=1M count=100 conv=fsync status=none && rm $work/durable"
+  # The same run twice: the second finds every file as it would write it, and
+  # writes none.
+  eval "$restore"
+  eval "$(unattended "$machine" "$package")" >/dev/null || die "whole: pelmo --unattended failed"
+  eval "$(unattended "$machine" "$package") --log $work/repeat.log" >/dev/null || die "whole: the repeat run failed"
+  ! grep -qE '^(added|replaced) ' "$work/repeat.log" || die "whole: the repeat run wrote files"
+  measure whole-repeat "$restore && $(unattended "$machine" "$package") >/dev/null && sync" \
+    pelmo "$(unattended "$machine" "$package")"
   # Again over a system that already holds every file, each with its first byte
   # changed, so that the run replaces them all and the commit keeps a backup of
   # each (files equal to the package's would be left alone).
@@ -311,14 +319,6 @@ bench_whole() {
   measure whole-again "$installed && sync" \
     pelmo "$(unattended "$machine" "$package")" \
     script "$here/install_copy.sh $data/whole/plan.txt $package $machine/drive_c/KORIMU"
-  # The same run twice: the second finds every file as it would write it, and
-  # writes none.
-  eval "$restore"
-  eval "$(unattended "$machine" "$package")" >/dev/null || die "whole: pelmo --unattended failed"
-  eval "$(unattended "$machine" "$package") --log $work/repeat.log" >/dev/null || die "whole: the repeat run failed"
-  ! grep -qE '^(added|replaced) ' "$work/repeat.log" || die "whole: the repeat run wrote files"
-  measure whole-repeat "$restore && $(unattended "$machine" "$package") >/dev/null && sync" \
-    pelmo "$(unattended "$machine" "$package")"
 }
 
 # Peak resident memory of the unattended run; the median of three.

@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstdio>
 #include <random>
-#include <tuple>
 
 #include "platform/host_file.h"
 #include "platform/stage_journal.h"
@@ -336,8 +335,10 @@ CommitResult Stage::Commit(const CommitProgress& progress)
             // What undo puts back is checked against this, even when forced.
             const auto kept = ready ? stage::Content((set / name).string()) : std::nullopt;
             ready = kept.has_value();
-            if (kept)
-                std::tie(rename.backupSize, rename.backupChecksum) = *kept;
+            if (kept) {
+                rename.backupSize = kept->first;
+                rename.backupChecksum = kept->second;
+            }
         }
         journal.renames.push_back(std::move(rename));
     }
