@@ -6,10 +6,40 @@
 
 #include "package/source_folder.h"
 #include "res/strings.h"
+#include "upgrade/install_log.h"
 
 namespace fs = std::filesystem;
 
 namespace pelmo {
+
+int ExitStatusFor(RunOutcome outcome)
+{
+    switch (outcome) {
+    case RunOutcome::Upgraded:
+        return kExitSucceeded;
+    case RunOutcome::UpgradedWithFailures:
+        return kExitSucceededWithFailures;
+    case RunOutcome::FolderRejected:
+        return kExitFolderRejected;
+    case RunOutcome::Stopped:
+        break;
+    }
+    return kExitStopped;
+}
+
+void SetLogOrigin(InstallLog& log, const Options& options)
+{
+    const char* frontEnd = options.undo         ? "undo"
+                           : options.recover    ? "recovery"
+                           : options.unattended ? "unattended"
+                                                : "wizard";
+    log.SetOrigin("pelmo " PELMO_VERSION, std::string(frontEnd) + ": " + options.commandLine);
+}
+
+int WizardExitStatus(std::optional<RunOutcome> lastRun)
+{
+    return lastRun ? ExitStatusFor(*lastRun) : kExitSucceeded;
+}
 namespace {
 
 std::optional<fs::path> OwnExecutable()

@@ -8,8 +8,11 @@
 
 #include "app/options.h"
 #include "platform/machine.h"
+#include "upgrade/staged_run.h"
 
 namespace pelmo {
+
+class InstallLog;
 
 // Exit statuses of `pelmo`.
 enum ExitStatus : int {
@@ -20,6 +23,16 @@ enum ExitStatus : int {
     kExitNothingToUndo = 3,          // `--undo` found no completed run
     kExitBadCommandLine = 64,
 };
+
+// The exit status for how an upgrade run ended, the same in both front ends.
+int ExitStatusFor(RunOutcome outcome);
+// The wizard's: its last run's, when the user tried several folders; 0 when
+// the user quit before any run.
+int WizardExitStatus(std::optional<RunOutcome> lastRun);
+
+// The head of every block of the log: Pelmo's version, the front end
+// (wizard, unattended, undo or recovery) and its command line.
+void SetLogOrigin(InstallLog& log, const Options& options);
 
 // The machine and SourceFolder a front end works on: `--machine` (else the
 // usual fallbacks) and `--package` (else the current folder for an installed

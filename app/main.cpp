@@ -64,6 +64,7 @@ int main(int argc, char* argv[])
     if (!setting || (options->log && !pelmo::PrepareLogFile(*options->log, std::cerr)))
         return BadCommandLine();
     pelmo::InstallLog log;
+    pelmo::SetLogOrigin(log, *options);
     const int status = pelmo::RunWizard(argc, argv, setting->machine, setting->sourceFolder, &log);
     if (options->log && !pelmo::WriteLogFile(*options->log, log.Utf8(), std::cerr))
         return status == 0 ? 1 : status;

@@ -19,7 +19,9 @@ struct OptionSpec {
 // clang-format off
 constexpr OptionSpec kOptions[] = {
     {"--dry-run", Takes::Nothing},
+    {"--force", Takes::Nothing},
     {"--help", Takes::Nothing},
+    {"--list", Takes::Nothing},
     {"--log", Takes::Value},
     {"--machine", Takes::Value},
     {"--package", Takes::Value},
@@ -65,6 +67,10 @@ bool Store(Options& options, std::string_view name, std::string_view value)
         return StoreOnce(options.log, value);
     if (name == "--undo")
         return !std::exchange(options.undo, true);
+    if (name == "--list")
+        return !std::exchange(options.list, true);
+    if (name == "--force")
+        return !std::exchange(options.force, true);
     if (name == "--target")
         return StoreOnce(options.target, value);
     if (name == "--package")
@@ -85,6 +91,17 @@ OptionArgument SplitOptionArgument(std::string_view argument)
 std::optional<Options> ParseOptions(int argc, const char* const* argv, std::string& error)
 {
     Options options;
+    for (int i = 0; i < argc; ++i) {
+        // Quoted for a shell where a word needs it, so that the log shows a command that can be run again.
+        std::string word = i == 0 ? "pelmo" : argv[i];
+        if (word.empty() || word.find_first_of(" \t'\"\\$*?;&|<>()`") != std::string::npos) {
+            std::string quoted = "'";
+            for (char c : word)
+                quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+            word = quoted + "'";
+        }
+        options.commandLine += (i == 0 ? "" : " ") + word;
+    }
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         auto [name, value] = SplitOptionArgument(argument);
@@ -108,6 +125,14 @@ std::optional<Options> ParseOptions(int argc, const char* const* argv, std::stri
             error = FormatTextUtf8(Text::CliRepeatedOption, std::string(name));
             return std::nullopt;
         }
+    }
+    if ((options.list || options.force) && !options.undo && !options.help) {
+        error = FormatTextUtf8(Text::CliUndoOnly, options.list ? "--list" : "--force");
+        return std::nullopt;
+    }
+    if (options.list && options.force) {
+        error = GetTextUtf8(Text::CliListAndForce);
+        return std::nullopt;
     }
     if (options.undo && options.recover) {
         error = GetTextUtf8(Text::CliUndoAndRecover);

@@ -14,11 +14,14 @@ struct Options {
     bool unattended = false;
     bool recover = false;                          // only recover an interrupted run
     bool undo = false;                             // put back the last completed run
+    bool list = false;                             // with undo: list the completed runs
+    bool force = false;                            // with undo: although files changed
     bool dryRun = false;                           // with unattended: the plan, no change
     std::optional<std::filesystem::path> log;      // host file for the run's log (UTF-8)
     std::optional<std::string> target;             // Windows form, as typed (UTF-8)
     std::optional<std::filesystem::path> package;  // host folder holding info.txt
     std::optional<std::filesystem::path> machine;  // host machine folder
+    std::string commandLine;                       // as given, for the log
 };
 
 // One argument as an option's name and, for "--name=value", its value.

@@ -19,7 +19,7 @@ std::span<const CommandEntry<CPelmoApp>> CPelmoApp::Commands()
 // the package option) before the window exists.
 CPelmoApp::CPelmoApp(const Machine& machine, std::string sourceFolder, InstallLog* log)
     : machine_(machine),
-      context_{machine_, std::move(sourceFolder), log}
+      context_{machine_, std::move(sourceFolder), log, {}}
 {
 }
 

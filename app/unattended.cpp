@@ -3,7 +3,9 @@
 
 #include <unistd.h>
 
+#include <ctime>
 #include <iostream>
+#include <sstream>
 
 #include "app/log_file.h"
 #include "platform/text.h"
@@ -53,9 +55,15 @@ std::optional<Prepared> Prepare(const Options& options, std::ostream& err)
 std::optional<std::pair<Machine, std::string>> RecoveryTarget(const Options& options, std::ostream& err)
 {
     if (!options.target) {
-        std::optional<Prepared> prepared = Prepare(options, err);
-        if (!prepared)
+        // A package named or found proposes the folder; without one, what is
+        // missing is the folder, not a package.
+        std::ostringstream packageProblem;
+        std::optional<Prepared> prepared = Prepare(options, options.package ? err : packageProblem);
+        if (!prepared) {
+            if (!options.package && ChooseMachine(options, err))
+                err << FormatTextUtf8(Text::CliNeedsTarget, options.undo ? "--undo" : "--recover") << '\n';
             return std::nullopt;
+        }
         return std::make_pair(std::move(prepared->machine), prepared->info.installFolder);
     }
     std::optional<Machine> machine = ChooseMachine(options, err);
@@ -87,32 +95,68 @@ int RunOnTarget(const Options& options, std::ostream& out, std::ostream& err, Wo
         return kExitBadCommandLine;
     PrintingPrompter printing(out);
     InstallLog log;
+    SetLogOrigin(log, options);
     log.BeginRun({}, target->second);
     LoggingPrompter prompter(printing, log);
-    return Logged(options, log, work(target->first, prompter, target->second), err);
+    return Logged(options, log, work(target->first, prompter, target->second, log), err);
 }
 
 int RunRecovery(const Options& options, std::ostream& out, std::ostream& err)
 {
-    return RunOnTarget(options, out, err, [](const Machine& machine, Prompter& prompter, const std::string& folder) {
-        return RecoverSystem(machine, prompter, folder) == RecoverOutcome::Failed ? kExitStopped : kExitSucceeded;
-    });
+    return RunOnTarget(
+        options, out, err, [](const Machine& machine, Prompter& prompter, const std::string& folder, InstallLog& log) {
+            return RecoverSystem(machine, prompter, folder, &log) == RecoverOutcome::Failed ? kExitStopped
+                                                                                            : kExitSucceeded;
+        });
+}
+
+// One line per completed run, newest first: when, from which package, what it
+// changed, and whether undo can take it back.
+int ListHistory(const Machine& machine, Prompter& prompter, const std::string& folder, std::ostream& out)
+{
+    const auto history = UndoHistory(machine, prompter, folder);
+    if (!history)
+        return kExitStopped;
+    for (const BackupSetSummary& set : *history) {
+        const std::time_t seconds = static_cast<std::time_t>(set.committed / 1000000000);
+        std::tm local{};
+        char when[32] = "";
+        if (::localtime_r(&seconds, &local))
+            std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
+        const Text state = set.state == BackupSetSummary::State::CanUndo        ? Text::CliHistoryCanUndo
+                           : set.state == BackupSetSummary::State::FilesChanged ? Text::CliHistoryChanged
+                                                                                : Text::CliHistoryForced;
+        out << FormatTextUtf8(Text::CliHistoryLine, {when, set.package.empty() ? "-" : Cp932ToUtf8Lossy(set.package),
+                                                     std::to_string(set.added), std::to_string(set.replaced),
+                                                     std::to_string(set.removed), GetTextUtf8(state)})
+            << '\n';
+    }
+    return history->empty() ? kExitNothingToUndo : kExitSucceeded;
 }
 
 int RunUndo(const Options& options, std::ostream& out, std::ostream& err)
 {
-    return RunOnTarget(options, out, err, [](const Machine& machine, Prompter& prompter, const std::string& folder) {
-        switch (UndoSystem(machine, prompter, folder)) {
+    auto undo = [&](const Machine& machine, Prompter& prompter, const std::string& folder, InstallLog& log) -> int {
+        if (options.list)
+            return ListHistory(machine, prompter, folder, out);
+        switch (UndoSystem(machine, prompter, folder, options.force, &log)) {
         case UndoOutcome::Restored:
             return kExitSucceeded;
         case UndoOutcome::Nothing:
             return kExitNothingToUndo;
-        case UndoOutcome::Refused:
+        case UndoOutcome::Refused: {
+            // The way on is the command line's, so it is told there and in the log, not in the box.
+            const std::string hint = GetTextUtf8(Text::CliUndoForceHint);
+            err << hint << '\n';
+            log.Note(Utf8ToCp932(hint).value_or(hint));
+            break;
+        }
         case UndoOutcome::Failed:
             break;
         }
         return kExitStopped;
-    });
+    };
+    return RunOnTarget(options, out, err, undo);
 }
 
 }  // namespace
@@ -158,21 +202,6 @@ void PrintingPrompter::ClearProgressLine()
     lineShown_ = false;
 }
 
-int ExitStatusFor(RunOutcome outcome)
-{
-    switch (outcome) {
-    case RunOutcome::Upgraded:
-        return kExitSucceeded;
-    case RunOutcome::UpgradedWithFailures:
-        return kExitSucceededWithFailures;
-    case RunOutcome::FolderRejected:
-        return kExitFolderRejected;
-    case RunOutcome::Stopped:
-        break;
-    }
-    return kExitStopped;
-}
-
 std::string ProposedDestination(const Machine& machine, const PackageInfo& info)
 {
     return FindUninstallFolder(machine.registry(), info.productKeys).value_or(info.installFolder);
@@ -190,6 +219,7 @@ int RunUnattended(const Options& options, std::ostream& out, std::ostream& err, 
     PrintingPrompter prompter(out, showProgress ? &err : nullptr);
     LhaComponent archive(prepared->machine);
     InstallLog log;
+    SetLogOrigin(log, options);
     const RunOutcome outcome = RunUpgrade(prepared->machine, prompter, archive, prepared->info, prepared->sourceFolder,
                                           {.dryRun = options.dryRun, .log = &log});
     // The plan follows the run's messages.

@@ -47,9 +47,6 @@ private:
     bool lineShown_ = false;
 };
 
-// The exit status for how the run ended.
-int ExitStatusFor(RunOutcome outcome);
-
 // What the destination dialog would propose: the Uninstall entry's folder, else
 // installFolder.
 std::string ProposedDestination(const Machine& machine, const PackageInfo& info);

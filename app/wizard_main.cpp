@@ -3,6 +3,7 @@
 
 #include <QApplication>
 
+#include "app/front_end.h"
 #include "app/pelmo_app.h"
 
 namespace pelmo {
@@ -12,9 +13,9 @@ int RunWizard(int& argc, char** argv, const Machine& machine, std::string source
     QApplication application(argc, argv);
     CPelmoApp app(machine, std::move(sourceFolder), log);
     if (!app.InitInstance())
-        return 1;
+        return kExitBadCommandLine;  // the wizard cannot start, as without a display
     QApplication::exec();
-    return 0;
+    return WizardExitStatus(app.context().lastRun);
 }
 
 }  // namespace pelmo

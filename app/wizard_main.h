@@ -10,8 +10,9 @@ namespace pelmo {
 class InstallLog;
 
 // Shows the wizard until it closes. `sourceFolder` is SourceFolder (Windows form,
-// code page 932); `log`, when given, gets the log of every run. 0 when the wizard
-// ran, 1 when its window could not be made.
+// code page 932); `log`, when given, gets the log of every run. The exit status
+// of the last run (0 when the user quit before any), or the bad command line's
+// when the window could not be made.
 int RunWizard(int& argc, char** argv, const Machine& machine, std::string sourceFolder, InstallLog* log = nullptr);
 
 }  // namespace pelmo

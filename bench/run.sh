@@ -310,9 +310,20 @@ bench_whole() {
     script "$here/install_copy.sh $data/whole/plan.txt $package $machine/drive_c/KORIMU" \
     decode-only "for a in $package/*.lzh; do bsdtar -xOf \$a >/dev/null; done" \
     durable-write "dd if=/dev/zero of=$work/durable bs=1M count=100 conv=fsync status=none && rm $work/durable"
-  # Again over a system that already holds every file, so that the commit keeps
-  # a backup of each one it replaces.
-  local installed="$restore && $here/install_copy.sh $data/whole/plan.txt $package $machine/drive_c/KORIMU"
+  # The same run twice: the second finds every file as it would write it, and
+  # writes none.
+  eval "$restore"
+  eval "$(unattended "$machine" "$package")" >/dev/null || die "whole: pelmo --unattended failed"
+  eval "$(unattended "$machine" "$package") --log $work/repeat.log" >/dev/null || die "whole: the repeat run failed"
+  ! grep -qE '^(added|replaced) ' "$work/repeat.log" || die "whole: the repeat run wrote files"
+  measure whole-repeat "$restore && $(unattended "$machine" "$package") >/dev/null && sync" \
+    pelmo "$(unattended "$machine" "$package")"
+  # Again over a system that already holds every file, each with its first byte
+  # changed, so that the run replaces them all and the commit keeps a backup of
+  # each (files equal to the package's would be left alone).
+  local marker=$work/installed.marker
+  local installed="$restore && touch $marker && $here/install_copy.sh $data/whole/plan.txt $package $machine/drive_c/KORIMU"
+  installed+=" && find $machine/drive_c/KORIMU -type f -cnewer $marker -size +0 -exec sh -c 'for f; do printf x | dd of=\"\$f\" bs=1 count=1 conv=notrunc status=none; done' _ {} +"
   measure whole-again "$installed && sync" \
     pelmo "$(unattended "$machine" "$package")" \
     script "$here/install_copy.sh $data/whole/plan.txt $package $machine/drive_c/KORIMU"
@@ -449,6 +460,8 @@ report() {
       row("(reference) Unattended run on FUSE (LazyFS), each file flushed, vs the same run on the disk", "whole-fuse.pelmo", "whole.pelmo", "", "<=", 0)
       row("(reference) Unattended run replacing all 100 entries (with backups) vs bsdtar+cp script", "whole-again.pelmo", "whole-again.script", "", "<=", 0)
       row("Dry run (--dry-run) of the same package vs the run", "whole.pelmo-dry", "whole.pelmo", "<= 0.5x", "<=", 0.5)
+      row("Repeat run (every file unchanged, none written) vs the run", "whole-repeat.pelmo", "whole.pelmo", "<= 0.85x", "<=", 0.85)
+      row("Repeat run vs decoding the 25 archives only", "whole-repeat.pelmo", "whole.decode-only", "<= 1.1x", "<=", 1.1)
       row("(reference) Unattended run, flushes skipped, vs bsdtar+cp script", "whole.pelmo-noflush", "whole.script", "", "<=", 0.25)
       row("(reference) Decoding the 25 archives only (bsdtar -xO, nothing written) vs script", "whole.decode-only", "whole.script", "", "<=", 0)
       row("(reference) Writing 100 MB durably only (dd conv=fsync) vs script", "whole.durable-write", "whole.script", "", "<=", 0)

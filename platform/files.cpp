@@ -85,6 +85,7 @@ bool StageUnchanged(const Machine& machine, std::string_view path)
     FileStatus status;
     if (!content || !copy || !GetStatus(machine, path, status))
         return false;
+    copy->StageEvenIfUnchanged();
     copy->SetReadOnly((status.attribute & kAttributeReadOnly) != 0);
     auto st = Stat(*machine.ToHost(path));
     if (st)
@@ -178,24 +179,39 @@ bool SetStatus(const Machine& machine, std::string_view path, const FileStatus& 
     auto host = machine.ToHost(path);
     if (!host || path.empty())
         return false;
-    if (Stage* stage = machine.stage()) {
-        // Changed on the staged file, which the commit renames into place.
-        if (!stage->Find(*host) && (!Stat(*host) || !StageUnchanged(machine, path)))
+    const auto newMode = [&status](const struct stat& st) {
+        mode_t mode = st.st_mode & 07777;
+        if (status.attribute & kAttributeReadOnly)
+            mode &= ~kWriteBits;
+        else
+            mode |= S_IWUSR | (kWriteBits & ~CurrentUmask());
+        return mode;
+    };
+    if (Stage* stage = machine.stage(); stage && !stage->Find(*host)) {
+        const auto st = Stat(*host);
+        if (!st || !S_ISREG(st->st_mode))
             return false;
-        host = fs::path(stage->Find(*host)->work);
+        // A status the file already has is no change, and stages nothing.
+        if (newMode(*st) == (st->st_mode & 07777) && st->st_mtim.tv_sec == status.modified && st->st_mtim.tv_nsec == 0)
+            return true;
+        // Changed on a staged copy, which the commit renames into place.
+        if (!StageUnchanged(machine, path))
+            return false;
     }
+    if (const Stage* stage = machine.stage())
+        host = fs::path(stage->Find(*host)->work);
     auto st = Stat(*host);
     if (!st)
         return false;
-    mode_t mode = st->st_mode & 07777;
-    if (status.attribute & kAttributeReadOnly)
-        mode &= ~kWriteBits;
-    else
-        mode |= S_IWUSR | (kWriteBits & ~CurrentUmask());
+    const mode_t mode = newMode(*st);
     if (::chmod(host->c_str(), mode) != 0)
         return false;
     struct timespec times[2] = {{status.accessed, 0}, {status.modified, 0}};
-    return ::utimensat(AT_FDCWD, host->c_str(), times, 0) == 0;
+    if (::utimensat(AT_FDCWD, host->c_str(), times, 0) != 0)
+        return false;
+    if (Stage* stage = machine.stage())
+        stage->DropIfUnchanged(*machine.ToHost(path));
+    return true;
 }
 
 std::vector<FoundFile> FindFiles(const Machine& machine, std::string_view pattern)

@@ -14,6 +14,7 @@
 #include <memory>
 #include <sstream>
 
+#include "platform/checksum.h"
 #include "platform/host_file.h"
 #include "platform/owned_file.h"
 
@@ -126,15 +127,21 @@ Recovered RecoverUndo(const fs::path& runFolder)
     Recovered result = Recovered::Nothing;
     for (const std::string& name : BackupSets(runFolder)) {
         const fs::path set = runFolder / name;
-        if (Exists((set / kDone).string()) || Exists((set / kJournal).string()))
+        if (Exists((set / kDone).string()) || Exists((set / kJournal).string()) || Exists((set / kForced).string()))
             continue;
         if (Exists((set / kUndo).string())) {
             // Renamed from a whole DONE: one that cannot be read is damaged, and
             // nothing may be guessed from it.
             const auto undo = ReadJournal(set / kUndo);
-            if (!undo || !RollBack(*undo, set))
+            if (!undo || !RollBack(*undo, set, true))
                 return Recovered::Failed;
             result = Recovered::RolledBack;
+            // A forced undo keeps what it replaced, and its journal for the list.
+            if (Exists((set / kKept).string())) {
+                if (::rename((set / kUndo).c_str(), (set / kForced).c_str()) != 0 || !FlushFolder(set))
+                    return Recovered::Failed;
+                continue;
+            }
         }
         RemoveSet(set);
     }
@@ -176,13 +183,16 @@ std::optional<Record> ReadRecord(const fs::path& file)
 
 bool WriteJournal(const fs::path& file, const Journal& journal)
 {
-    std::string text = "PELMO JOURNAL\t" + journal.runId + '\n';
+    std::string text = "PELMO JOURNAL\t" + journal.runId + '\t' + std::to_string(journal.committed) + '\n';
     for (const Rename& rename : journal.renames)
         text += "file\t" + Escape(rename.work) + '\t' + Escape(rename.target) + '\t' + std::to_string(rename.size) +
                 '\t' + std::to_string(rename.checksum) + '\t' + (rename.backup.empty() ? "-" : rename.backup) + '\t' +
-                (rename.backupIsCopy ? "copy" : "link") + '\n';
+                (rename.backupIsCopy ? "copy" : "link") + '\t' + std::to_string(rename.backupSize) + '\t' +
+                std::to_string(rename.backupChecksum) + '\n';
     for (const std::string& folder : journal.madeFolders)
         text += RecordLine("made", folder);
+    if (!journal.package.empty())
+        text += RecordLine("package", journal.package);
     text += "end\t" + std::to_string(journal.renames.size() + journal.madeFolders.size()) + '\n';
     host::FileDescriptor fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (!fd.valid())
@@ -212,17 +222,20 @@ try {
     if (!in || !std::getline(in, line))
         return std::nullopt;
     std::vector<std::string> header = Fields(line);
-    if (header.size() != 2 || header[0] != "PELMO JOURNAL")
+    if ((header.size() != 2 && header.size() != 3) || header[0] != "PELMO JOURNAL")
         return std::nullopt;
-    Journal journal{header[1], {}, {}};
+    Journal journal{header[1], {}, {}, header.size() == 3 ? std::stoll(header[2]) : 0, {}};
     while (std::getline(in, line) && !in.eof()) {
         std::vector<std::string> f = Fields(line);
-        if (f.size() == 7 && f[0] == "file") {
+        if ((f.size() == 7 || f.size() == 9) && f[0] == "file") {
             journal.renames.push_back({Unescape(f[1]), Unescape(f[2]), std::stoull(f[3]),
                                        static_cast<std::uint32_t>(std::stoul(f[4])), f[5] == "-" ? "" : f[5],
-                                       f[6] == "copy"});
+                                       f[6] == "copy", f.size() == 9 ? std::stoull(f[7]) : 0,
+                                       f.size() == 9 ? static_cast<std::uint32_t>(std::stoul(f[8])) : 0});
         } else if (f.size() == 2 && f[0] == "made") {
             journal.madeFolders.push_back(Unescape(f[1]));
+        } else if (f.size() == 2 && f[0] == "package") {
+            journal.package = Unescape(f[1]);
         } else if (f.size() == 2 && f[0] == "end") {
             if (std::to_string(journal.renames.size() + journal.madeFolders.size()) != f[1])
                 return std::nullopt;
@@ -255,6 +268,32 @@ bool KeepBackup(const std::string& target, const fs::path& backup, bool& isCopy)
     return CopyWhole(target, backup.string());
 }
 
+std::optional<std::pair<std::uint64_t, std::uint32_t>> Content(const std::string& path)
+{
+    host::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    std::uint64_t size = 0;
+    std::uint32_t crc = 0;
+    if (!host::ReadPieces(fd.get(), [&](std::string_view piece) {
+            size += piece.size();
+            crc = Crc32(crc, piece);
+            return true;
+        }))
+        return std::nullopt;
+    return std::make_pair(size, crc);
+}
+
+bool HasContent(const std::string& path, std::uint64_t size, std::uint32_t checksum)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || static_cast<std::uint64_t>(st.st_size) != size)
+        return false;
+    const auto content = Content(path);
+    return content && content->first == size && content->second == checksum;
+}
+
 bool RollForward(const Journal& journal)
 {
     std::vector<fs::path> folders;
@@ -270,11 +309,18 @@ bool RollForward(const Journal& journal)
     return true;
 }
 
-bool RollBack(const Journal& journal, const fs::path& set)
+bool IsRunLog(const std::string& target, const fs::path& set)
+{
+    return fs::path(target) == set.parent_path() / kLogFile;
+}
+
+bool RollBack(const Journal& journal, const fs::path& set, bool undo)
 {
     bool ok = true;
     for (auto it = journal.renames.rbegin(); it != journal.renames.rend(); ++it) {
         const Rename& rename = *it;
+        if (undo && IsRunLog(rename.target, set))
+            continue;
         if (Exists(rename.work)) {
             ok = ::unlink(rename.work.c_str()) == 0 && ok;  // never put in place
             continue;
@@ -321,9 +367,9 @@ void RemoveTree(const fs::path& path)
 void RemoveSet(const fs::path& set)
 {
     for (const std::string& name : Names(set))
-        if (name != kUndo && name != kDone && name != kJournal)
+        if (name != kUndo && name != kDone && name != kJournal && name != kForced)
             RemoveTree(set / name);
-    for (const char* journal : {kUndo, kDone, kJournal})
+    for (const char* journal : {kUndo, kDone, kJournal, kForced})
         ::unlink((set / journal).c_str());
     ::rmdir(set.c_str());
 }
@@ -337,6 +383,33 @@ std::vector<std::string> BackupSets(const fs::path& runFolder)
             sets.push_back(name);
     }
     return sets;
+}
+
+std::vector<std::pair<std::string, Journal>> CompletedSets(const fs::path& runFolder)
+{
+    std::vector<std::pair<std::string, Journal>> sets;
+    for (const std::string& name : BackupSets(runFolder))
+        for (const char* ending : {kDone, kForced})
+            if (auto journal = ReadJournal(runFolder / name / ending))
+                sets.emplace_back(name, std::move(*journal));
+    std::sort(sets.begin(), sets.end(), [](const auto& a, const auto& b) {
+        return a.second.committed != b.second.committed ? a.second.committed > b.second.committed : a.first > b.first;
+    });
+    return sets;
+}
+
+void PruneSets(const fs::path& runFolder, std::size_t keep, std::uint64_t budget)
+{
+    std::uint64_t used = 0;
+    std::size_t index = 0;
+    for (const auto& [name, journal] : CompletedSets(runFolder)) {
+        std::error_code ec;
+        for (fs::recursive_directory_iterator it(runFolder / name, ec), end; !ec && it != end; it.increment(ec))
+            if (std::error_code sizeError; it->is_regular_file(sizeError))
+                used += it->file_size(sizeError);
+        if (index++ > 0 && (index > keep || used > budget))
+            RemoveSet(runFolder / name);
+    }
 }
 
 Recovered RecoverRunFolder(const fs::path& runFolder)
@@ -366,9 +439,7 @@ Recovered RecoverRunFolder(const fs::path& runFolder)
     if (result == Recovered::RolledBack)
         RemoveTree(set);
     else
-        for (const std::string& other : BackupSets(runFolder))
-            if (other != record->runId)
-                RemoveTree(runFolder / other);
+        PruneSets(runFolder);
     SweepRun(record->runId, record->folders,
              result == Recovered::RolledBack ? record->madeFolders : std::vector<std::string>{});
     return ::unlink(recordFile.c_str()) == 0 ? result : Recovered::Failed;

@@ -12,10 +12,21 @@ namespace pelmo {
 
 // The log's name in the run folder.
 inline constexpr const char* kRunLogName = "PELMO.LOG";
+// Beyond this size whole blocks go from the log's start, oldest first.
+inline constexpr std::size_t kRunLogLimit = 1024 * 1024;
 
-// Stages `content` as PELMOBAK\PELMO.LOG; the commit then replaces the previous
-// log with the previous backup set. False (nothing staged) when it cannot be written.
-bool StageRunLog(Stage& stage, std::string_view content);
+// Each block of the log opens with this word, then the date.
+inline constexpr std::string_view kRunLogBlockStart = "date ";
+// `log` with `block` appended, less its oldest blocks while it is over `limit`.
+std::string AppendBlock(std::string log, std::string_view block, std::size_t limit = kRunLogLimit);
+
+// Stages PELMOBAK\PELMO.LOG with `block` appended, so that the commit puts
+// the run's block in place with its files. False (nothing staged) when it
+// cannot be written.
+bool StageRunLog(Stage& stage, std::string_view block);
+// Appends `block` to the log at once, for a change that is not staged (undo,
+// recovery): written beside it and renamed over it. False when it cannot be.
+bool AppendRunLog(const Stage& stage, std::string_view block);
 
 // Whether the run folder of the system in `folder` (Windows form) holds a lock
 // file, before a stage is opened there.

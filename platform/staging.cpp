@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <random>
 #include <set>
@@ -28,6 +29,34 @@ std::string NewRunId()
     char id[17];
     std::snprintf(id, sizeof id, "%08x%08x", random(), random());
     return id;
+}
+
+// Whether two files have the same bytes, permission bits and last-write time.
+bool SameFile(const fs::path& a, const fs::path& b)
+{
+    host::FileDescriptor fa(::open(a.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    host::FileDescriptor fb(::open(b.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    struct stat sa {};
+    struct stat sb {};
+    if (!fa.valid() || !fb.valid() || ::fstat(fa.get(), &sa) != 0 || ::fstat(fb.get(), &sb) != 0 ||
+        !S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size ||
+        (sa.st_mode & 07777) != (sb.st_mode & 07777) || sa.st_mtim.tv_sec != sb.st_mtim.tv_sec ||
+        sa.st_mtim.tv_nsec != sb.st_mtim.tv_nsec)
+        return false;
+    std::string other;
+    return host::ReadPieces(fa.get(), [&](std::string_view piece) {
+        other.resize(piece.size());
+        std::size_t got = 0;
+        while (got < piece.size()) {
+            const ssize_t n = ::read(fb.get(), other.data() + got, piece.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            got += static_cast<std::size_t>(n);
+        }
+        return piece == other;
+    });
 }
 
 bool Exists(const fs::path& path)
@@ -131,6 +160,14 @@ Stage::~Stage()
 
 Recovery Stage::Recover()
 {
+    // A log being appended by an undo or recovery that was killed: the log
+    // itself is whole, old or new.
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(runFolder_.c_str()), ::closedir);
+    while (const dirent* entry = dir ? ::readdir(dir.get()) : nullptr) {
+        const std::string_view name = entry->d_name;
+        if (name.starts_with(".pelmo-") && name.ends_with("-log"))
+            ::unlink((runFolder_ / name).c_str());
+    }
     switch (stage::RecoverRunFolder(runFolder_)) {
     case stage::Recovered::Nothing:
         return Recovery::Nothing;
@@ -256,6 +293,21 @@ void Stage::NoteConverted(const fs::path& target, std::uint64_t records)
     notes_.push_back({PlannedChange::Kind::Converted, target.string(), {}, {}, {}, {}, records});
 }
 
+void Stage::NoteUnchanged(const fs::path& target, std::uint64_t size, std::uint32_t checksum)
+{
+    unchanged_.insert_or_assign(target.string(), StagedFile{{}, size, checksum});
+}
+
+void Stage::DropIfUnchanged(const fs::path& target)
+{
+    const auto found = files_.find(target.string());
+    if (found == files_.end() || !existed_.at(found->first) || !SameFile(found->second.work, target))
+        return;
+    ::unlink(found->second.work.c_str());
+    NoteUnchanged(target, found->second.size, found->second.checksum);
+    files_.erase(found);
+}
+
 std::vector<PlannedChange> Stage::Plan() const
 {
     std::vector<PlannedChange> plan;
@@ -263,9 +315,17 @@ std::vector<PlannedChange> Stage::Plan() const
         PlannedChange change;
         change.kind = existed_.at(target) ? PlannedChange::Kind::Replaced : PlannedChange::Kind::Added;
         change.target = target;
+        change.size = file.size;
+        change.checksum = file.checksum;
         plan.push_back(std::move(change));
     }
-    plan.insert(plan.end(), notes_.begin(), notes_.end());
+    for (const auto& [target, file] : unchanged_)
+        if (!files_.contains(target))
+            plan.push_back({PlannedChange::Kind::Unchanged, target, {}, {}, {}, {}, 0, file.size, file.checksum});
+    // A conversion or key that left its file as it was is no change.
+    for (const PlannedChange& note : notes_)
+        if (files_.contains(note.target))
+            plan.push_back(note);
     return plan;
 }
 
@@ -285,7 +345,9 @@ CommitResult Stage::Commit(const CommitProgress& progress)
         return CommitResult::NotStarted;
     }
     const fs::path set = runFolder_ / runId_;
-    stage::Journal journal{runId_, {}, madeFolders_};
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    stage::Journal journal{
+        runId_, {}, madeFolders_, std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(), package_};
     bool ready = files_.empty() || ::mkdir(set.c_str(), 0777) == 0;
     for (auto it = files_.begin(); ready && it != files_.end(); ++it) {
         stage::Rename rename{it->second.work, it->first, it->second.size, it->second.checksum, {}, false};
@@ -294,6 +356,13 @@ CommitResult Stage::Commit(const CommitProgress& progress)
             std::snprintf(name, sizeof name, "%04zu", journal.renames.size() + 1);
             rename.backup = name;
             ready = stage::KeepBackup(it->first, set / name, rename.backupIsCopy);
+            // What undo puts back is checked against this, even when forced.
+            const auto kept = ready ? stage::Content((set / name).string()) : std::nullopt;
+            ready = kept.has_value();
+            if (kept) {
+                rename.backupSize = kept->first;
+                rename.backupChecksum = kept->second;
+            }
         }
         journal.renames.push_back(std::move(rename));
     }
@@ -332,11 +401,9 @@ CommitResult Stage::Commit(const CommitProgress& progress)
         Close();
         return CommitResult::Committed;
     }
-    // The previous backup set goes only now that this one is done.
+    // Older backup sets go only now that this one is done.
     if (!files_.empty())
-        for (const std::string& other : stage::BackupSets(runFolder_))
-            if (other != runId_)
-                stage::RemoveTree(runFolder_ / other);
+        stage::PruneSets(runFolder_);
     stage::SweepRun(runId_, recordedFolders_, {});
     record_.Reset();
     ::unlink((runFolder_ / stage::kRecordFile).c_str());
@@ -345,12 +412,16 @@ CommitResult Stage::Commit(const CommitProgress& progress)
     return CommitResult::Committed;
 }
 
-void Stage::Discard()
+void Stage::Discard(const CommitProgress& progress)
 {
     if (ended_)
         return;
-    for (const auto& [target, file] : files_)
+    std::size_t done = 0;
+    for (const auto& [target, file] : files_) {
         ::unlink(file.work.c_str());
+        if (progress)
+            progress(++done, files_.size());
+    }
     stage::SweepRun(runId_, recordedFolders_, madeFolders_);
     if (record_.valid()) {
         record_.Reset();

@@ -29,17 +29,27 @@ struct StagedFile {
 
 // What a run has staged, for a plan of its changes.
 struct PlannedChange {
-    enum class Kind { Added, Replaced, Settings, Converted };
+    enum class Kind { Added, Replaced, Unchanged, Settings, Converted };
     Kind kind = Kind::Added;
     std::string target;                            // host path
     std::string section, key, oldValue, newValue;  // Settings, code page 932
     std::uint64_t records = 0;                     // Converted: records changed
+    std::uint64_t size = 0;                        // Added, Replaced, Unchanged
+    std::uint32_t checksum = 0;
 };
 
 enum class StageOpening { Opened, Busy, Failed, NoFolder };
 enum class Recovery { Nothing, Completed, RolledBack, Failed };
 enum class CommitResult { Committed, NotStarted };
 enum class UndoResult { Nothing, Restored, Refused, Failed };
+
+// A completed run's backup set, for a list of what undo can take back.
+struct BackupSetSummary {
+    std::int64_t committed = 0;  // nanoseconds since the epoch
+    std::string package;         // code page 932
+    std::size_t added = 0, replaced = 0, removed = 0;
+    enum class State { CanUndo, FilesChanged, Forced } state = State::CanUndo;
+};
 
 class Stage {
 public:
@@ -74,6 +84,11 @@ public:
     void NoteSettings(const std::filesystem::path& target, std::string section, std::string key, std::string oldValue,
                       std::string newValue);
     void NoteConverted(const std::filesystem::path& target, std::uint64_t records);
+    // A write that left the file as it was: nothing is staged, the plan names it.
+    void NoteUnchanged(const std::filesystem::path& target, std::uint64_t size, std::uint32_t checksum);
+    // After a change of its status: a staged file that is now the installed
+    // file again, bytes, attribute and last-write time, is no longer staged.
+    void DropIfUnchanged(const std::filesystem::path& target);
     bool AnythingStaged() const { return !files_.empty() || !madeFolders_.empty(); }
     // A dry run's stage is only ever discarded: its files need not reach the disk.
     void MarkDiscardOnly() { discardOnly_ = true; }
@@ -85,15 +100,25 @@ public:
     // hears how many of the staged files are on the disk, for a progress display.
     using CommitProgress = std::function<void(std::size_t done, std::size_t total)>;
     CommitResult Commit(const CommitProgress& progress = {});
-    // Removes what the run staged.
-    void Discard();
+    // Removes what the run staged; `progress` hears how many of the staged
+    // files are gone, for a display that must not freeze meanwhile.
+    void Discard(const CommitProgress& progress = {});
 
     // Puts back what the last committed run of this system replaced and removes
     // what it added, as one change of its own that recovery completes. Refused,
     // with the host paths in `changed`, when any of its files differs from what
     // its journal says it wrote; nothing is changed then. Only on a stage that
     // has staged nothing.
-    UndoResult Undo(std::vector<std::string>& changed);
+    // With `force`, the files that changed are no obstacle: every file the undo
+    // replaces or removes is kept in the set's folder KEPT (named in `kept`),
+    // and the set stays listed as forced. Failed when a backup is missing or no
+    // longer what the commit kept.
+    UndoResult Undo(std::vector<std::string>& changed, bool force = false, std::string* kept = nullptr);
+    // The completed runs, newest first, each with whether undo can take it
+    // back in turn; only on a stage that has staged nothing.
+    std::vector<BackupSetSummary> History() const;
+    // The package folder that the journal of a commit names.
+    void Describe(std::string package) { package_ = std::move(package); }
 
     const std::string& runId() const { return runId_; }
     const std::filesystem::path& runFolder() const { return runFolder_; }
@@ -111,9 +136,11 @@ private:
     bool recordNamed_ = false;     // its folder flushed since it was made
     std::vector<std::string> recordedFolders_;
     std::vector<std::string> madeFolders_;
-    std::map<std::string, StagedFile> files_;  // target host path -> its staged version
-    std::map<std::string, bool> existed_;      // target host path -> on the disk when first staged
+    std::map<std::string, StagedFile> files_;      // target host path -> its staged version
+    std::map<std::string, bool> existed_;          // target host path -> on the disk when first staged
+    std::map<std::string, StagedFile> unchanged_;  // written with the bytes and status it had
     std::vector<PlannedChange> notes_;
+    std::string package_;
     bool ended_ = false;
     bool discardOnly_ = false;
 };

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -105,8 +106,17 @@ std::optional<ReplacementFile> ReplacementFile::CreateAt(const fs::path& targetH
         // some file systems would otherwise show it empty.
         file.durability_ = Durability::Flushed;
     }
+    file.mode_ = mode;
     std::string work;
     if (stage) {
+        if (auto existing = stage->Stat(targetHost); existing && S_ISREG(existing->st_mode)) {
+            const StagedFile* staged = stage->Find(targetHost);
+            file.installed_.Reset(
+                ::open(staged ? staged->work.c_str() : targetHost.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+            if (file.installed_.valid() && ::fstat(file.installed_.get(), &file.installedStat_) == 0)
+                return file;  // the work file waits for the first byte that differs
+            file.installed_.Reset();
+        }
         // Staged work files are named for the run, so that recovery finds them.
         auto created = stage->NewWorkFile(targetHost.parent_path());
         if (!created)
@@ -130,8 +140,72 @@ std::optional<ReplacementFile> ReplacementFile::CreateAt(const fs::path& targetH
     return file;
 }
 
+bool ReplacementFile::SameAsInstalled(std::string_view bytes)
+{
+    compared_.resize(kReadChunk);
+    while (!bytes.empty()) {
+        const std::size_t want = std::min(bytes.size(), compared_.size());
+        std::size_t got = 0;
+        while (got < want) {
+            const ssize_t n = ::read(installed_.get(), compared_.data() + got, want - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            got += static_cast<std::size_t>(n);
+        }
+        if (bytes.compare(0, want, compared_.data(), want) != 0)
+            return false;
+        bytes.remove_prefix(want);
+    }
+    return true;
+}
+
+bool ReplacementFile::InstalledEnds()
+{
+    char byte = 0;
+    ssize_t n = 0;
+    do
+        n = ::read(installed_.get(), &byte, 1);
+    while (n < 0 && errno == EINTR);
+    return n == 0;
+}
+
+bool ReplacementFile::StartWorkFile()
+{
+    auto created = stage_->NewWorkFile(fs::path(targetHost_).parent_path());
+    if (!created)
+        return false;
+    work_ = host::RemovedUnlessKept(std::move(created->first));
+    fd_ = std::move(created->second);
+    ::fchmod(fd_.get(), mode_);
+    // The bytes that matched so far come from the installed file.
+    std::uint64_t left = size_;
+    bool written = true;
+    if (left > 0 && ::lseek(installed_.get(), 0, SEEK_SET) == 0)
+        host::ReadPieces(installed_.get(), [&](std::string_view piece) {
+            const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(left, piece.size()));
+            left -= take;
+            written = host::WriteAll(fd_.get(), piece.data(), take);
+            return written && left > 0;
+        });
+    installed_.Reset();
+    return written && left == 0;
+}
+
 bool ReplacementFile::Write(std::string_view bytes)
 {
+    if (installed_.valid() && !failed_) {
+        if (SameAsInstalled(bytes)) {
+            size_ += bytes.size();
+            checksum_ = Crc32(checksum_, bytes);
+            return true;
+        }
+        if (!StartWorkFile()) {
+            failed_ = true;
+            return false;
+        }
+    }
     if (!fd_.valid() || failed_)
         return false;
     size_ += bytes.size();
@@ -169,6 +243,20 @@ void ReplacementFile::SetModifiedTime(std::time_t seconds, long nanoseconds)
 
 bool ReplacementFile::Commit()
 {
+    if (installed_.valid() && !failed_) {
+        // Equal bytes, attribute and last-write time: nothing to stage.
+        const mode_t mode = installedStat_.st_mode & 07777;
+        const bool sameMode = !readOnly_ || (mode & host::kWriteBits) == 0;
+        const bool sameTime = !modified_ || (modified_->first == installedStat_.st_mtim.tv_sec &&
+                                             modified_->second == installedStat_.st_mtim.tv_nsec);
+        if (!stageAlways_ && InstalledEnds() && sameMode && sameTime) {
+            installed_.Reset();
+            stage_->NoteUnchanged(targetHost_, size_, checksum_);
+            return true;
+        }
+        if (!StartWorkFile())
+            return false;
+    }
     if (!fd_.valid())
         return false;
     Flush();
@@ -215,6 +303,7 @@ bool ReplacementFile::Commit()
 
 void ReplacementFile::Discard()
 {
+    installed_.Reset();
     fd_.Reset();
     work_.Remove();
 }

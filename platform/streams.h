@@ -3,6 +3,8 @@
 // renamed over it, and a folder filled with many such files.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
@@ -70,6 +72,9 @@ public:
     // Applied at Commit: the read-only attribute and the last-write time.
     void SetReadOnly(bool readOnly);
     void SetModifiedTime(std::time_t seconds, long nanoseconds = 0);
+    // Staged even when it turns out equal to the file it replaces, for a change
+    // made on the staged file afterwards.
+    void StageEvenIfUnchanged() { stageAlways_ = true; }
     // Flushes to the disk and renames over the target. False (and nothing replaced)
     // when any write failed.
     bool Commit();
@@ -82,9 +87,22 @@ private:
                                                    const std::optional<std::filesystem::path>& workHost,
                                                    Durability durability, Stage* stage);
     void Flush();
+    // Compares what is written with the file it replaces, reading as far.
+    bool SameAsInstalled(std::string_view bytes);
+    // Makes the work file once the new version differs, with the bytes that
+    // matched so far copied from the installed file.
+    bool StartWorkFile();
+    bool InstalledEnds();
     // Declared first, so that the descriptor is closed before the work file goes.
     host::RemovedUnlessKept work_;  // the work file, until it is renamed over the target
     host::FileDescriptor fd_;
+    // Staged over an installed file: while the bytes written equal its bytes,
+    // no work file exists, so an unchanged file is never written.
+    host::FileDescriptor installed_;
+    struct stat installedStat_ {};
+    std::string compared_;
+    mode_t mode_ = 0;
+    bool stageAlways_ = false;
     bool failed_ = false;
     bool readOnly_ = false;
     Durability durability_ = Durability::Flushed;

@@ -58,9 +58,11 @@ constexpr Entry kCatalogue[] = {
     {Text::ProgressVoiceData, "音声ﾃﾞｰﾀをｲﾝｽﾄｰﾙしています。"},
     {Text::ProgressConverting, "材料ﾏｽﾀを変換しています。"},
     {Text::ProgressCommitting, "ｼｽﾃﾑを更新しています。"},
+    {Text::ProgressTakingBack, "ｱｯﾌﾟﾃﾞｲﾄ前の状態に戻しています。"},
     {Text::ProgressCount, "%s ﾌｧｲﾙ"},
     {Text::PlanAdded, "added"},
     {Text::PlanReplaced, "replaced"},
+    {Text::PlanUnchanged, "unchanged"},
     {Text::PlanSettings, "settings"},
     {Text::PlanConverted, "converted"},
     {Text::PlanArrow, " → "},
@@ -89,6 +91,15 @@ constexpr Entry kCatalogue[] = {
     {Text::UndoRefused, "ｱｯﾌﾟﾃﾞｲﾄ後に変更されたﾌｧｲﾙがあるため、元に戻せません。"},
     {Text::NothingToUndo, "元に戻すｱｯﾌﾟﾃﾞｲﾄがありません。"},
     {Text::UndoFailed, "ｱｯﾌﾟﾃﾞｲﾄ前の状態に戻せませんでした。"},
+    {Text::UndoForced, "ｱｯﾌﾟﾃﾞｲﾄ前の状態に戻しました。変更されていたﾌｧｲﾙは次のﾌｫﾙﾀﾞに残しました。"},
+    {Text::LogNote, "note"},
+    {Text::LogVersion, "version"},
+    {Text::LogFrontEnd, "front end"},
+    {Text::LogTakenBack, "taken back"},
+    {Text::LogTakenBackForced, "taken back with --force"},
+    {Text::LogUndoRefused, "refused: files changed since"},
+    {Text::LogUndoFailed, "failed"},
+    {Text::LogRecovered, "recovered"},
     {Text::ArchiveNotFound, "書庫が見つかりません: %s"},
     {Text::ArchiveDamaged, "書庫が壊れています: %s"},
     {Text::ArchiveCannotWrite, "展開先に書き込めません: %s"},
@@ -114,13 +125,15 @@ constexpr Entry kCatalogue[] = {
      "usage: pelmo [--package DIR] [--machine DIR] [--log FILE]\n"
      "       pelmo --unattended [--dry-run] [--target FOLDER] [--package DIR] [--machine DIR] [--log FILE]\n"
      "       pelmo --recover [--target FOLDER] [--package DIR] [--machine DIR]\n"
-     "       pelmo --undo [--target FOLDER] [--package DIR] [--machine DIR] [--log FILE]\n"
+     "       pelmo --undo [--list | --force] [--target FOLDER] [--package DIR] [--machine DIR] [--log FILE]\n"
      "       pelmo check [--package DIR] [--disk N=DIR]...\n"
      "       pelmo --help | --version\n"
      "  --unattended     run the upgrade without dialogs, printing every message\n"
      "  --dry-run        with --unattended: run over a staged view, print the plan, change nothing\n"
      "  --recover        only complete or roll back an interrupted run, then exit\n"
-     "  --undo           put the system back as it was before its last completed upgrade\n"
+     "  --undo           put the system back as it was before its newest upgrade not taken back\n"
+     "  --list           with --undo: list the upgrades that undo can take back, newest first\n"
+     "  --force          with --undo: take it back although files changed since, keeping them\n"
      "  --target FOLDER  the installed system's folder, in Windows form (C:\\KORIMU)\n"
      "  --package DIR    the package folder (default: the current folder for an installed pelmo,\n"
      "                   else the program's own folder; for check, the current one)\n"
@@ -144,6 +157,17 @@ constexpr Entry kCatalogue[] = {
     {Text::CliDryRunNeedsUnattended, "pelmo: --dry-run is only for --unattended"},
     {Text::CliLogFailed, "pelmo: cannot write the log %s"},
     {Text::CliUndoAndRecover, "pelmo: --undo and --recover cannot be given together"},
+    {Text::CliUndoOnly, "pelmo: %s is only for --undo"},
+    {Text::CliListAndForce, "pelmo: --list and --force cannot be given together"},
+    {Text::CliUndoForceHint,
+     "pelmo: --undo --force takes the upgrade back all the same, keeping the changed files in PELMOBAK"},
+    {Text::CliHistoryLine, "%s  %s  %s added, %s replaced, %s removed  %s"},
+    {Text::CliHistoryCanUndo, "can be taken back"},
+    {Text::CliHistoryChanged, "cannot be taken back: files changed since"},
+    {Text::CliHistoryForced, "taken back with --force"},
+    {Text::CliNeedsTarget,
+     "pelmo: %s needs the installed system's folder and no package is at hand: give it as --target, e.g. "
+     "--target 'C:\\KORIMU'"},
     {Text::CliNoSuchFolder, "pelmo: no such folder: %s"},
     {Text::CliNotAFolder, "pelmo: %s is not a folder"},
     {Text::CliFolderNameNotCp932,

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/machine.h"
 
@@ -28,7 +29,7 @@ public:
     // Reported while Execute works, until another (or an empty) one is set; a
     // library that reports nothing may ignore it.
     using Progress = std::function<void(std::uint64_t read, std::uint64_t size)>;
-    virtual void SetProgress(Progress progress) { (void)progress; }
+    virtual void SetProgress(Progress progress) { Progress ignored = std::move(progress); }
 };
 
 // Our component on libarchive, with lhasa's library for what libarchive cannot

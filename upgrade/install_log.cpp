@@ -2,8 +2,10 @@
 #include "upgrade/install_log.h"
 
 #include <cstdio>
+#include <ctime>
 #include <set>
 
+#include "platform/stage_log.h"
 #include "platform/text.h"
 #include "res/strings.h"
 
@@ -67,7 +69,17 @@ std::string ConvertedLine(const LoggedChange& change)
 
 Text FileWord(const LoggedChange& change)
 {
-    return change.kind == PlannedChange::Kind::Added ? Text::PlanAdded : Text::PlanReplaced;
+    switch (change.kind) {
+    case PlannedChange::Kind::Added:
+        return Text::PlanAdded;
+    case PlannedChange::Kind::Unchanged:
+        return Text::PlanUnchanged;
+    case PlannedChange::Kind::Replaced:
+    case PlannedChange::Kind::Settings:
+    case PlannedChange::Kind::Converted:
+        break;
+    }
+    return Text::PlanReplaced;
 }
 
 // A run's log as lines in code page 932: package, target, checks, files, settings,
@@ -75,6 +87,12 @@ Text FileWord(const LoggedChange& change)
 std::vector<std::string> RunLines(const LoggedRun& run, const LoggedMessage* pending)
 {
     std::vector<std::string> lines;
+    if (!run.started.empty())
+        lines.push_back(std::string(kRunLogBlockStart) + run.started);
+    if (!run.version.empty())
+        lines.push_back(Words({GetText(Text::LogVersion), run.version}));
+    if (!run.frontEnd.empty())
+        lines.push_back(Words({GetText(Text::LogFrontEnd), run.frontEnd}));
     if (!run.package.empty())  // a recovery has none
         lines.push_back(Words({GetText(Text::LogPackage), run.package}));
     lines.push_back(Words({GetText(Text::LogTarget), run.target}));
@@ -86,7 +104,8 @@ std::vector<std::string> RunLines(const LoggedRun& run, const LoggedMessage* pen
     for (const LoggedChange& change : run.changes) {
         switch (change.kind) {
         case PlannedChange::Kind::Added:
-        case PlannedChange::Kind::Replaced: {
+        case PlannedChange::Kind::Replaced:
+        case PlannedChange::Kind::Unchanged: {
             char checksum[9];
             std::snprintf(checksum, sizeof checksum, "%08x", change.checksum);
             lines.push_back(Words({GetText(FileWord(change)), change.file, std::to_string(change.size),
@@ -106,9 +125,13 @@ std::vector<std::string> RunLines(const LoggedRun& run, const LoggedMessage* pen
         messages.push_back(*pending);
     for (const LoggedMessage& message : messages)
         lines.push_back(Words({GetText(Text::LogMessage), "[" + message.caption + "]", message.text}));
+    for (const std::string& note : run.notes)
+        lines.push_back(Words({GetText(Text::LogNote), note}));
     if (run.outcome)
         lines.push_back(Words({GetText(Text::LogOutcome), GetText(OutcomeWord(run.outcome->first)) + ",",
                                GetText(EndingWord(run.outcome->second))}));
+    else if (run.ending)
+        lines.push_back(Words({GetText(Text::LogOutcome), GetText(*run.ending)}));
     return lines;
 }
 
@@ -121,9 +144,39 @@ LoggedRun& InstallLog::Current()
     return runs_.back();
 }
 
+// Now, as local time in ISO 8601 with the zone's offset: 2026-12-07T21:05:09+09:00.
+std::string LocalTimeIso8601()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char text[40] = "";
+    if (!::localtime_r(&now, &local) || std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local) == 0)
+        return {};
+    std::string iso = text;
+    iso.insert(iso.size() - 2, ":");  // +0900 -> +09:00
+    return iso;
+}
+
+void InstallLog::SetOrigin(std::string_view version, std::string_view frontEnd)
+{
+    version_ = Utf8ToCp932Lossy(version);
+    frontEnd_ = Utf8ToCp932Lossy(frontEnd);
+}
+
 void InstallLog::BeginRun(std::string package, std::string target)
 {
-    runs_.push_back({std::move(package), std::move(target), {}, {}, {}, {}, {}});
+    LoggedRun run;
+    run.package = std::move(package);
+    run.target = std::move(target);
+    run.started = LocalTimeIso8601();
+    run.version = version_;
+    run.frontEnd = frontEnd_;
+    runs_.push_back(std::move(run));
+}
+
+void InstallLog::Ending(Text ending)
+{
+    Current().ending = ending;
 }
 
 void InstallLog::Check(std::string what, bool passed)
@@ -144,6 +197,11 @@ void InstallLog::Changes(std::vector<LoggedChange> changes)
 void InstallLog::Message(std::string caption, std::string text)
 {
     Current().messages.push_back({std::move(caption), std::move(text)});
+}
+
+void InstallLog::Note(std::string text)
+{
+    Current().notes.push_back(std::move(text));
 }
 
 void InstallLog::Outcome(RunOutcome outcome, RunEnding ending)
@@ -183,7 +241,8 @@ std::vector<std::string> PlanLines(const LoggedRun& run)
             settled.insert(change.file);
     std::vector<std::string> lines;
     for (const LoggedChange& file : run.changes) {
-        if (file.kind != PlannedChange::Kind::Added && file.kind != PlannedChange::Kind::Replaced)
+        if (file.kind != PlannedChange::Kind::Added && file.kind != PlannedChange::Kind::Replaced &&
+            file.kind != PlannedChange::Kind::Unchanged)
             continue;
         if (!settled.contains(file.file)) {
             lines.push_back(Cp932ToUtf8Lossy(Words({GetText(FileWord(file)), file.file})));

@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/staging.h"
+#include "res/strings.h"
 #include "upgrade/prompter.h"
 #include "upgrade/staged_run.h"
 
@@ -19,7 +21,7 @@ namespace pelmo {
 struct LoggedChange {
     PlannedChange::Kind kind = PlannedChange::Kind::Added;
     std::string file;
-    std::uint64_t size = 0;  // Added, Replaced
+    std::uint64_t size = 0;  // Added, Replaced, Unchanged
     std::uint32_t checksum = 0;
     std::string section, key, oldValue, newValue;  // Settings
     std::uint64_t records = 0;                     // Converted
@@ -34,21 +36,31 @@ struct LoggedMessage {
 
 struct LoggedRun {
     std::string package, target;                       // code page 932
+    std::string started;                               // local time, ISO 8601 with its offset
+    std::string version, frontEnd;                     // code page 932; the front end with its command line
     std::vector<std::pair<std::string, bool>> checks;  // what was checked, passed
     std::optional<int> systemKind;
     std::vector<LoggedChange> changes;
     std::vector<LoggedMessage> messages;
+    std::vector<std::string> notes;  // code page 932
     std::optional<std::pair<RunOutcome, RunEnding>> outcome;
+    std::optional<Text> ending;  // an undo's or recovery's outcome
 };
 
 class InstallLog {
 public:
+    // Who writes the log: Pelmo's version, the front end and its command line
+    // (UTF-8), for the head of every block that follows.
+    void SetOrigin(std::string_view version, std::string_view frontEnd);
     void BeginRun(std::string package, std::string target);
     void Check(std::string what, bool passed);
     void SystemKind(int kind);
     void Changes(std::vector<LoggedChange> changes);
     void Message(std::string caption, std::string text);
+    // A line for the log alone, after the messages.
+    void Note(std::string text);
     void Outcome(RunOutcome outcome, RunEnding ending);
+    void Ending(Text ending);
 
     const std::vector<LoggedRun>& runs() const { return runs_; }
     // Every run so far, in UTF-8 with LF line ends.
@@ -57,6 +69,7 @@ public:
 private:
     LoggedRun& Current();
     std::vector<LoggedRun> runs_;
+    std::string version_, frontEnd_;
 };
 
 // One run's log in code page 932 with CRLF line ends; `pending` is a message the

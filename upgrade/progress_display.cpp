@@ -17,6 +17,8 @@ Text ActionOf(RunProgress::Step step)
         return Text::ProgressVoiceData;
     case RunProgress::Step::Converting:
         return Text::ProgressConverting;
+    case RunProgress::Step::TakingBack:
+        return Text::ProgressTakingBack;
     case RunProgress::Step::Committing:
         break;
     }

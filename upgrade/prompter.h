@@ -13,10 +13,10 @@ constexpr int IDCANCEL = 2;
 // Where an upgrade run stands: the step, the file being installed, how many of
 // how many are done, and how far the current one has got.
 struct RunProgress {
-    enum class Step { Installing, VoiceData, Converting, Committing };
+    enum class Step { Installing, VoiceData, Converting, Committing, TakingBack };
     Step step = Step::Installing;
     std::string item;  // Installing: the file the entry reads (code page 932)
-    int done = 0;      // Installing: entries; Converting: conversions; Committing: files
+    int done = 0;      // Installing: entries; Converting: conversions; Committing, TakingBack: files
     int total = 0;
     double part = 0;  // of the current one, 0 to 1
 };

@@ -55,19 +55,11 @@ std::vector<LoggedChange> StagedChanges(const Machine& machine, const Stage& sta
     // commit up for seconds.
     std::map<std::tuple<PlannedChange::Kind, std::string, std::string, std::string>, std::size_t> merged;
     for (const PlannedChange& planned : stage.Plan()) {
-        LoggedChange change{planned.kind,
-                            machine.ToWindows(planned.target).value_or(planned.target),
-                            0,
-                            0,
-                            planned.section,
-                            planned.key,
-                            planned.oldValue,
-                            planned.newValue,
+        LoggedChange change{planned.kind,     machine.ToWindows(planned.target).value_or(planned.target),
+                            planned.size,     planned.checksum,
+                            planned.section,  planned.key,
+                            planned.oldValue, planned.newValue,
                             planned.records};
-        if (const StagedFile* file = stage.Find(planned.target)) {
-            change.size = file->size;
-            change.checksum = file->checksum;
-        }
         const bool settings = change.kind == PlannedChange::Kind::Settings;
         if (change.kind == PlannedChange::Kind::Converted || settings) {
             const auto [at, added] = merged.try_emplace(
@@ -116,9 +108,16 @@ bool RunStage::Open(std::string_view folder)
         Tell(Text::DryRunUnfinished, Text::CaptionError);
         return false;
     }
-    if (!TellRecovery(stage_->Recover(), prompter_)) {
+    const Recovery recovery = stage_->Recover();
+    if (!TellRecovery(recovery, prompter_)) {
         stage_.reset();
         return false;
+    }
+    if (recovery != Recovery::Nothing && !log_.runs().empty()) {
+        // The recovery changed the system whatever this run does: its own block.
+        LoggedRun recovered = log_.runs().back();
+        recovered.ending = Text::LogRecovered;
+        AppendRunLog(*stage_, RunLogCp932(recovered, nullptr));
     }
     if (dryRun_)
         stage_->MarkDiscardOnly();
@@ -137,13 +136,14 @@ RunOutcome RunStage::Finish(RunOutcome outcome, const std::string& finalText, Te
     // begin, before its files are counted.
     if (staged && !dryRun_)
         ReportCommit()(0, 0);
-    if (staged)
+    if (stage_)
         log_.Changes(StagedChanges(machine_, *stage_));
     if (dryRun_) {
         Release();  // discards, and says nothing of it
         log_.Outcome(outcome, RunEnding::DryRun);
     } else if (staged) {
         log_.Outcome(outcome, RunEnding::Committed);
+        stage_->Describe(log_.runs().back().package);
         // The log goes with the run's own backup set, the final message in it.
         const LoggedMessage final{GetText(finalCaption), finalText};
         if (!StageRunLog(*stage_, RunLogCp932(log_.runs().back(), &final)) ||
@@ -172,7 +172,14 @@ Stage::CommitProgress RunStage::ReportCommit()
 RunOutcome RunStage::Discard(RunOutcome outcome)
 {
     const bool staged = stage_ && stage_->AnythingStaged();
-    Release();  // discards
+    if (staged && !dryRun_) {
+        // Thousands of files take a moment to remove: the user sees what happens.
+        BusyScope busy(prompter_);
+        stage_->Discard([this](std::size_t done, std::size_t total) {
+            prompter_.Progress({RunProgress::Step::TakingBack, {}, static_cast<int>(done), static_cast<int>(total)});
+        });
+    }
+    Release();  // discards what is left
     log_.Outcome(outcome, dryRun_ ? RunEnding::DryRun : staged ? RunEnding::Discarded : RunEnding::NothingChanged);
     // A dry run's own discard is no news to the user.
     if (staged && !dryRun_)
@@ -198,7 +205,17 @@ static std::unique_ptr<Stage> OpenStageOrSay(const Machine& machine, Prompter& p
     return stage;
 }
 
-RecoverOutcome RecoverSystem(const Machine& machine, Prompter& prompter, std::string_view folder)
+// Appends the block of an undo or recovery that changed the system to its log.
+static void KeepInHistory(const Stage& stage, InstallLog* log, Text ending)
+{
+    if (!log)
+        return;
+    log->Ending(ending);
+    if (!log->runs().empty())
+        AppendRunLog(stage, RunLogCp932(log->runs().back(), nullptr));
+}
+
+RecoverOutcome RecoverSystem(const Machine& machine, Prompter& prompter, std::string_view folder, InstallLog* log)
 {
     const std::string settled = SettledFolder(machine, folder);
     if (!HasRunFolder(machine, settled))
@@ -210,10 +227,25 @@ RecoverOutcome RecoverSystem(const Machine& machine, Prompter& prompter, std::st
     const Recovery recovery = stage->Recover();
     if (!TellRecovery(recovery, prompter))
         return RecoverOutcome::Failed;
-    return recovery == Recovery::Nothing ? RecoverOutcome::Nothing : RecoverOutcome::Recovered;
+    if (recovery == Recovery::Nothing)
+        return RecoverOutcome::Nothing;
+    KeepInHistory(*stage, log, Text::LogRecovered);
+    return RecoverOutcome::Recovered;
 }
 
-UndoOutcome UndoSystem(const Machine& machine, Prompter& prompter, std::string_view folder)
+std::optional<std::vector<BackupSetSummary>> UndoHistory(const Machine& machine, Prompter& prompter,
+                                                         std::string_view folder)
+{
+    const std::string settled = SettledFolder(machine, folder);
+    if (!HasRunFolder(machine, settled))
+        return std::vector<BackupSetSummary>{};
+    std::unique_ptr<Stage> stage = OpenStageOrSay(machine, prompter, settled);
+    if (!stage)
+        return std::nullopt;
+    return stage->History();
+}
+
+UndoOutcome UndoSystem(const Machine& machine, Prompter& prompter, std::string_view folder, bool force, InstallLog* log)
 {
     auto tell = [&](const std::string& text) { prompter.MessageBox(text, GetText(Text::CaptionConfirm), MB_OK); };
     const std::string settled = SettledFolder(machine, folder);
@@ -228,9 +260,12 @@ UndoOutcome UndoSystem(const Machine& machine, Prompter& prompter, std::string_v
     if (!TellRecovery(stage->Recover(), prompter))
         return UndoOutcome::Failed;
     std::vector<std::string> changed;
-    switch (stage->Undo(changed)) {
+    std::string kept;
+    switch (stage->Undo(changed, force, &kept)) {
     case UndoResult::Restored:
-        tell(GetText(Text::RunDiscarded));
+        tell(kept.empty() ? GetText(Text::RunDiscarded)
+                          : GetText(Text::UndoForced) + "\n" + machine.ToWindows(kept).value_or(kept));
+        KeepInHistory(*stage, log, kept.empty() ? Text::LogTakenBack : Text::LogTakenBackForced);
         return UndoOutcome::Restored;
     case UndoResult::Nothing:
         tell(GetText(Text::NothingToUndo));
@@ -239,6 +274,8 @@ UndoOutcome UndoSystem(const Machine& machine, Prompter& prompter, std::string_v
         break;
     case UndoResult::Failed:
         prompter.MessageBox(GetText(Text::UndoFailed), GetText(Text::CaptionError), MB_OK);
+        if (log)
+            log->Ending(Text::LogUndoFailed);
         return UndoOutcome::Failed;
     }
     // The files that were changed, one per line, as the user knows them.
@@ -246,6 +283,8 @@ UndoOutcome UndoSystem(const Machine& machine, Prompter& prompter, std::string_v
     for (const std::string& host : changed)
         text += "\n" + machine.ToWindows(host).value_or(host);
     tell(text);
+    if (log)
+        log->Ending(Text::LogUndoRefused);
     return UndoOutcome::Refused;
 }
 

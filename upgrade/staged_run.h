@@ -3,7 +3,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "platform/machine.h"
 #include "platform/staging.h"
@@ -67,12 +69,21 @@ private:
 // What `pelmo --recover` found.
 enum class RecoverOutcome { Nothing, Recovered, Failed };
 // Only the recovery of the system in `folder`, with its messages.
-RecoverOutcome RecoverSystem(const Machine& machine, Prompter& prompter, std::string_view folder);
+// A recovery that changed the system appends its block to the log, from `log`.
+RecoverOutcome RecoverSystem(const Machine& machine, Prompter& prompter, std::string_view folder,
+                             InstallLog* log = nullptr);
 
 // What `pelmo --undo` did.
 enum class UndoOutcome { Restored, Refused, Failed, Nothing };
-// Recovery, then the undo of the last committed run of the system in `folder`,
-// with their messages.
-UndoOutcome UndoSystem(const Machine& machine, Prompter& prompter, std::string_view folder);
+// Recovery, then the undo of the newest committed run of the system in
+// `folder` not yet taken back, with their messages; `force` takes it back
+// although files changed since, keeping them in its backup set.
+// An undo that changed the system appends its block to the log, from `log`.
+UndoOutcome UndoSystem(const Machine& machine, Prompter& prompter, std::string_view folder, bool force = false,
+                       InstallLog* log = nullptr);
+// The committed runs of the system in `folder`, newest first; nothing when
+// another run holds it (after its message). Changes nothing.
+std::optional<std::vector<BackupSetSummary>> UndoHistory(const Machine& machine, Prompter& prompter,
+                                                         std::string_view folder);
 
 }  // namespace pelmo

@@ -68,6 +68,7 @@ int CPelmoView::RunUpgrade()
     // The destination dialog comes back only for a folder the run rejected.
     const RunOutcome outcome = pelmo::RunUpgrade(context_.machine, prompter_, archive, info_, context_.sourceFolder,
                                                  {.dryRun = false, .log = context_.log});
+    context_.lastRun = outcome;
     return outcome == RunOutcome::FolderRejected ? 0 : 1;
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 
 #include "app/front_end.h"
@@ -100,9 +101,50 @@ TEST(Unattended, WhatCannotBeRunIsABadCommandLineInTheUsersTerms)
     EXPECT_EQ(err.str(), "pelmo: without --package the package folder is the program's own, " +
                              fs::canonical("/proc/self/exe").parent_path().string() +
                              ", which lies on no drive of the machine\n");
+    // Undo without a target and without a package lacks the folder, not a package.
+    Options undo;
+    undo.undo = true;
+    undo.machine = machine.folder();
+    std::ostringstream undoOut, undoErr;
+    EXPECT_EQ(RunUnattended(undo, undoOut, undoErr), kExitBadCommandLine);
+    EXPECT_EQ(undoErr.str(), "pelmo: --undo needs the installed system's folder and no package is at hand: give it as "
+                             "--target, e.g. --target 'C:\\KORIMU'\n");
     // A package at a drive's root is read from the drive itself.
     machine.MapDrive('A', package);
     EXPECT_EQ(SourceFolderForPackage(machine.Load(), package), "A:");
+}
+
+// pelmo(1)'s table of exit statuses holds for both front ends, for every way a run ends.
+TEST(FrontEnd, BothFrontEndsExitAsTheManualPageSays)
+{
+    const std::string page = ReadHostFile(PELMO_EXAMPLES "/../docs/man/pelmo.1.scd");
+    const std::size_t table = page.find("The wizard and *--unattended*");
+    ASSERT_NE(table, std::string::npos);
+    const std::pair<const char*, RunOutcome> kOutcomes[] = {
+        {"upgraded, no failure", RunOutcome::Upgraded},
+        {"upgraded after a step", RunOutcome::UpgradedWithFailures},
+        {"stopped by", RunOutcome::Stopped},
+        {"the folder was rejected", RunOutcome::FolderRejected},
+    };
+    std::istringstream lines(page.substr(table));
+    int found = 0;
+    for (std::string line; std::getline(lines, line) && found < 4;) {
+        const std::size_t tab = line.find("*\t");
+        if (!line.starts_with("*") && !line.starts_with("\t*"))
+            continue;
+        const int status = std::stoi(line.substr(line.find('*') + 1));
+        for (const auto& [words, outcome] : kOutcomes) {
+            if (line.compare(tab + 2, std::strlen(words), words) != 0)
+                continue;
+            ++found;
+            EXPECT_EQ(ExitStatusFor(outcome), status) << line;
+            EXPECT_EQ(WizardExitStatus(outcome), status) << line;
+            if (line.find("before any run") != std::string::npos) {
+                EXPECT_EQ(WizardExitStatus(std::nullopt), status) << line;
+            }
+        }
+    }
+    EXPECT_EQ(found, 4);
 }
 
 TEST(FrontEnd, AnInstalledProgramIsOneInTheBinFolderWithNoPackageBesideIt)

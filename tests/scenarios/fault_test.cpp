@@ -34,7 +34,7 @@ protected:
         const Snapshot outside = OutsideRunFolders(state);
         if (outside != before) {
             EXPECT_EQ(Differences(after, outside), "") << "neither all before nor all after; from before:\n"
-                                                      << Differences(before, outside);
+                                                       << Differences(before, outside);
         }
         EXPECT_EQ(WorkFiles(state), "");
     }
@@ -67,8 +67,8 @@ TEST_P(FaultTest, AFullDiskAtAnyWriteOrAReadErrorOnThePackageChangesNothingOrCom
         const bool write = at <= clean.writePoints;
         const int point = write ? at : at - clean.writePoints;
         SCOPED_TRACE((write ? "no space at write point " : "read error at read point ") + std::to_string(point));
-        const RunResult result = ScenarioMachine(scenario).Run(write ? FaultPlan{.noSpaceAt = point}
-                                                                     : FaultPlan{.readErrorAt = point});
+        const RunResult result =
+            ScenarioMachine(scenario).Run(write ? FaultPlan{.noSpaceAt = point} : FaultPlan{.readErrorAt = point});
         EXPECT_EQ(WorkFiles(result.after), "");
         EXPECT_FALSE(result.lines.empty()) << "ended without a word";
         const Snapshot outside = OutsideRunFolders(result.after);
@@ -137,7 +137,7 @@ TEST_P(FaultTest, AKillDuringRecoveryThenRecoveryLeavesAllBeforeOrAllAfter)
 // An undo after a committed run, with a full disk or a kill at each of its
 // write points in turn, then recovery: the system is all as after the run (the
 // undo never began) or all as before it, and an undo then leaves exactly the
-// tree before the run.
+// tree before the run outside the run folder, which keeps the history.
 TEST_P(FaultTest, AFaultDuringUndoThenRecoveryLeavesTheRunWholeOrWhollyUndone)
 {
     if (clean.exit != 0 && clean.exit != 1)
@@ -160,7 +160,42 @@ TEST_P(FaultTest, AFaultDuringUndoThenRecoveryLeavesTheRunWholeOrWhollyUndone)
             EXPECT_EQ(recovered.exit, 0);
             ExpectAllBeforeOrAllAfter(recovered.after);
             const RunResult finished = machine.Undo();
-            EXPECT_EQ(Differences(clean.before, finished.after), "");
+            EXPECT_EQ(Differences(before, OutsideRunFolders(finished.after)), "");
+        }
+    }
+}
+
+// A forced undo over files changed since the run, with a full disk or a kill at
+// each of its write points, then recovery: outside the run folder the system is
+// as the user left it (the undo never began) or as before the run, and a forced
+// undo then reaches the tree before the run.
+TEST_P(FaultTest, AFaultDuringAForcedUndoThenRecoveryLeavesItNotBegunOrDone)
+{
+    if ((clean.exit != 0 && clean.exit != 1) || scenario.afterwards.empty())
+        return;
+    for (int at = 1;; ++at) {
+        for (const bool kill : {false, true}) {
+            SCOPED_TRACE((kill ? "forced undo killed at write point " : "no space at forced undo write point ") +
+                         std::to_string(at));
+            ScenarioMachine machine(scenario);
+            machine.Run();
+            machine.ApplyAfterwards();
+            const Snapshot changed = OutsideRunFolders(machine.State());
+            if (kill) {
+                if (!KilledAt(at, [&](int point) { machine.Undo({.killAt = point}, true); }))
+                    return;
+            } else {
+                const RunResult undo = machine.Undo({.noSpaceAt = at}, true);
+                EXPECT_TRUE(undo.exit == 0 || undo.exit == 2) << undo.exit;
+            }
+            const RunResult recovered = machine.Recover();
+            EXPECT_EQ(recovered.exit, 0);
+            if (const Snapshot outside = OutsideRunFolders(recovered.after); outside != before) {
+                EXPECT_EQ(Differences(changed, outside), "");
+            }
+            EXPECT_EQ(WorkFiles(recovered.after), "");
+            const RunResult finished = machine.Undo({}, true);
+            EXPECT_EQ(Differences(before, OutsideRunFolders(finished.after)), "");
         }
     }
 }

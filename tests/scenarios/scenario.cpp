@@ -98,7 +98,8 @@ private:
         std::vector<LhaMember> stored;
         for (const std::string& member : Words(members)) {
             const std::size_t equals = member.find('=');
-            stored.push_back({.name = Sjis(member.substr(0, equals)), .content = ScenarioText(member.substr(equals + 1))});
+            stored.push_back(
+                {.name = Sjis(member.substr(0, equals)), .content = ScenarioText(member.substr(equals + 1))});
         }
         WriteHostFile(Host(path), WriteStoredLha(stored, LhaLevel::Two));
     }
@@ -114,9 +115,9 @@ private:
     void SetField(const std::string& name, const std::string& value)
     {
         const std::map<std::string, std::string*> fields{
-            {"installFolder", &text_.installFolder},   {"requiredVersion", &text_.requiredVersion},
+            {"installFolder", &text_.installFolder},       {"requiredVersion", &text_.requiredVersion},
             {"masterAdjustFlag", &text_.masterAdjustFlag}, {"systemIniName", &text_.systemIniName},
-            {"digitizerFlag", &text_.digitizerFlag},   {"productKey", &text_.productKeys[0]},
+            {"digitizerFlag", &text_.digitizerFlag},       {"productKey", &text_.productKeys[0]},
         };
         if (name == "titleKeywords") {
             const std::vector<std::string> words = Words(value);
@@ -241,9 +242,10 @@ RunResult ScenarioMachine::Recover(FaultPlan faults) const
     return RunWith(std::move(faults), {"--recover"});
 }
 
-RunResult ScenarioMachine::Undo(FaultPlan faults) const
+RunResult ScenarioMachine::Undo(FaultPlan faults, bool force) const
 {
-    return RunWith(std::move(faults), {"--undo"});
+    return RunWith(std::move(faults),
+                   force ? std::vector<std::string>{"--undo", "--force"} : std::vector<std::string>{"--undo"});
 }
 
 void ScenarioMachine::ApplyAfterwards() const

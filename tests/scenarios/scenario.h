@@ -21,7 +21,7 @@ struct Scenario {
     std::vector<std::string> shows;  // the printed lines, in order
     int exit = -1;
     std::map<std::string, std::string> has;  // Windows path -> what the run leaves there
-    bool locked = false;  // another run holds the system's lock meanwhile
+    bool locked = false;                     // another run holds the system's lock meanwhile
     // What `--undo` after the run must show and return, when not the default
     // (restored after a commit, else nothing to undo); the setup lines applied
     // between the run and the undo.
@@ -58,7 +58,7 @@ public:
     // The same command line with `--recover`: only the recovery.
     RunResult Recover(FaultPlan faults = {}) const;
     // The same command line with `--undo` instead of any `--recover` or `--dry-run`.
-    RunResult Undo(FaultPlan faults = {}) const;
+    RunResult Undo(FaultPlan faults = {}, bool force = false) const;
     // The scenario's `afterwards` lines, as the user's changes after the run.
     void ApplyAfterwards() const;
     // The same command line with `--dry-run` (unless it has it) and `--log`.
