@@ -8,11 +8,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 
 #include "platform/checksum.h"
 #include "platform/host_file.h"
@@ -39,18 +41,39 @@ std::string Escape(const std::string& path)
     return out;
 }
 
-std::string Unescape(const std::string& text)
+// Undoes Escape. A torn write leaves zero bytes (or old bytes) inside a line, so
+// a line holding a NUL byte, or a '%' not followed by two hex digits, is refused
+// rather than read as a shorter path.
+std::optional<std::string> Unescape(const std::string& text)
 {
+    auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            out += static_cast<char>(std::strtol(text.substr(i + 1, 2).c_str(), nullptr, 16));
-            i += 2;
-        } else {
+        if (text[i] == '\0')
+            return std::nullopt;
+        if (text[i] != '%') {
             out += text[i];
+            continue;
         }
+        if (i + 2 >= text.size() || !hex(text[i + 1]) || !hex(text[i + 2]))
+            return std::nullopt;
+        const auto c = static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+        if (c == '\0')
+            return std::nullopt;
+        out += c;
+        i += 2;
     }
     return out;
+}
+
+// A number field as written: digits only, so that a torn field never reads as a
+// shorter number.
+std::uint64_t Number(const std::string& field)
+{
+    if (field.empty() || field.size() > 20 ||
+        !std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        throw std::invalid_argument("not a number");
+    return std::stoull(field);
 }
 
 std::vector<std::string> Fields(const std::string& line)
@@ -167,16 +190,17 @@ std::optional<Record> ReadRecord(const fs::path& file)
     if (!in || !std::getline(in, line) || in.eof())
         return std::nullopt;  // no whole header: nothing was staged after it
     std::vector<std::string> header = Fields(line);
-    if (header.size() != 2 || header[0] != "PELMO STAGE")
+    if (header.size() != 2 || header[0] != "PELMO STAGE" || header[1].find('\0') != std::string::npos)
         return std::nullopt;
     Record record{header[1], {}, {}};
     while (std::getline(in, line)) {
         if (in.eof())
             break;  // a line cut short was never flushed, so nothing followed it
         std::vector<std::string> fields = Fields(line);
-        if (fields.size() != 2)
-            continue;
-        (fields[0] == "made" ? record.madeFolders : record.folders).push_back(Unescape(fields[1]));
+        const std::optional<std::string> path = fields.size() == 2 ? Unescape(fields[1]) : std::nullopt;
+        if (!path)
+            continue;  // torn: nothing was staged after it
+        (fields[0] == "made" ? record.madeFolders : record.folders).push_back(*path);
     }
     return record;
 }
@@ -193,7 +217,10 @@ bool WriteJournal(const fs::path& file, const Journal& journal)
         text += RecordLine("made", folder);
     if (!journal.package.empty())
         text += RecordLine("package", journal.package);
-    text += "end\t" + std::to_string(journal.renames.size() + journal.madeFolders.size()) + '\n';
+    // The end line counts the lines and sums every byte before it, so that a
+    // journal torn anywhere is no journal.
+    text += "end\t" + std::to_string(journal.renames.size() + journal.madeFolders.size()) + '\t' +
+            std::to_string(Crc32(0, text)) + '\n';
     host::FileDescriptor fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (!fd.valid())
         return false;
@@ -224,20 +251,33 @@ try {
     std::vector<std::string> header = Fields(line);
     if ((header.size() != 2 && header.size() != 3) || header[0] != "PELMO JOURNAL")
         return std::nullopt;
-    Journal journal{header[1], {}, {}, header.size() == 3 ? std::stoll(header[2]) : 0, {}};
-    while (std::getline(in, line) && !in.eof()) {
+    if (header[1].find('\0') != std::string::npos)
+        return std::nullopt;
+    Journal journal{header[1], {}, {}, header.size() == 3 ? static_cast<std::int64_t>(Number(header[2])) : 0, {}};
+    auto path = [](const std::string& field) {
+        std::optional<std::string> text = Unescape(field);
+        if (!text)
+            throw std::invalid_argument("a torn path");
+        return *text;
+    };
+    for (std::streamoff lineStart = in.tellg(); std::getline(in, line) && !in.eof(); lineStart = in.tellg()) {
         std::vector<std::string> f = Fields(line);
         if ((f.size() == 7 || f.size() == 9) && f[0] == "file") {
-            journal.renames.push_back({Unescape(f[1]), Unescape(f[2]), std::stoull(f[3]),
-                                       static_cast<std::uint32_t>(std::stoul(f[4])), f[5] == "-" ? "" : f[5],
-                                       f[6] == "copy", f.size() == 9 ? std::stoull(f[7]) : 0,
-                                       f.size() == 9 ? static_cast<std::uint32_t>(std::stoul(f[8])) : 0});
+            if (f[5].find('\0') != std::string::npos)
+                return std::nullopt;
+            journal.renames.push_back({path(f[1]), path(f[2]), Number(f[3]), static_cast<std::uint32_t>(Number(f[4])),
+                                       f[5] == "-" ? "" : f[5], f[6] == "copy", f.size() == 9 ? Number(f[7]) : 0,
+                                       f.size() == 9 ? static_cast<std::uint32_t>(Number(f[8])) : 0});
         } else if (f.size() == 2 && f[0] == "made") {
-            journal.madeFolders.push_back(Unescape(f[1]));
+            journal.madeFolders.push_back(path(f[1]));
         } else if (f.size() == 2 && f[0] == "package") {
-            journal.package = Unescape(f[1]);
-        } else if (f.size() == 2 && f[0] == "end") {
-            if (std::to_string(journal.renames.size() + journal.madeFolders.size()) != f[1])
+            journal.package = path(f[1]);
+        } else if ((f.size() == 2 || f.size() == 3) && f[0] == "end") {
+            if (Number(f[1]) != journal.renames.size() + journal.madeFolders.size())
+                return std::nullopt;
+            // An end line without a sum is that of an earlier Pelmo's journal.
+            if (f.size() == 3 &&
+                Number(f[2]) != Crc32(0, std::string_view(text).substr(0, static_cast<std::size_t>(lineStart))))
                 return std::nullopt;
             return journal;
         } else {
