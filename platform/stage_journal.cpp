@@ -145,7 +145,7 @@ std::vector<std::string> Names(const fs::path& folder)
 // Without a staging record only an undo can have been interrupted: its set's
 // journal is UNDO, and it is taken back to its end. A set without any journal
 // is what a crash left of one being removed.
-Recovered RecoverUndo(const fs::path& runFolder)
+Recovered RecoverUndo(const fs::path& runFolder, const std::function<void()>& tick)
 {
     Recovered result = Recovered::Nothing;
     for (const std::string& name : BackupSets(runFolder)) {
@@ -156,7 +156,7 @@ Recovered RecoverUndo(const fs::path& runFolder)
             // Renamed from a whole DONE: one that cannot be read is damaged, and
             // nothing may be guessed from it.
             const auto undo = ReadJournal(set / kUndo);
-            if (!undo || !RollBack(*undo, set, true))
+            if (!undo || !RollBack(*undo, set, true, tick))
                 return Recovered::Failed;
             result = Recovered::RolledBack;
             // A forced undo keeps what it replaced, and its journal for the list.
@@ -334,10 +334,12 @@ bool HasContent(const std::string& path, std::uint64_t size, std::uint32_t check
     return content && content->first == size && content->second == checksum;
 }
 
-bool RollForward(const Journal& journal)
+bool RollForward(const Journal& journal, const std::function<void()>& tick)
 {
     std::vector<fs::path> folders;
     for (const Rename& rename : journal.renames) {
+        if (tick)
+            tick();
         if (Exists(rename.work) && ::rename(rename.work.c_str(), rename.target.c_str()) != 0)
             return false;
         folders.push_back(fs::path(rename.target).parent_path());
@@ -354,10 +356,12 @@ bool IsRunLog(const std::string& target, const fs::path& set)
     return fs::path(target) == set.parent_path() / kLogFile;
 }
 
-bool RollBack(const Journal& journal, const fs::path& set, bool undo)
+bool RollBack(const Journal& journal, const fs::path& set, bool undo, const std::function<void()>& tick)
 {
     bool ok = true;
     for (auto it = journal.renames.rbegin(); it != journal.renames.rend(); ++it) {
+        if (tick)
+            tick();
         const Rename& rename = *it;
         if (undo && IsRunLog(rename.target, set))
             continue;
@@ -378,19 +382,22 @@ bool RollBack(const Journal& journal, const fs::path& set, bool undo)
         else
             ok = ::rename(backup.c_str(), rename.target.c_str()) == 0 && ok;
     }
-    SweepRun(journal.runId, {}, journal.madeFolders);
+    SweepRun(journal.runId, {}, journal.madeFolders, tick);
     return ok;
 }
 
 void SweepRun(const std::string& runId, const std::vector<std::string>& folders,
-              const std::vector<std::string>& madeFolders)
+              const std::vector<std::string>& madeFolders, const std::function<void()>& tick)
 {
     const std::string prefix = ".pelmo-" + runId + "-";
     for (const std::vector<std::string>* list : {&folders, &madeFolders})
         for (const std::string& folder : *list)
             for (const std::string& name : Names(folder))
-                if (name.starts_with(prefix))
+                if (name.starts_with(prefix)) {
                     ::unlink((fs::path(folder) / name).c_str());
+                    if (tick)
+                        tick();
+                }
     std::vector<std::string> made = madeFolders;
     // Deepest first; a folder that holds anything else stays.
     std::sort(made.begin(), made.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
@@ -452,11 +459,14 @@ void PruneSets(const fs::path& runFolder, std::size_t keep, std::uint64_t budget
     }
 }
 
-Recovered RecoverRunFolder(const fs::path& runFolder)
+Recovered RecoverRunFolder(const fs::path& runFolder, const std::function<void(Recovered)>& tick)
 {
+    auto doing = [&tick](Recovered work) {
+        return tick ? std::function<void()>([&tick, work] { tick(work); }) : std::function<void()>();
+    };
     const fs::path recordFile = runFolder / kRecordFile;
     if (!Exists(recordFile.string()))
-        return RecoverUndo(runFolder);
+        return RecoverUndo(runFolder, doing(Recovered::RolledBack));
     const std::optional<Record> record = ReadRecord(recordFile);
     if (!record) {
         // Cut short before its first folder was flushed: nothing was staged.
@@ -468,10 +478,10 @@ Recovered RecoverRunFolder(const fs::path& runFolder)
     if (Exists((set / kDone).string())) {
         result = Recovered::Completed;
     } else if (const auto undo = ReadJournal(set / kUndo)) {
-        ok = RollBack(*undo, set);
+        ok = RollBack(*undo, set, false, doing(Recovered::RolledBack));
     } else if (const auto journal = ReadJournal(set / kJournal)) {
-        ok =
-            RollForward(*journal) && ::rename((set / kJournal).c_str(), (set / kDone).c_str()) == 0 && FlushFolder(set);
+        ok = RollForward(*journal, doing(Recovered::Completed)) &&
+             ::rename((set / kJournal).c_str(), (set / kDone).c_str()) == 0 && FlushFolder(set);
         result = Recovered::Completed;
     }
     if (!ok)
@@ -481,7 +491,7 @@ Recovered RecoverRunFolder(const fs::path& runFolder)
     else
         PruneSets(runFolder);
     SweepRun(record->runId, record->folders,
-             result == Recovered::RolledBack ? record->madeFolders : std::vector<std::string>{});
+             result == Recovered::RolledBack ? record->madeFolders : std::vector<std::string>{}, doing(result));
     return ::unlink(recordFile.c_str()) == 0 ? result : Recovered::Failed;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -76,17 +77,19 @@ bool KeepBackup(const std::string& target, const std::filesystem::path& backup, 
 bool HasContent(const std::string& path, std::uint64_t size, std::uint32_t checksum);
 std::optional<std::pair<std::uint64_t, std::uint32_t>> Content(const std::string& path);
 // Puts every rename in place whose work file is still there; flushes the folders.
-bool RollForward(const Journal& journal);
+// `tick` is called once a file, so that a caller can show that work goes on.
+bool RollForward(const Journal& journal, const std::function<void()>& tick = {});
 // Takes back the journal's renames, last first, from the backups; removes added
 // files and the folders the run made. Safe to repeat after an interruption.
 // An undo (`undo`) leaves the run folder's log as it is.
-bool RollBack(const Journal& journal, const std::filesystem::path& set, bool undo = false);
+bool RollBack(const Journal& journal, const std::filesystem::path& set, bool undo = false,
+              const std::function<void()>& tick = {});
 // Whether `target` is the log of the run folder that holds `set`.
 bool IsRunLog(const std::string& target, const std::filesystem::path& set);
 // Removes the run's work files from the folders and then the folders it made
 // that are left empty, deepest first.
 void SweepRun(const std::string& runId, const std::vector<std::string>& folders,
-              const std::vector<std::string>& madeFolders);
+              const std::vector<std::string>& madeFolders, const std::function<void()>& tick = {});
 void RemoveTree(const std::filesystem::path& path);
 // Removes a backup set whose journal is done with, the journal last, so that a
 // set left behind by a crash holds no journal and is known to be rubbish.
@@ -102,7 +105,9 @@ void PruneSets(const std::filesystem::path& runFolder, std::size_t keep = kKeptS
 
 // Completes or rolls back the run the record names (the lock is held); without
 // a record, finishes an undo that was interrupted (a set whose journal is UNDO).
+// `tick` is called once a file with what the recovery is doing (Completed or
+// RolledBack).
 enum class Recovered { Nothing, Completed, RolledBack, Failed };
-Recovered RecoverRunFolder(const std::filesystem::path& runFolder);
+Recovered RecoverRunFolder(const std::filesystem::path& runFolder, const std::function<void(Recovered)>& tick = {});
 
 }  // namespace pelmo::stage

@@ -158,7 +158,7 @@ Stage::~Stage()
         Discard();
 }
 
-Recovery Stage::Recover()
+Recovery Stage::Recover(const RecoveryProgress& progress)
 {
     // A log being appended by an undo or recovery that was killed: the log
     // itself is whole, old or new.
@@ -168,7 +168,11 @@ Recovery Stage::Recover()
         if (name.starts_with(".pelmo-") && name.ends_with("-log"))
             ::unlink((runFolder_ / name).c_str());
     }
-    switch (stage::RecoverRunFolder(runFolder_)) {
+    auto tick = [&progress](stage::Recovered work) {
+        progress(work == stage::Recovered::Completed ? Recovery::Completed : Recovery::RolledBack);
+    };
+    switch (stage::RecoverRunFolder(runFolder_, progress ? std::function<void(stage::Recovered)>(tick)
+                                                         : std::function<void(stage::Recovered)>())) {
     case stage::Recovered::Nothing:
         return Recovery::Nothing;
     case stage::Recovered::Completed:

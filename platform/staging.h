@@ -61,8 +61,10 @@ public:
     Stage(const Stage&) = delete;
     Stage& operator=(const Stage&) = delete;
 
-    // Completes or rolls back a run that was interrupted on this system.
-    Recovery Recover();
+    // Completes or rolls back a run that was interrupted on this system; `progress`
+    // hears once a file whether it completes (Completed) or takes back (RolledBack).
+    using RecoveryProgress = std::function<void(Recovery)>;
+    Recovery Recover(const RecoveryProgress& progress = {});
 
     // --- the staged view ---
     const StagedFile* Find(const std::filesystem::path& target) const;

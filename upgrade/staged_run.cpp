@@ -13,6 +13,15 @@
 namespace pelmo {
 namespace {
 
+// A recovery of thousands of files takes a moment: the user sees what happens.
+Stage::RecoveryProgress ReportRecovery(Prompter& prompter)
+{
+    return [&prompter](Recovery work) {
+        prompter.Progress(
+            {work == Recovery::Completed ? RunProgress::Step::Committing : RunProgress::Step::TakingBack, {}, 0, 0});
+    };
+}
+
 // Recovery's message; false when the interrupted run could be neither
 // completed nor rolled back, so that nothing may go on over it.
 bool TellRecovery(Recovery recovery, Prompter& prompter)
@@ -108,7 +117,7 @@ bool RunStage::Open(std::string_view folder)
         Tell(Text::DryRunUnfinished, Text::CaptionError);
         return false;
     }
-    const Recovery recovery = stage_->Recover();
+    const Recovery recovery = stage_->Recover(ReportRecovery(prompter_));
     if (!TellRecovery(recovery, prompter_)) {
         stage_.reset();
         return false;
@@ -224,7 +233,7 @@ RecoverOutcome RecoverSystem(const Machine& machine, Prompter& prompter, std::st
     if (!stage)
         return RecoverOutcome::Failed;
     BusyScope busy(prompter);
-    const Recovery recovery = stage->Recover();
+    const Recovery recovery = stage->Recover(ReportRecovery(prompter));
     if (!TellRecovery(recovery, prompter))
         return RecoverOutcome::Failed;
     if (recovery == Recovery::Nothing)

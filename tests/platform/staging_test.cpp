@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "platform/host_file.h"
+#include "platform/stage_journal.h"
 #include "platform/staging.h"
 #include "tests/support/faults.h"
 #include "tests/support/test_machine.h"
@@ -80,6 +81,37 @@ TEST(Staging, CommitFlushesDataJournalAndFoldersInOrder)
             EXPECT_LT(flushed, done) << folder;
         }
         EXPECT_EQ(last("fsync " + set.string()), done + 1);
+    }
+}
+
+// A recovery tells, once a file, whether it completes the run or takes it back.
+TEST(Staging, RecoveryReportsEachFileItHandles)
+{
+    for (const bool journalWritten : {false, true}) {
+        SCOPED_TRACE(journalWritten ? "completed" : "taken back");
+        test::TempDir dir;
+        const fs::path system = dir.path() / "SYS";
+        test::WriteHostFile(system / "PELMOBAK" / "STAGING", stage::RecordHeader("r1") +
+                                                                 stage::RecordLine("folder", system.string()));
+        stage::Journal journal{"r1", {}, {}, 1, ""};
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+            const std::string work = (system / (std::string(".pelmo-r1-") + name)).string();
+            test::WriteHostFile(work, "new");
+            journal.renames.push_back({work, (system / name).string(), 3, 0, "", false, 0, 0});
+        }
+        if (journalWritten) {
+            fs::create_directories(system / "PELMOBAK" / "r1");
+            ASSERT_TRUE(stage::WriteJournal(system / "PELMOBAK" / "r1" / "JOURNAL", journal));
+        }
+        StageOpening opening{};
+        std::unique_ptr<Stage> stage = Stage::Open(system, opening);
+        ASSERT_TRUE(stage);
+        std::vector<Recovery> ticks;
+        const Recovery recovery = stage->Recover([&](Recovery work) { ticks.push_back(work); });
+        const Recovery expected = journalWritten ? Recovery::Completed : Recovery::RolledBack;
+        EXPECT_EQ(recovery, expected);
+        EXPECT_EQ(ticks, std::vector<Recovery>(3, expected));
+        EXPECT_EQ(fs::exists(system / "b.txt"), journalWritten);
     }
 }
 

@@ -19,7 +19,7 @@ int RecordingPrompter::MessageBox(const std::string& text, const std::string& ca
 
 void RecordingPrompter::Progress(const RunProgress& progress)
 {
-    const char* steps[] = {"installing", "voice data", "converting", "committing"};
+    const char* steps[] = {"installing", "voice data", "converting", "committing", "taking back"};
     std::string line = steps[static_cast<int>(progress.step)];
     if (!progress.item.empty())
         line += " " + Cp932ToUtf8Lossy(progress.item);
