@@ -5,7 +5,8 @@
 #
 #   LAZYFS=/path/to/lazyfs bash scripts/powercut.sh [--short | --long [TRIALS]] [SCENARIO...]
 #
-# Each scenario (demo, cancel, damaged, repeat, recovery, undo) is first run without
+# Each scenario (demo, cancel, damaged, repeat, recovery, undo, undo2: the second of
+# two undos, force: --undo --force over a changed file) is first run without
 # a cut while LazyFS logs every operation; every write, fsync, create, unlink,
 # rename, link and truncate on the machine folder, singled out by a pattern of its
 # path, is a cut point, before and after it. A trial cuts at one point (or drops
@@ -49,7 +50,7 @@ elif [ "${1:-}" = --long ]; then
   fi
 fi
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(demo cancel damaged repeat recovery undo)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(demo cancel damaged repeat recovery undo undo2 force)
 
 pelmo=${PELMO:-$repo/build/app/pelmo}
 [ -x "$pelmo" ] || { echo "powercut: no program at $pelmo (build it, or set PELMO)" >&2; exit 1; }
@@ -159,7 +160,8 @@ run_pelmo() { timeout 120 "$pelmo" "$@" --package "$mnt/p" --machine "$mnt/m" </
 scenario_run() {
   case $1 in
     recovery) run_pelmo --recover --target 'C:\KORIMU' ;;
-    undo) run_pelmo --undo ;;
+    undo | undo2) run_pelmo --undo ;;
+    force) run_pelmo --undo --force ;;
     *) run_pelmo --unattended ;;
   esac
 }
@@ -185,9 +187,22 @@ setup_scenario() {
       size=$(stat -c %s "$archive")
       printf 'broken data' | dd of="$archive" bs=1 seek=$((size / 2)) conv=notrunc status=none
       ;;
-    repeat | undo)
+    repeat | undo | force)
       mount_fs false
       run_pelmo --unattended >/dev/null || true
+      unmount_fs
+      # A file the user changed after the upgrade, which only --force takes back.
+      [ "$1" != force ] || printf 'changed since\r\n' >>"$root/c/KORIMU/KORIMU.EXE"
+      ;;
+    undo2)
+      # Two upgrades, the second taken back already: the undo reaches the first.
+      mount_fs false
+      run_pelmo --unattended >/dev/null || true
+      unmount_fs
+      printf 'second upgrade\r\n' >>"$root/p/readme.txt"
+      mount_fs false
+      run_pelmo --unattended >/dev/null || true
+      run_pelmo --undo >/dev/null || true
       unmount_fs
       ;;
     recovery)
