@@ -246,12 +246,17 @@ std::optional<std::vector<BackupSetSummary>> UndoHistory(const Machine& machine,
                                                          std::string_view folder)
 {
     const std::string settled = SettledFolder(machine, folder);
-    if (!HasRunFolder(machine, settled))
-        return std::vector<BackupSetSummary>{};
-    std::unique_ptr<Stage> stage = OpenStageOrSay(machine, prompter, settled);
-    if (!stage)
-        return std::nullopt;
-    return stage->History();
+    std::vector<BackupSetSummary> history;
+    if (HasRunFolder(machine, settled)) {
+        std::unique_ptr<Stage> stage = OpenStageOrSay(machine, prompter, settled);
+        if (!stage)
+            return std::nullopt;
+        history = stage->History();
+    }
+    // An empty list says why, as an undo with nothing to undo does.
+    if (history.empty())
+        prompter.MessageBox(GetText(Text::NothingToUndo), GetText(Text::CaptionConfirm), MB_OK);
+    return history;
 }
 
 UndoOutcome UndoSystem(const Machine& machine, Prompter& prompter, std::string_view folder, bool force, InstallLog* log)

@@ -109,6 +109,12 @@ TEST(Unattended, WhatCannotBeRunIsABadCommandLineInTheUsersTerms)
     EXPECT_EQ(RunUnattended(undo, undoOut, undoErr), kExitBadCommandLine);
     EXPECT_EQ(undoErr.str(), "pelmo: --undo needs the installed system's folder and no package is at hand: give it as "
                              "--target, e.g. --target 'C:\\KORIMU'\n");
+    // A list with nothing in it says so.
+    undo.list = true;
+    undo.target = "C:\\";
+    std::ostringstream listOut, listErr;
+    EXPECT_EQ(RunUnattended(undo, listOut, listErr), kExitNothingToUndo);
+    EXPECT_EQ(listOut.str(), "[確認] 元に戻すｱｯﾌﾟﾃﾞｲﾄがありません。\n");
     // A package at a drive's root is read from the drive itself.
     machine.MapDrive('A', package);
     EXPECT_EQ(SourceFolderForPackage(machine.Load(), package), "A:");
