@@ -31,6 +31,24 @@ xcb_atom_t Atom(xcb_connection_t* connection, const char* name)
     std::free(reply);
     return atom;
 }
+
+// The X connection, when the program runs on X; none elsewhere (Wayland, offscreen).
+xcb_connection_t* X11Connection()
+{
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+// The connection when the window's background can be set as its pixels: a
+// true-colour visual without alpha takes a colour as its pixel value.
+xcb_connection_t* OpaqueWindowConnection(QWidget& window)
+{
+    xcb_connection_t* connection = X11Connection();
+    if (!connection)
+        return nullptr;
+    window.winId();  // makes the native window, and with it the handle asked next
+    return window.windowHandle()->format().hasAlpha() ? nullptr : connection;
+}
 #endif
 
 }  // namespace
@@ -38,10 +56,9 @@ xcb_atom_t Atom(xcb_connection_t* connection, const char* name)
 void OfferOnly(QWidget& window, WindowKind kind)
 {
 #ifdef PELMO_HAVE_XCB
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection())
+    xcb_connection_t* connection = X11Connection();
+    if (!connection)
         return;
-    xcb_connection_t* connection = x11->connection();
     // A tool bar is never minimised or maximised; a splash window is only moved
     // (and has no frame of the window manager's).
     const char* first = kind == WindowKind::Progress ? "_NET_WM_WINDOW_TYPE_SPLASH" : "_NET_WM_WINDOW_TYPE_TOOLBAR";
@@ -59,16 +76,12 @@ void OfferOnly(QWidget& window, WindowKind kind)
 void ClearTo(QWidget& window, const QColor& colour)
 {
 #ifdef PELMO_HAVE_XCB
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection())
-        return;
-    const auto id = static_cast<xcb_window_t>(window.winId());
-    // A true-colour visual without alpha takes the colour as its pixel value.
-    if (window.windowHandle()->format().hasAlpha())
+    xcb_connection_t* connection = OpaqueWindowConnection(window);
+    if (!connection)
         return;
     const std::uint32_t pixel = colour.rgb() & 0xffffffu;
-    xcb_change_window_attributes(x11->connection(), id, XCB_CW_BACK_PIXEL, &pixel);
-    xcb_flush(x11->connection());
+    xcb_change_window_attributes(connection, static_cast<xcb_window_t>(window.winId()), XCB_CW_BACK_PIXEL, &pixel);
+    xcb_flush(connection);
 #else
     (void)window;
     (void)colour;
@@ -78,13 +91,10 @@ void ClearTo(QWidget& window, const QColor& colour)
 void ClearTo(QWidget& window, const QImage& picture)
 {
 #ifdef PELMO_HAVE_XCB
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection() || picture.isNull())
+    xcb_connection_t* connection = picture.isNull() ? nullptr : OpaqueWindowConnection(window);
+    if (!connection)
         return;
-    xcb_connection_t* connection = x11->connection();
     const auto id = static_cast<xcb_window_t>(window.winId());
-    if (window.windowHandle()->format().hasAlpha())
-        return;
     // 32 bits a pixel, blue first, as an X server of depth 24 keeps them.
     const QImage pixels = picture.convertToFormat(QImage::Format_RGB32);
     const xcb_pixmap_t pixmap = xcb_generate_id(connection);
