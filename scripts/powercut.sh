@@ -346,15 +346,21 @@ check_after_cut() {
   unmount_fs
 }
 
+# begin_trial SCENARIO NAME [INJECTION]: counts the trial and mounts the scenario's
+# start, with the torn write INJECTION in LazyFS's config when given.
+begin_trial() {
+  trial_name=$2
+  trials=$((trials + 1))
+  ((trials % 50)) || echo "... $trials trials, $failures failed, $(($(date +%s) - start)) s"
+  restore_start "$1"
+  mount_fs false "${3:-}"
+}
+
 # cut_trial SCENARIO TIMING OP PATTERN: one cut at a point of the uncut run. A
 # rename or link is singled out by where it goes: LazyFS ignores its source.
 cut_trial() {
   local s=$1 timing=$2 op=$3 pattern=$4 cmd
-  trial_name="$s $timing $op $pattern"
-  trials=$((trials + 1))
-  ((trials % 50)) || echo "... $trials trials, $failures failed, $(($(date +%s) - start)) s"
-  restore_start "$s"
-  mount_fs false
+  begin_trial "$s" "$s $timing $op $pattern"
   cmd="lazyfs::crash::timing=$timing::op=$op::from_rgx="
   case $op in rename | link | symlink) cmd+=".::to_rgx=$pattern" ;; *) cmd+="$pattern" ;; esac
   command_fs "$cmd" 'VALID crash'
@@ -372,10 +378,7 @@ cut_trial() {
 # A power cut right after the whole run.
 end_trial() {
   local s=$1
-  trial_name="$s end"
-  trials=$((trials + 1))
-  restore_start "$s"
-  mount_fs false
+  begin_trial "$s" "$s end"
   scenario_run "$s" >"$w/cut.out" 2>&1 || true
   power_cut
   unmount_fs
@@ -386,10 +389,7 @@ end_trial() {
 # torn must read as absent.
 torn_trial() {
   local s=$1
-  trial_name="$s torn $2"
-  trials=$((trials + 1))
-  restore_start "$s"
-  mount_fs false "$3"
+  begin_trial "$s" "$s torn $2" "$3"
   scenario_run "$s" >"$w/cut.out" 2>&1 || true
   if alive; then
     missed=$((missed + 1))
