@@ -195,6 +195,20 @@ TEST_F(WizardTest, TheRunsMessagesAppearAsMessageBoxesOfTheView)
     EXPECT_EQ(ReadHostFile(machineFolder.driveC() / "KORIMU" / "NEW.TXT"), "new");
 }
 
+// A folder the run rejects brings the destination dialog back; a run that ends closes the wizard.
+TEST_F(WizardTest, ARejectedFolderIsAskedForAgain)
+{
+    PackageText package;
+    package.entries = {"1,0,NEW.TXT,"};
+    WritePackage(packageFolder, package);
+    WriteHostFile(packageFolder / "NEW.TXT", "new");
+    CPelmoApp app(Context().machine, sourceFolder);
+    const std::string start = "CStartDlg [ｱｯﾌﾟﾃﾞｲﾄ]", korimu = "CDestinationDlg C:\\KORIMU";
+    EXPECT_EQ(RunApp(app, {Click(1), Click(1), Click(1), Key(Qt::Key_Return), Key(Qt::Key_Escape), Click(2)}),
+              (std::vector<std::string>{start, korimu, "CConfirmDlg C:\\KORIMU",
+                                        "[ｴﾗｰ] ｲﾝｽﾄｰﾙ先ﾎﾙﾀﾞが正しくないと思われます。 (OK)", korimu, start}));
+}
+
 Qt::CursorShape Cursor()
 {
     return QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor;
