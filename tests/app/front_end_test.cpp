@@ -197,11 +197,8 @@ TEST(Unattended, ShowsALongRunsProgressAsOneLineThatMessagesClear)
         prompter.Progress({RunProgress::Step::Installing, "HELP.lzh", done, 4, 0});
     };
     prompter.BeginBusy();
-    reportAt(0, 0);
-    reportAt(300, 0);
-    EXPECT_EQ(progress.str(), "") << "not yet half a second";
-    reportAt(300, 1);
-    reportAt(10, 2);
+    reportAt(0, 0);  // the pace shows a run's first report never
+    reportAt(600, 1);
     prompter.MessageBox(Sjis("確認"), Sjis("確認"), MB_OK);
     reportAt(100, 3);
     prompter.EndBusy();

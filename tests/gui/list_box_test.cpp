@@ -112,6 +112,16 @@ TEST_F(ListBoxTest, MarksTheCurrentEntryWhileItHasTheFocus)
     list.setCurrentRow(1, QItemSelectionModel::NoUpdate);
     EXPECT_TRUE(marked(1));
     EXPECT_FALSE(marked(0));
+    // An empty list marks a row's height at its very top and left.
+    Fill({});
+    list.setFocus();
+    const QImage empty = list.viewport()->grab().toImage();
+    int top = 0, left = 0;
+    for (int x = 0; x < empty.width(); ++x)
+        top += qGray(empty.pixel(x, 0)) < 128;
+    for (int y = 0; y < list.fontMetrics().height(); ++y)
+        left += qGray(empty.pixel(0, y)) < 128;
+    EXPECT_TRUE(top > empty.width() / 4 && left > list.fontMetrics().height() / 4) << top << " " << left;
 }
 
 }  // namespace pelmo::test

@@ -69,10 +69,13 @@ TEST(MessageBoxTest, TextTakesItsWidthWrapsAtTheScreensLimitWithEqualMarginsAndC
     }
 }
 
-TEST(MessageBoxTest, EscapeAndTheButtonsAnswer)
+TEST(MessageBoxTest, EveryPartTakesTheBoxsFontAndEscapeAndTheButtonsAnswer)
 {
     const QFont font = DialogFont(kDialogFontName, 9, 96);
     MessageBoxDialog okCancel(nullptr, font, "確認", "text", {"OK", "キャンセル"}, 1, 1024);
+    // Latin letters and digits in the same font as the Japanese text, whatever the system's default.
+    for (QWidget* part : okCancel.findChildren<QWidget*>())
+        EXPECT_EQ(part->font(), font) << part->metaObject()->className();
     okCancel.reject();
     EXPECT_EQ(okCancel.answer(), 1);
     okCancel.buttons()[0]->click();

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "tests/support/bmp_writer.h"
+#include "tests/support/faults.h"
 #include "tests/support/test_machine.h"
 
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -72,14 +73,14 @@ TEST(DibLoad, FilesGiveTheirBlockOrAreRefusedEarly)
         {"bfOffBits 0: right after the table", WriteBmp({.width = 2, .bitCount = 8, .clrUsed = 2, .colours = {1, 2}, .pixels = "FILL", .offBits = 0}), 0, false, {14, 40, 8, 4}, 48, 2, 4},
         {"bfOffBits back into the headers", WriteBmp({.width = 2, .bitCount = 8, .clrUsed = 2, .colours = {1, 2}, .pixels = "abcd", .offBits = 14}), 0, false, {4}, 48, 2, 4},
         {"short table read on into the pixels", WriteBmp({.bitCount = 8, .colours = {0xFF, 0xFF00}, .pixels = Bytes(4)}), 0, false, {4}, 1064, 256, 4},
-        {"longer header kept whole", WriteBmp({.width = 2, .bitCount = 8, .headerSize = 108, .clrUsed = 2, .colours = {7, 8}, .pixels = "abcd"}), 0, false, {4}, 116, 2, 4},
+        {"longer header kept whole", WriteBmp({.width = 2, .bitCount = 8, .headerSize = 124, .clrUsed = 2, .colours = {7, 8}, .pixels = "abcd"}), 0, false, {4}, 132, 2, 4},
         {"biClrUsed 65535", WriteBmp({.bitCount = 8, .clrUsed = 65535, .pixels = Bytes(4)}), 0, false, {4}, 40 + 4 * 65535, 65535, 4},
         {"width 65535", WriteBmp({.width = 65535, .bitCount = 1, .sizeImage = 4, .colours = {0, 1}, .pixels = "abcd"}), 0, false, {4}, 48, 2, 4},
         {"height -65535", WriteBmp({.height = -65535, .bitCount = 32, .sizeImage = 4, .pixels = "abcd"}), 0, false, {4}, 40, 0, 4}, {"one piece", chunked(32768), 0, false, {32768}, 40, 0, 32768},
         {"one byte over a piece", chunked(32769), 0, false, {32768, 1}, 40, 0, 32769}, {"many pieces", chunked(100000), 0, false, {32768, 32768, 32768, 1696}, 40, 0, 100000},
         {"bfOffBits far beyond, nothing to read", WriteBmp({.width = 0, .pixels = "abcd", .offBits = 0xFFFFFFFF}), 0, false, {0}, 40, 0, 0}, {"wrong magic", WriteBmp({.type = 0x4142}), 1},
         {"magic the wrong way round", WriteBmp({.type = 0x424D}), 1}, {"empty file", "", 1}, {"file header alone", WriteBmp({}).substr(0, 14), 2},
-        {"longer header cut", WriteBmp({.headerSize = 108}).substr(0, 74), 3}, {"biSize 39", WriteBmp({.headerSize = 39}), 2}, {"OS/2 core header", WriteBmp({.headerSize = 12}), 2},
+        {"longer header cut", WriteBmp({.headerSize = 41}).substr(0, 54), 3}, {"biSize 39", WriteBmp({.headerSize = 39}), 2}, {"OS/2 core header", WriteBmp({.headerSize = 12}), 2},
         {"biSize 125", WriteBmp({.headerSize = 125}), 2}, {"biSize huge", WriteBmp({.headerSize = 0xFFFFFFF0}), 2}, {"0 bits", WriteBmp({.bitCount = 0}), 2},
         {"2 bits", WriteBmp({.bitCount = 2}), 2}, {"negative width", WriteBmp({.width = -1}), 2}, {"width 65536", WriteBmp({.width = 65536}), 2},
         {"width INT32_MIN", WriteBmp({.width = INT32_MIN}), 2}, {"height 65536", WriteBmp({.height = 65536}), 2}, {"height -65536", WriteBmp({.height = -65536}), 2},
@@ -92,6 +93,7 @@ TEST(DibLoad, FilesGiveTheirBlockOrAreRefusedEarly)
         {"bfOffBits far beyond", WriteBmp({.sizeImage = 4, .pixels = "abcd", .offBits = 0xFFFFFFFF}), 2, true, {4}},
         {"the first piece comes up short", WriteBmp({.sizeImage = 20000000, .pixels = "abcd"}), 2, true, {32768}},
         {"the last piece comes up short", WriteBmp({.sizeImage = 32769, .pixels = Bytes(32768)}), 2, true, {32768, 1}},
+        {"a one-byte image without its byte", WriteBmp({.sizeImage = 1, .pixels = ""}), 2, true, {1}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -154,6 +156,10 @@ TEST(DibLoad, FilesAreReadThroughTheMachine)
         EXPECT_EQ(block.bytes, loads ? ParseDib(big)->bytes : std::vector<std::uint8_t>{9}) << path;
         loads = false;
     }
+    // Without its length the file is read to its end, and refused there.
+    test::FaultScope unknownLength({.statFails = testMachine.driveC() / "pics" / "cut.bmp"});
+    DibBlock block;
+    EXPECT_EQ(ReadDibFile(testMachine.Load(), "C:\\pics\\cut.bmp", block), 0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Whole unattended runs described as small text files.
 #include "tests/scenarios/scenario.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -58,6 +59,8 @@ public:
             WriteHostFile(Host(path), ScenarioText(text));
         else if (verb == "folder")
             fs::create_directories(Host(rest));
+        else if (verb == "time")  // seconds since 1970 and nanoseconds: "time PATH 1700000000 5"
+            SetTime(Host(path), text);
         else if (verb == "readonly")
             fs::permissions(Host(rest), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                             fs::perm_options::remove);
@@ -74,6 +77,8 @@ public:
             faults_.statFails = Host(rest);
         else if (verb == "chmod-fails")
             faults_.chmodFails = Host(rest);
+        else if (verb == "no-hard-links")
+            faults_.noHardLinks = true;
         else
             throw std::runtime_error("unknown scenario line: " + line);
     }
@@ -87,6 +92,14 @@ public:
     }
 
     fs::path Host(const std::string& windowsPath) const { return machine_.Host(windowsPath); }
+    static void SetTime(const fs::path& file, const std::string& time)
+    {
+        const std::vector<std::string> parts = Words(time);
+        const struct timespec times[2] = {{std::stol(parts.at(0)), std::stol(parts.at(1))},
+                                          {std::stol(parts.at(0)), std::stol(parts.at(1))}};
+        if (::utimensat(AT_FDCWD, file.c_str(), times, 0) != 0)
+            throw std::runtime_error("cannot set the time of " + file.string());
+    }
     const TestMachine& machine() const { return machine_; }
     const std::string& package() const { return package_; }
     const FaultPlan& faults() const { return faults_; }
@@ -290,6 +303,7 @@ RunResult ScenarioMachine::RunWith(FaultPlan faults, std::vector<std::string> ex
     faults.readsBelow = package;
     faults.statFails = builder_->faults().statFails;
     faults.chmodFails = builder_->faults().chmodFails;
+    faults.noHardLinks = builder_->faults().noHardLinks;
     RunResult result;
     result.root = fs::canonical(builder_->machine().folder());
     // Another run's lock, held as that run would hold it; the snapshots are

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <regex>
 #include <set>
 
 #include <zlib.h>
@@ -76,16 +77,11 @@ std::string FileKey(const std::string& line, std::size_t from, std::size_t to = 
 // The file changes that `log` (UTF-8 lines) lists: "added KEY SIZE CRC".
 std::set<std::string> LoggedFiles(const std::vector<std::string>& log)
 {
+    static const std::regex line("(added|replaced) (.+) (\\d+) bytes, CRC-32 ([0-9a-f]{8})");
     std::set<std::string> files;
-    for (const std::string& line : log) {
-        const bool added = line.starts_with("added ");
-        if (!added && !line.starts_with("replaced "))
-            continue;
-        const std::size_t sizeAt = line.rfind(' ', line.rfind(" bytes, CRC-32") - 1);
-        files.insert((added ? "added " : "replaced ") + FileKey(line, line.find(' ') + 1, sizeAt) + " " +
-                     line.substr(sizeAt + 1, line.find(' ', sizeAt + 1) - sizeAt - 1) + " " +
-                     line.substr(line.rfind(' ') + 1));
-    }
+    for (std::smatch m; const std::string& text : log)
+        if (std::regex_match(text, m, line))
+            files.insert(m.str(1) + " " + SnapshotKey(m.str(2)) + " " + m.str(3) + " " + m.str(4));
     return files;
 }
 

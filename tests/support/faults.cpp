@@ -128,6 +128,15 @@ int rename(const char* from, const char* to)
     return Next<int (*)(const char*, const char*)>("rename")(from, to);
 }
 
+int link(const char* from, const char* to)
+{
+    if (armed.plan.noHardLinks && Below(to)) {
+        errno = EPERM;
+        return -1;
+    }
+    return Next<int (*)(const char*, const char*)>("link")(from, to);
+}
+
 int unlink(const char* path)
 {
     FailsAt(path, false);
@@ -222,7 +231,9 @@ namespace fs = std::filesystem;
 
 FaultScope::FaultScope(const FaultPlan& plan)
 {
-    auto canonical = [](const fs::path& path) { return path.empty() ? std::string() : fs::weakly_canonical(path).string(); };
+    auto canonical = [](const fs::path& path) {
+        return path.empty() ? std::string() : fs::weakly_canonical(path).string();
+    };
     armed = Armed{};
     armed.plan = plan;
     armed.root = plan.root.empty() ? std::string("\n") : canonical(plan.root) + "/";

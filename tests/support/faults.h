@@ -26,6 +26,8 @@ struct FaultPlan {
     std::filesystem::path chmodFails = {};
     // fstatfs() below `root` reports this file system type (statfs's f_type) when set.
     unsigned long fileSystemType = 0;
+    // link() below `root` fails with EPERM, as on a FAT file system.
+    bool noHardLinks = false;
 };
 
 class FaultScope {
