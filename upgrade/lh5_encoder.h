@@ -1,0 +1,33 @@
+// The -lh5- compressor: LZSS over an 8 KiB window, its codes in Huffman-coded blocks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+namespace pelmo {
+
+// Compresses one member's data as it is handed over, in pieces of any size, and
+// passes the compressed bytes on in pieces; memory stays the same whatever the size.
+class Lh5Encoder {
+public:
+    // `emit` takes the compressed bytes; returning false stops the encoder, which
+    // then ignores what it is given.
+    explicit Lh5Encoder(std::function<bool(std::string_view)> emit);
+    ~Lh5Encoder();
+    Lh5Encoder(const Lh5Encoder&) = delete;
+    Lh5Encoder& operator=(const Lh5Encoder&) = delete;
+
+    bool Feed(std::string_view bytes);
+    // Codes what is left and pads the last byte; false when `emit` refused.
+    bool Finish();
+    std::uint64_t BytesOut() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace pelmo
