@@ -127,6 +127,7 @@ constexpr Entry kCatalogue[] = {
      "       pelmo --recover [--target FOLDER] [--package DIR] [--machine DIR]\n"
      "       pelmo --undo [--list | --force] [--target FOLDER] [--package DIR] [--machine DIR] [--log FILE]\n"
      "       pelmo check [--package DIR] [--disk N=DIR]...\n"
+     "       pelmo pack [--disk-size BYTES] [--one-folder] SOURCE OUT\n"
      "       pelmo --help | --version\n"
      "  --unattended     run the upgrade without dialogs, printing every message\n"
      "  --dry-run        with --unattended: run over a staged view, print the plan, change nothing\n"
@@ -140,6 +141,8 @@ constexpr Entry kCatalogue[] = {
      "  --machine DIR    the machine folder (default: $WINEPREFIX, else ~/.wine)\n"
      "  --log FILE       also write the run's log to FILE (UTF-8)\n"
      "  --disk N=DIR     for check: disk N of the package is the folder DIR (default: the package folder)\n"
+     "  --disk-size BYTES  for pack: the room on each disk (default 1457664, a 1.44 MB floppy)\n"
+     "  --one-folder     for pack: every disk's files in OUT itself instead of OUT/diskN\n"
      "  --help           show this text\n"
      "  --version        show the program's version\n"},
     {Text::CliUnknownOption, "pelmo: unknown option %s"},
