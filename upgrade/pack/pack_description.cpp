@@ -126,8 +126,8 @@ private:
             Error(number, "unknown key '" + key + "'");
             return;
         }
-        std::vector<std::string>& values = given_[key];
-        if (values.size() == fixed->second.most) {
+        const auto known = given_.find(key);
+        if (known != given_.end() && known->second.size() == fixed->second.most) {
             Error(number, fixed->second.most == 1
                               ? "'" + key + "' is given more than once"
                               : "'" + key + "' is given more than " + std::to_string(fixed->second.most) + " times");
@@ -158,7 +158,7 @@ private:
             result_.pictures[slot] = std::string(value);
             result_.pictureLines[slot] = number;
         }
-        values.push_back(*converted);
+        given_[key].push_back(*converted);
     }
 
     void Entry(int number, const std::string& key, std::string_view value)
