@@ -45,6 +45,9 @@ std::vector<Member> MembersOf(std::string_view input, pelmo::LhaHeaderLevel& lev
         members.push_back(std::move(member));
         start = end + 1;
     }
+    // An archive without members is no LHA archive to libarchive; pack never writes one.
+    if (members.empty())
+        members.push_back({"EMPTY.TXT", ""});
     return members;
 }
 
