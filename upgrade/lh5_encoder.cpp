@@ -37,8 +37,6 @@ constexpr int kTBits = 5;
 constexpr int kNP = 14;
 constexpr int kPBits = 4;
 constexpr int kMaxCodeLength = 16;
-// Codes in a block: the block's count is 16 bits.
-constexpr std::size_t kBlockSymbols = 0x7FFF;
 
 // Code lengths of a Huffman code over `freq`, at most 16 bits. A table of one
 // code, which the format allows, is never made: some readers (jlha's) take it
@@ -129,6 +127,7 @@ int BitLength(unsigned value)
 
 struct Lh5Encoder::State {
     std::function<bool(std::string_view)> emit;
+    std::size_t blockSymbols = kBlockSymbols;
     bool failed = false;
     std::uint64_t bytesOut = 0;
 
@@ -243,19 +242,20 @@ struct Lh5Encoder::State {
 
     void Literal(std::uint8_t byte) { AddCode(byte); }
 
+    // The distance goes into the block before its code can end the block.
     void Match(std::size_t length, std::size_t distance)
     {
-        AddCode(static_cast<std::uint16_t>(256 + length - kMinMatch));
         const auto p = static_cast<std::uint16_t>(distance - 1);
         distances.push_back(p);
         ++pFreq[static_cast<std::size_t>(BitLength(p))];
+        AddCode(static_cast<std::uint16_t>(256 + length - kMinMatch));
     }
 
     void AddCode(std::uint16_t code)
     {
         codes.push_back(code);
         ++cFreq[code];
-        if (codes.size() == kBlockSymbols)
+        if (codes.size() == blockSymbols)
             SendBlock();
     }
 
@@ -426,11 +426,13 @@ struct Lh5Encoder::State {
     }
 };
 
-Lh5Encoder::Lh5Encoder(std::function<bool(std::string_view)> emit) : state_(std::make_unique<State>())
+Lh5Encoder::Lh5Encoder(std::function<bool(std::string_view)> emit, std::size_t blockSymbols)
+    : state_(std::make_unique<State>())
 {
     state_->emit = std::move(emit);
-    state_->codes.reserve(kBlockSymbols);
-    state_->distances.reserve(kBlockSymbols);
+    state_->blockSymbols = std::clamp<std::size_t>(blockSymbols, 1, kBlockSymbols);
+    state_->codes.reserve(state_->blockSymbols);
+    state_->distances.reserve(state_->blockSymbols);
 }
 
 Lh5Encoder::~Lh5Encoder() = default;

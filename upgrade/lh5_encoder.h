@@ -13,9 +13,13 @@ namespace pelmo {
 // passes the compressed bytes on in pieces; memory stays the same whatever the size.
 class Lh5Encoder {
 public:
+    // Codes in a block at most: a block's count is 16 bits.
+    static constexpr std::size_t kBlockSymbols = 0x7FFF;
+
     // `emit` takes the compressed bytes; returning false stops the encoder, which
-    // then ignores what it is given.
-    explicit Lh5Encoder(std::function<bool(std::string_view)> emit);
+    // then ignores what it is given. Smaller blocks adapt their tables sooner
+    // and cost more tables.
+    explicit Lh5Encoder(std::function<bool(std::string_view)> emit, std::size_t blockSymbols = kBlockSymbols);
     ~Lh5Encoder();
     Lh5Encoder(const Lh5Encoder&) = delete;
     Lh5Encoder& operator=(const Lh5Encoder&) = delete;

@@ -1,11 +1,14 @@
 // The LHA writer: every member read back by both readers, the method it chose, its header.
 #include <gtest/gtest.h>
+#include <lhasa.h>
 
+#include <cstring>
 #include <random>
 
 #include "platform/streams.h"
 #include "platform/utf8_locale.h"
 #include "tests/support/test_machine.h"
+#include "upgrade/lh5_encoder.h"
 #include "upgrade/lha_readers.h"
 #include "upgrade/lha_writer.h"
 
@@ -89,6 +92,53 @@ TEST(LhaWriter, MembersReadBackThroughBothReadersAtEveryHeaderLevel)
             StoredMember end;
             EXPECT_EQ(reader->NextMember(end), MemberReader::Next::End);
         }
+    }
+}
+
+// lhasa's own -lh5- decoder over compressed bytes.
+std::string Decode(const std::string& packed, std::size_t size)
+{
+    struct Input {
+        const std::string& bytes;
+        std::size_t next = 0;
+    } input{packed};
+    auto pull = [](void* buffer, std::size_t wanted, void* data) {
+        auto& in = *static_cast<Input*>(data);
+        const std::size_t piece = std::min(wanted, in.bytes.size() - in.next);
+        std::memcpy(buffer, in.bytes.data() + in.next, piece);
+        in.next += piece;
+        return piece;
+    };
+    static char method[] = "-lh5-";
+    LHADecoder* decoder = lha_decoder_new(lha_decoder_for_name(method), pull, &input, size);
+    std::string out(size, '\0');
+    std::size_t done = 0;
+    for (std::size_t got; done < size && (got = lha_decoder_read(decoder, reinterpret_cast<std::uint8_t*>(&out[done]),
+                                                                 size - done)) > 0;)
+        done += got;
+    lha_decoder_free(decoder);
+    return out.substr(0, done);
+}
+
+// Blocks of a few codes each: every block end, also right after a match, and
+// tables of one code used.
+TEST(Lh5Encoder, BlocksOfAnySizeDecode)
+{
+    const std::string data = Words(20000) + Noise(3000, 3) + std::string(2000, 'z');
+    for (const std::size_t block :
+         {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{1000}, Lh5Encoder::kBlockSymbols}) {
+        std::string packed;
+        Lh5Encoder encoder(
+            [&](std::string_view bytes) {
+                packed += bytes;
+                return true;
+            },
+            block);
+        for (std::size_t at = 0; at < data.size(); at += 4096)
+            ASSERT_TRUE(encoder.Feed(std::string_view(data).substr(at, 4096)));
+        ASSERT_TRUE(encoder.Finish());
+        EXPECT_EQ(encoder.BytesOut(), packed.size());
+        EXPECT_EQ(Decode(packed, data.size()), data) << "blocks of " << block;
     }
 }
 
