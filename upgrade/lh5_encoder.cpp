@@ -139,8 +139,9 @@ struct Lh5Encoder::State {
     // The window: buffer[i] is byte base + i of the data.
     std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(kBuffer);
     std::uint64_t base = 0;
-    std::size_t pos = 0;  // the next byte to code
-    std::size_t end = 0;  // bytes in the buffer
+    std::uint64_t start = 0;  // where this member's data begins; nothing before it is matched
+    std::size_t pos = 0;      // the next byte to code
+    std::size_t end = 0;      // bytes in the buffer
     // Chains of earlier places with the same three bytes, as data position + 1.
     std::vector<std::uint64_t> head = std::vector<std::uint64_t>(std::size_t{1} << kHashBits);
     std::vector<std::uint64_t> prev = std::vector<std::uint64_t>(kWindow);
@@ -215,7 +216,7 @@ struct Lh5Encoder::State {
             return {0, 0};
         const std::uint64_t place = base + at;
         // One short of the window: the place a window back shares its chain slot.
-        const std::uint64_t farthest = place >= kWindow ? place - kWindow + 1 : 0;
+        const std::uint64_t farthest = std::max(start, place >= kWindow ? place - kWindow + 1 : 0);
         std::size_t best = atLeast, bestDistance = 0;
         const std::uint8_t* here = &buffer[at];
         std::uint64_t candidate = prev[place % kWindow];
@@ -436,6 +437,26 @@ Lh5Encoder::Lh5Encoder(std::function<bool(std::string_view)> emit, std::size_t b
 }
 
 Lh5Encoder::~Lh5Encoder() = default;
+
+void Lh5Encoder::Restart(std::function<bool(std::string_view)> emit)
+{
+    State& s = *state_;
+    s.emit = std::move(emit);
+    s.failed = false;
+    s.bytesOut = 0;
+    s.bits = 0;
+    s.bitCount = 0;
+    s.out.clear();
+    // Positions go on counting, so the chains need no clearing: what they hold lies before `start`.
+    s.base += s.end;
+    s.start = s.base;
+    s.pos = s.end = s.hashed = 0;
+    s.pending = false;
+    s.codes.clear();
+    s.distances.clear();
+    s.cFreq.fill(0);
+    s.pFreq.fill(0);
+}
 
 bool Lh5Encoder::Feed(std::string_view bytes)
 {

@@ -24,6 +24,10 @@ public:
     Lh5Encoder(const Lh5Encoder&) = delete;
     Lh5Encoder& operator=(const Lh5Encoder&) = delete;
 
+    // Starts the next member's data, keeping the tables, which are large to
+    // clear for each of many small members; nothing of the data before is matched.
+    void Restart(std::function<bool(std::string_view)> emit);
+
     bool Feed(std::string_view bytes);
     // Codes what is left and pads the last byte; false when `emit` refused.
     bool Finish();

@@ -176,6 +176,12 @@ std::uint16_t LhaCrc16(std::uint16_t crc, std::string_view bytes)
     return crc;
 }
 
+LhaWriter::LhaWriter(ArchiveOutput& out, LhaHeaderLevel level) : out_(out), level_(level)
+{
+}
+
+LhaWriter::~LhaWriter() = default;
+
 LhaAdded LhaWriter::Add(std::string_view name, std::time_t modified, MemberData& data, std::uint64_t expectedSize)
 {
     const std::optional<std::string> stored = Utf8ToCp932(name);
@@ -201,14 +207,19 @@ LhaAdded LhaWriter::Add(std::string_view name, std::time_t modified, MemberData&
     // stopped there and the member stored instead.
     bool tooBig = false;
     bool writeFailed = false;
-    Lh5Encoder encoder([&](std::string_view bytes) {
+    auto emit = [&](std::string_view bytes) {
         if (out_.Size() - dataStart + bytes.size() >= std::max<std::uint64_t>(expectedSize, 1)) {
             tooBig = true;
             return false;
         }
         writeFailed = !out_.Append(bytes);
         return !writeFailed;
-    });
+    };
+    if (encoder_)
+        encoder_->Restart(emit);
+    else
+        encoder_ = std::make_unique<Lh5Encoder>(emit);
+    Lh5Encoder& encoder = *encoder_;
     std::vector<char> piece(kPiece);
     std::uint64_t size = 0;
     std::uint16_t crc = 0;

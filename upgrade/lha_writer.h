@@ -6,10 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace pelmo {
+
+class Lh5Encoder;
 
 // CRC-16 as LHA computes it (polynomial 0xA001, reflected), continued from `crc`.
 std::uint16_t LhaCrc16(std::uint16_t crc, std::string_view bytes);
@@ -95,7 +98,8 @@ enum class LhaAdded {
 
 class LhaWriter {
 public:
-    explicit LhaWriter(ArchiveOutput& out, LhaHeaderLevel level = LhaHeaderLevel::Two) : out_(out), level_(level) {}
+    explicit LhaWriter(ArchiveOutput& out, LhaHeaderLevel level = LhaHeaderLevel::Two);
+    ~LhaWriter();
 
     // One member: `name` is UTF-8, without folders; `modified` goes into the
     // header, the only time in it, so the same files give the same bytes.
@@ -108,6 +112,7 @@ public:
 private:
     ArchiveOutput& out_;
     LhaHeaderLevel level_;
+    std::unique_ptr<Lh5Encoder> encoder_;  // kept from member to member
 };
 
 }  // namespace pelmo

@@ -1,6 +1,10 @@
 // pelmo pack: what it finds in descriptions, and the package it writes from a SOURCE folder.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <sstream>
+
+#include "app/pack_command.h"
 #include "package/package_info.h"
 #include "tests/support/test_machine.h"
 #include "upgrade/pack/pack_builder.h"
@@ -152,6 +156,36 @@ TEST(Pack, RefusesAndLeavesNothingBehind)
     const PackResult result = BuildPackage({Source(dir), dir.path() / "out", kFloppyBytes, true}, Measure());
     EXPECT_EQ(result.problem, "pelmo: " + (dir.path() / "out").string() + " exists and is not an empty folder");
     EXPECT_EQ(ReadHostFile(dir.path() / "out" / "keep.txt"), "k");
+}
+
+TEST(PackCommand, ACommandLineItCannotActOnGets64AndTheUsage)
+{
+    // The command measures in a Qt application of its own; a test binary's has no platform by itself.
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    TempDir dir;
+    const std::string source = Source(dir).string();
+    const std::vector<std::pair<std::vector<std::string>, std::string>> rows = {
+        {{source}, "pelmo: pack needs SOURCE and OUT"},
+        {{"--disk-size", "4095", source, "out"}, "pelmo: --disk-size needs a number of bytes from 4096 to 4294967296"},
+        {{"--disk-size=1e6", source, "out"}, "pelmo: --disk-size needs a number of bytes from 4096 to 4294967296"},
+        {{"--one-folders", source, "out"}, "pelmo: unknown option --one-folders"},
+        {{(dir.path() / "none").string(), (dir.path() / "out").string()},
+         "pelmo: no such folder: " + (dir.path() / "none").string()},
+    };
+    for (const auto& [arguments, error] : rows) {
+        std::vector<const char*> argv;
+        for (const std::string& argument : arguments)
+            argv.push_back(argument.c_str());
+        std::ostringstream out, err;
+        EXPECT_EQ(RunPackCommand(static_cast<int>(argv.size()), argv.data(), out, err), 64) << error;
+        EXPECT_EQ(err.str().substr(0, err.str().find('\n')), error);
+        EXPECT_EQ(out.str(), "");
+    }
+    std::ostringstream out, err;
+    const std::string outFolder = (dir.path() / "pkg").string();
+    const char* argv[] = {"--one-folder", source.c_str(), outFolder.c_str()};
+    EXPECT_EQ(RunPackCommand(3, argv, out, err), 1);  // the check's warning of the START kinds missing
+    EXPECT_EQ(out.str().substr(0, outFolder.size() + 14), outFolder + "/info.txt:23: ");
 }
 
 }  // namespace
