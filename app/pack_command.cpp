@@ -1,15 +1,20 @@
 // `pelmo pack`: its command line, around the Qt-free builder, measuring in the dialogs' font.
 #include "app/pack_command.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/options.h"
 #include "res/strings.h"
 #include "upgrade/pack/pack_builder.h"
 #include "wizard/qt_dialog_measure.h"
+
+namespace fs = std::filesystem;
 
 namespace pelmo {
 namespace {
@@ -35,6 +40,23 @@ std::optional<PackOptions> ParsePackOptions(int argc, const char* const* argv, s
             auto [name, value] = SplitOptionArgument(argument);
             if ((name == "--help" || name == "--one-folder") && !value) {
                 (name == "--help" ? options.help : options.request.oneFolder) = true;
+                continue;
+            }
+            if (name == "--from" || name == "--to") {
+                if (!value) {
+                    if (i + 1 >= argc) {
+                        error = FormatTextUtf8(Text::CliMissingValue, std::string(name));
+                        return std::nullopt;
+                    }
+                    value = argv[++i];
+                }
+                fs::path& folder = name == "--from" ? options.request.from : options.request.source;
+                if (!folder.empty() || value->empty()) {
+                    error = FormatTextUtf8(folder.empty() ? Text::CliMissingValue : Text::CliRepeatedOption,
+                                           std::string(name));
+                    return std::nullopt;
+                }
+                folder = std::string(*value);
                 continue;
             }
             if (name != "--disk-size") {
@@ -64,11 +86,17 @@ std::optional<PackOptions> ParsePackOptions(int argc, const char* const* argv, s
     }
     if (options.help)
         return options;
-    if (operands.size() != 2) {
-        error = "pelmo: pack needs SOURCE and OUT";
+    const bool delta = !options.request.from.empty() || !options.request.source.empty();
+    if (delta && (options.request.from.empty() || options.request.source.empty())) {
+        error = "pelmo: --from and --to go together";
         return std::nullopt;
     }
-    options.request.source = operands[0];
+    if (operands.size() != 2) {
+        error =
+            delta ? "pelmo: pack --from OLD --to NEW needs DESCRIPTION and OUT" : "pelmo: pack needs SOURCE and OUT";
+        return std::nullopt;
+    }
+    (delta ? options.request.description : options.request.source) = operands[0];
     options.request.out = operands[1];
     return options;
 }
@@ -93,7 +121,8 @@ int RunPackCommand(int argc, const char* const* argv, std::ostream& out, std::os
         err << result.problem << '\n' << GetTextUtf8(Text::CliUsage);
         return kBadCommandLine;
     }
-    const std::string description = (options->request.source / "pack.txt").string();
+    const std::string description = options->request.from.empty() ? (options->request.source / "pack.txt").string()
+                                                                  : options->request.description.string();
     for (const Finding& finding : result.description.Sorted()) {
         out << description << ':' << (finding.line > 0 ? std::to_string(finding.line) + ":" : "")
             << (finding.severity == Severity::Error ? " error: " : " warning: ") << finding.text << '\n';
@@ -105,6 +134,11 @@ int RunPackCommand(int argc, const char* const* argv, std::ostream& out, std::os
         return kCheckErrors;
     for (std::size_t disk = 0; disk < result.disks.size(); ++disk)
         out << "disk " << disk + 1 << ": " << result.disks[disk].string() << '\n';
+    std::vector<std::string> plan = result.plan;
+    std::sort(plan.begin(), plan.end(),
+              [](const std::string& a, const std::string& b) { return a.substr(a.find(' ')) < b.substr(b.find(' ')); });
+    for (const std::string& line : plan)
+        out << line << '\n';
     return std::max(result.description.Status(), result.check.Status());
 }
 

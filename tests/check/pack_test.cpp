@@ -158,6 +158,32 @@ TEST(Pack, RefusesAndLeavesNothingBehind)
     EXPECT_EQ(ReadHostFile(dir.path() / "out" / "keep.txt"), "k");
 }
 
+TEST(Pack, ADeltaHoldsWhatDiffersFromTheInstalledSystemAndRequiresItsVersion)
+{
+    TempDir dir;
+    const fs::path source = Source(dir);
+    const fs::path old = dir.path() / "old";
+    WriteHostFile(old / "korimu1.ini", "[SYSTEM]\r\nVERSION=3\r\n");
+    WriteHostFile(old / "HELP" / "a.txt", "alpha alpha alpha alpha alpha");
+    WriteHostFile(old / "HELP" / "gone.txt", "g");
+    WriteHostFile(old / "DATA" / "BIG.DAT", std::string(3000, 'b'));
+    PackRequest request{source, dir.path() / "out", kFloppyBytes, true};
+    request.from = old;
+    request.description = source / "pack.txt";
+    const PackResult result = BuildPackage(request, Measure());
+    ASSERT_TRUE(result.written);
+    EXPECT_EQ(
+        Found(result.description),
+        std::vector<std::string>{"4 warning: " + old.string() +
+                                 " has HELP\\gone.txt, which the package does not install: a run cannot remove it"});
+    EXPECT_EQ(result.plan, std::vector<std::string>{"added C:\\KORIMU\\HELP\\操作.txt"});
+    PackageInfo info;
+    ASSERT_EQ(LoadPackageInfo(Machine::BuiltIn(), "Z:" + result.disks[0].string() + "/", info), 1);
+    EXPECT_EQ(info.requiredVersion, "3");
+    ASSERT_EQ(info.entryCount(), 2);  // BIG.DAT is installed as it is
+    EXPECT_EQ(info.entries[1].fileName, "START");
+}
+
 TEST(PackCommand, ACommandLineItCannotActOnGets64AndTheUsage)
 {
     // The command measures in a Qt application of its own; a test binary's has no platform by itself.

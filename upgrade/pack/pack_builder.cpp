@@ -5,6 +5,9 @@
 
 #include <unistd.h>
 
+#include <cstring>
+
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
@@ -13,6 +16,7 @@
 #include "platform/files.h"
 #include "platform/letter_case.h"
 #include "platform/output_file.h"
+#include "platform/profile.h"
 #include "platform/streams.h"
 #include "platform/text.h"
 #include "res/strings.h"
@@ -142,16 +146,16 @@ public:
     {
         if (!Resolve())
             return;
-        const auto text = ReadWholeFile(machine_, source_ + std::string(kDescriptionName));
+        const auto text = ReadWholeFile(machine_, description_path_);
         if (!text) {
             result_.description.Error(0, "no " + std::string(kDescriptionName) + " in " + request_.source.string());
             return;
         }
-        description_ = ParseDescription(*text, result_.description);
+        description_ = ParseDescription(*text, result_.description, old_.empty());
         FileStatus status;
-        if (GetStatus(machine_, source_ + std::string(kDescriptionName), status))
+        if (GetStatus(machine_, description_path_, status))
             newestTime_ = status.modified;
-        if (result_.description.Status() == kCheckErrors)
+        if (result_.description.Status() == kCheckErrors || (!old_.empty() && !TakeOldVersion()))
             return;
         if (MkDir(machine_, temp_) != 0 || MkDir(machine_, work_) != 0) {
             result_.description.Error(0, "cannot make the folder " + Shown(temp_));
@@ -169,6 +173,85 @@ public:
 private:
     static std::string Shown(std::string_view cp932) { return Cp932ToUtf8Lossy(cp932); }
 
+    static std::string WithBackslash(std::string folder)
+    {
+        if (folder.empty() || folder.back() != '\\')
+            folder += '\\';
+        return folder;
+    }
+
+    // A delta requires the version of the installed system it applies to: that
+    // of OLD's settings file, as the run reads it.
+    bool TakeOldVersion()
+    {
+        std::vector<std::string> names = {description_.fixedLines[8]};
+        if (names[0] == "NULL")
+            names = {"korimu1.ini", "tivonel1.ini"};
+        for (const std::string& name : names) {
+            if (Access(machine_, old_ + name, 0) != 0)
+                continue;
+            const std::string version = GetPrivateProfileString(machine_, old_ + name, GetText(Text::SectionSystem),
+                                                                GetText(Text::KeyVersion), "", 256);
+            description_.fixedLines[6] = version;
+            return true;
+        }
+        result_.description.Error(0, request_.from.string() + " holds no settings file (" + Shown(names[0]) +
+                                         (names.size() > 1 ? " or tivonel1.ini" : "") + ") to take the version from");
+        return false;
+    }
+
+    // Whether OLD holds `installed` (below the system folder) with these bytes.
+    bool SameInOld(const std::string& installed, const std::string& newPath)
+    {
+        auto old = InputFile::Open(machine_, old_ + installed);
+        auto now = InputFile::Open(machine_, newPath);
+        if (!old || !now || old->size() != now->size())
+            return false;
+        std::string a(kPiece, '\0'), b(kPiece, '\0');
+        for (;;) {
+            const long got = old->Read(a.data(), a.size());
+            const long other = now->Read(b.data(), b.size());
+            if (got != other || got < 0)
+                return false;
+            if (got == 0)
+                return true;
+            if (std::memcmp(a.data(), b.data(), static_cast<std::size_t>(got)) != 0)
+                return false;
+        }
+    }
+
+    // A delta's file to install: in the plan when it differs from OLD's.
+    bool Changed(const std::string& target, const std::string& name, const std::string& newPath)
+    {
+        if (old_.empty())
+            return true;
+        const std::string installed = target + name;
+        if (SameInOld(installed, newPath))
+            return false;
+        const bool added = Access(machine_, old_ + installed, 0) != 0;
+        result_.plan.push_back((added ? "added " : "replaced ") +
+                               Shown(WithBackslash(description_.fixedLines[5]) + installed));
+        return true;
+    }
+
+    // Files of OLD in an archive's target folder that NEW no longer has.
+    void WarnRemoved(const PackEntry& entry, const std::vector<FolderItem>& now)
+    {
+        if (old_.empty() || entry.target.empty())
+            return;
+        const auto before = ListFolder(machine_, old_ + entry.target);
+        if (!before)
+            return;
+        std::set<std::string> names;
+        for (const FolderItem& item : now)
+            names.insert(Key(Utf8ToCp932Lossy(item.name)));
+        for (const FolderItem& item : *before)
+            if (item.isFile && !names.contains(Key(Utf8ToCp932Lossy(item.name))))
+                result_.description.Warn(entry.line,
+                                         request_.from.string() + " has " + Shown(entry.target) + item.name +
+                                             ", which the package does not install: a run cannot remove it");
+    }
+
     bool Resolve()
     {
         const PackageFolder source = SourceFolderForHostFolder(machine_, request_.source);
@@ -177,6 +260,23 @@ private:
             return false;
         }
         source_ = source.sourceFolder;
+        description_path_ = source_ + std::string(kDescriptionName);
+        if (!request_.from.empty()) {
+            const PackageFolder old = SourceFolderForHostFolder(machine_, request_.from);
+            const fs::path file = request_.description.lexically_normal();
+            const PackageFolder folder =
+                SourceFolderForHostFolder(machine_, file.has_parent_path() ? file.parent_path() : fs::path("."));
+            const auto name = Utf8ToCp932(file.filename().string());
+            if (old.problem != FolderProblem::None || folder.problem != FolderProblem::None || !name) {
+                result_.problem = old.problem != FolderProblem::None ? FolderProblemText(old, request_.from)
+                                  : folder.problem != FolderProblem::None
+                                      ? FolderProblemText(folder, file.parent_path())
+                                      : "pelmo: the program cannot use the name " + file.string();
+                return false;
+            }
+            old_ = WithBackslash(old.sourceFolder);
+            description_path_ = WithBackslash(folder.sourceFolder) + *name;
+        }
         fs::path out = request_.out.lexically_normal();
         if (!out.has_filename())
             out = out.parent_path();
@@ -189,9 +289,7 @@ private:
                                   : "pelmo: cannot make the package folder " + request_.out.string();
             return false;
         }
-        std::string parentFolder = outParent.sourceFolder;
-        if (parentFolder.back() != '\\')
-            parentFolder += '\\';
+        const std::string parentFolder = WithBackslash(outParent.sourceFolder);
         out_ = parentFolder + *name;
         if (Access(machine_, out_, 0) == 0) {
             const auto items = ListFolder(machine_, out_);
@@ -244,7 +342,9 @@ private:
     }
 
     // An archive of the files of a SOURCE folder.
-    std::optional<std::uint64_t> Archive(int line, const std::string& folder, const std::string& to)
+    // For a delta entry, only the members that differ from OLD's.
+    std::optional<std::uint64_t> Archive(int line, const std::string& folder, const std::string& to,
+                                         const PackEntry* delta = nullptr)
     {
         const std::string shownFolder = Shown(Slashes(folder, '/'));
         const auto items = ListFolder(machine_, source_ + folder);
@@ -252,12 +352,15 @@ private:
             result_.description.Error(line, "no folder " + shownFolder + " in " + request_.source.string());
             return std::nullopt;
         }
+        if (delta)
+            WarnRemoved(*delta, *items);
         auto out = OutputFile::Create(machine_, to);
         if (!out) {
             result_.description.Error(line, "cannot write " + Shown(to));
             return std::nullopt;
         }
         FileOutput output(*out);
+        std::size_t skipped = 0;
         LhaWriter writer(output);
         std::time_t newest = 0;
         std::size_t members = 0;
@@ -274,6 +377,10 @@ private:
             if (!name) {
                 result_.description.Error(line, "the member name " + shown + " cannot be written in code page 932");
                 return std::nullopt;
+            }
+            if (delta && !Changed(delta->target, *name, source_ + folder + "\\" + *name)) {
+                ++skipped;
+                continue;
             }
             auto in = InputFile::Open(machine_, source_ + folder + "\\" + *name);
             if (!in) {
@@ -292,6 +399,12 @@ private:
             }
             newest = std::max(newest, item.modified);
             ++members;
+        }
+        if (members == 0 && skipped > 0) {
+            // Nothing differs from OLD: the entry goes.
+            unchanged_ = true;
+            out->Close(newest);
+            return 0;
         }
         if (members == 0) {
             result_.description.Error(line, "the folder " + shownFolder + " holds no files to archive");
@@ -324,13 +437,25 @@ private:
             return true;
         };
         switch (entry.kind) {
-        case PackEntryKind::Copy:
+        case PackEntryKind::Copy: {
+            // The run installs a plain file under its base name, upper-cased.
+            const std::size_t slash = entry.name.rfind('\\');
+            const std::string base =
+                UpperCase(slash == std::string::npos ? entry.name : entry.name.substr(slash + 1), CaseRule::Package);
+            if (!Changed(entry.target, base, source_ + *folder))
+                break;
             if (!make(entry.name, [&](const std::string& to) { return Copy(entry.line, *folder, to); }))
                 return std::nullopt;
             break;
+        }
         case PackEntryKind::Archive:
-            if (!make(entry.name + ".lzh", [&](const std::string& to) { return Archive(entry.line, *folder, to); }))
+            if (!make(entry.name + ".lzh",
+                      [&](const std::string& to) { return Archive(entry.line, *folder, to, &entry); }))
                 return std::nullopt;
+            if (unchanged_) {
+                produced.clear();
+                unchanged_ = false;
+            }
             break;
         case PackEntryKind::Start: {
             const auto kinds = ListFolder(machine_, source_ + *folder);
@@ -446,6 +571,8 @@ private:
             auto produced = Produce(entry);
             if (!produced)
                 return false;
+            if (produced->empty())
+                continue;  // a delta's entry with nothing that differs
             std::vector<DiskFile> files;
             std::uint64_t bytes = 0;
             for (const Produced& one : *produced) {
@@ -530,6 +657,9 @@ private:
     std::uint64_t mainPictureSize_ = 0;
     std::time_t newestTime_ = 0;
     int workFiles_ = 0;
+    std::string old_;  // OLD's Windows form, for a delta
+    std::string description_path_;
+    bool unchanged_ = false;  // the last archive of a delta had nothing to hold
 };
 
 }  // namespace

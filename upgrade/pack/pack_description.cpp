@@ -77,7 +77,7 @@ std::string FirstUnwritable(std::string_view utf8)
 
 class Parser {
 public:
-    explicit Parser(Findings& findings) : findings_(findings) {}
+    Parser(Findings& findings, bool needsVersion) : findings_(findings), needsVersion_(needsVersion) {}
 
     PackDescription Parse(std::string_view text)
     {
@@ -234,7 +234,7 @@ private:
     void Finish()
     {
         for (const char* key : {"product", "folder", "version"})
-            if (!given_.contains(key))
+            if (!given_.contains(key) && (needsVersion_ || std::string_view(key) != "version"))
                 Error(0, std::string("'") + key + "' is missing");
         auto& lines = result_.fixedLines;
         const auto& products = given_["product"];
@@ -277,15 +277,16 @@ private:
     }
 
     Findings& findings_;
+    bool needsVersion_;
     PackDescription result_;
     std::map<std::string, std::vector<std::string>, std::less<>> given_;
 };
 
 }  // namespace
 
-PackDescription ParseDescription(std::string_view text, Findings& findings)
+PackDescription ParseDescription(std::string_view text, Findings& findings, bool needsVersion)
 {
-    return Parser(findings).Parse(text);
+    return Parser(findings, needsVersion).Parse(text);
 }
 
 }  // namespace pelmo

@@ -35,6 +35,7 @@ struct PackDescription {
 
 // Reads the description; what is wrong goes to `findings` by line. The result
 // is meaningful only when no error was found.
-PackDescription ParseDescription(std::string_view text, Findings& findings);
+// A delta package takes the version from the installed system it applies to.
+PackDescription ParseDescription(std::string_view text, Findings& findings, bool needsVersion = true);
 
 }  // namespace pelmo
