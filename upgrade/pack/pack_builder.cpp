@@ -308,9 +308,11 @@ private:
         return request_.oneFolder ? temp_ : temp_ + "disk" + std::to_string(disk) + "\\";
     }
 
-    // Makes the folders of `path` below `root`, one level at a time.
+    // Makes `root` and the folders of `path` below it, one level at a time.
     bool MakeFolders(const std::string& root, const std::string& path)
     {
+        if (Access(machine_, root, 0) != 0 && MkDir(machine_, root) != 0)
+            return false;
         for (std::size_t slash = path.find('\\'); slash != std::string::npos; slash = path.find('\\', slash + 1)) {
             const std::string folder = root + path.substr(0, slash);
             if (Access(machine_, folder, 0) != 0 && MkDir(machine_, folder) != 0)
@@ -500,8 +502,7 @@ private:
         std::vector<DiskFile> files;
         for (Produced& one : produced) {
             const std::string root = DiskFolder(disk);
-            if ((Access(machine_, root, 0) != 0 && MkDir(machine_, root) != 0) || !MakeFolders(root, one.file.path) ||
-                !RenameFolder(machine_, work_ + one.work, root + one.file.path)) {
+            if (!MakeFolders(root, one.file.path) || !RenameFolder(machine_, work_ + one.work, root + one.file.path)) {
                 result_.description.Error(line,
                                           "cannot put " + Shown(one.file.path) + " on disk " + std::to_string(disk));
                 return false;
@@ -603,6 +604,12 @@ private:
             info += std::to_string(disk) + (entry.kind == PackEntryKind::Copy ? ",0," : ",1,") + entry.name + "," +
                     entry.target + "\r\n";
         }
+        // A disk the entries skipped is there all the same, empty, as the check expects.
+        for (int disk = 1; disk <= static_cast<int>(disks_.size()); ++disk)
+            if (!MakeFolders(DiskFolder(disk), "")) {
+                result_.description.Error(0, "cannot make the folder of disk " + std::to_string(disk));
+                return false;
+            }
         // Every later disk holds the main picture again.
         if (!mainPicturePath_.empty())
             for (int disk = 2; disk <= static_cast<int>(disks_.size()) && !request_.oneFolder; ++disk) {
