@@ -311,9 +311,9 @@ struct Lh5Encoder::State {
     {
         tFreq.fill(0);
         for (int i = 0; i < n;) {
-            const int k = cLength[static_cast<std::size_t>(i++)];
+            const std::size_t k = cLength[static_cast<std::size_t>(i++)];
             if (k != 0) {
-                ++tFreq[static_cast<std::size_t>(k + 2)];
+                ++tFreq[k + 2];
                 continue;
             }
             int run = 1;
