@@ -51,10 +51,13 @@ fi
 # progress window; PELMO_DEMO_DRAWINGS sets how many (the package's own 3 with 0).
 drawings=${PELMO_DEMO_DRAWINGS:-}
 [ -n "$drawings" ] || { [ "$first_mode" = wizard ] && drawings=8000 || drawings=0; }
+disk_size=()
 if [ "$drawings" -gt 0 ]; then
   echo
   echo "== Making $drawings sample drawings for the package (zumen/ of its source)"
   bash examples/drawings.sh "$drawings" "$demo/source/zumen/"
+  # Thousands of drawings fill more than a floppy; the demo's disks are folders.
+  disk_size=(--disk-size 104857600)
 fi
 
 # Git keeps no file times, which pack puts into the archives: a fixed one gives
@@ -63,8 +66,8 @@ find "$demo/source" -exec touch -h -d '2001-02-03 04:05:06 UTC' {} +
 
 echo
 echo "== Packing the demo package from $demo/source (both disks in one folder, as on the floppy drive A:)"
-echo "\$ pelmo pack --one-folder $demo/source $demo/package"
-"$pelmo" pack --one-folder "$demo/source" "$demo/package"
+echo "\$ pelmo pack ${disk_size[*]} --one-folder $demo/source $demo/package"
+"$pelmo" pack "${disk_size[@]}" --one-folder "$demo/source" "$demo/package"
 echo "\$ pelmo check --package $demo/package"
 "$pelmo" check --package "$demo/package"
 echo "nothing found"
