@@ -66,7 +66,7 @@ find "$demo/source" -exec touch -h -d '2001-02-03 04:05:06 UTC' {} +
 
 echo
 echo "== Packing the demo package from $demo/source (both disks in one folder, as on the floppy drive A:)"
-echo "\$ pelmo pack ${disk_size[*]} --one-folder $demo/source $demo/package"
+echo "\$ pelmo pack ${disk_size[*]:+${disk_size[*]} }--one-folder $demo/source $demo/package"
 "$pelmo" pack "${disk_size[@]}" --one-folder "$demo/source" "$demo/package"
 echo "\$ pelmo check --package $demo/package"
 "$pelmo" check --package "$demo/package"
