@@ -1,4 +1,4 @@
-// pelmo: the upgrade wizard, the same run unattended, or the check of a package.
+// pelmo: the upgrade wizard, the same run unattended, or the check or packing of a package.
 #include <cstdlib>
 #include <iostream>
 #include <string_view>
@@ -7,6 +7,7 @@
 #include "app/front_end.h"
 #include "app/log_file.h"
 #include "app/options.h"
+#include "app/pack_command.h"
 #include "app/unattended.h"
 #include "app/wizard_main.h"
 #include "res/strings.h"
@@ -38,6 +39,8 @@ int main(int argc, char* argv[])
 {
     if (argc > 1 && std::string_view(argv[1]) == "check")
         return pelmo::RunCheckCommand(argc - 2, argv + 2, std::cout, std::cerr);
+    if (argc > 1 && std::string_view(argv[1]) == "pack")
+        return pelmo::RunPackCommand(argc - 2, argv + 2, std::cout, std::cerr);
     std::string error;
     std::optional<pelmo::Options> options = pelmo::ParseOptions(argc, argv, error);
     if (!options) {

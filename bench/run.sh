@@ -3,12 +3,13 @@
 # builds Pelmo in Release, generates the data once (seeded, cached) and measures
 # Pelmo side by side with the tools a user would otherwise use, in one run.
 #
-#   bash bench/run.sh [extract] [masters] [whole] [memory] [paint]
+#   bash bench/run.sh [extract] [masters] [whole] [memory] [paint] [pack]
 #
 # Without arguments every benchmark runs; naming some runs only those.
 # Environment: PELMO_BENCH_BUILD (build folder, default ../build-bench beside the
 # source), PELMO_BENCH_DATA (data cache, default $TMPDIR/pelmo-bench), RUNS
-# (hyperfine runs per command, default 10), LAZYFS (a LazyFS binary: the whole run
+# (hyperfine runs per command, default 10), PELMO_BENCH_WORK (work folder, default
+# $PELMO_BENCH_DATA/run), LAZYFS (a LazyFS binary: the whole run
 # on FUSE too). Not a test: nothing here passes or fails
 # on a time; the goals are printed beside the ratios.
 set -euo pipefail
@@ -429,6 +430,55 @@ bench_paint() {
     printf "paint.%s\t%.9f\n", name, $3 / 1000 }' "$csv" >>"$results"
 }
 
+# A pack source of one archive entry holding the files of FOLDER (hard links, so
+# that the source costs no room), for `pelmo pack`.
+make_pack_source() {
+  local source=$1 folder=$2
+  rm -rf "$source"
+  mkdir -p "$source"
+  cp -al "$folder" "$source/data"
+  printf '%s\n' 'product: BENCH' 'folder: C:\KORIMU' 'version: 2' 'archive: DATA data .' >"$source/pack.txt"
+}
+
+pack_command() {
+  printf '%s pack --one-folder --disk-size 4294967296 %s %s' "$build/app/pelmo" "$1" "$2"
+}
+
+# Pack against jlha's -lh5- of the same files (size) and gzip -6 of the same
+# bytes (time); what pack writes must extract to the same files with bsdtar and lhasa.
+bench_pack_set() {
+  local key=$1 members=$2 jlha=$3 source=$work/pack-src out=$work/pack-out check=$work/pack-check
+  make_pack_source "$source" "$members"
+  rm -rf "$out"
+  eval "$(pack_command "$source" "$out")" >/dev/null || die "pack: pelmo pack failed on $key"
+  for tool in bsdtar lhasa; do
+    rm -rf "$check" && mkdir -p "$check"
+    if [ $tool = bsdtar ]; then bsdtar -xf "$out/DATA.lzh" -C "$check"; else lhasa xqfw="$check" "$out/DATA.lzh"; fi
+    [[ $(cd "$check" && md5sum -- * | tr A-Z a-z | sort) == $(cd "$members" && md5sum -- * | tr A-Z a-z | sort) ]] ||
+      die "pack: $tool does not extract $key as packed"
+  done
+  rm -rf "$check"
+  record "pack-size.$key" "$(stat -c %s "$out/DATA.lzh") $(stat -c %s "$jlha")"
+  measure "pack-$key" "rm -rf $out && sync" \
+    pelmo "$(pack_command "$source" "$out")" \
+    gzip "cat $members/* | gzip -6 >/dev/null" \
+    jlha "rm -f $work/jlha.lzh && cd $members && lha cqo5 $work/jlha.lzh * >/dev/null"
+  rm -rf "$out" "$source" "$work/jlha.lzh"
+}
+
+# Peak resident memory of pack over the plain files of the 10 MB and 1 GB sets.
+bench_pack_memory() {
+  local size=$1 source=$work/pack-src out=$work/pack-out
+  mkdir -p "$work/plain-$size"
+  cp -l "$data/$size/package"/PLAIN*.DAT "$work/plain-$size/"
+  make_pack_source "$source" "$work/plain-$size"
+  rm -rf "$out"
+  log "measuring pack memory ($size)"
+  eval "/usr/bin/time -v -o $work/time.txt $(pack_command "$source" "$out")" >/dev/null || die "pack: failed on $size"
+  record "memory.pack-$size" "$(gawk -F': ' '/Maximum resident set size/ { print $2 }' "$work/time.txt")"
+  rm -rf "$out" "$source" "$work/plain-$size"
+}
+
 # --- Report ------------------------------------------------------------------------
 
 report() {
@@ -478,6 +528,22 @@ report() {
         printf "| Peak RSS, master conversion: 10 files of 20 MB | %.1f MB | | %+.1f MB | growth <= 5 MB (%s) |\n",
           value["memory.masters20m"] / 1024, growth, growth <= 5 ? "met" : "MISSED"
       }
+      row("pelmo pack, 100 MB mixed, vs gzip -6 of the same bytes", "pack-big.pelmo", "pack-big.gzip", "<= 1.5x", "<=", 1.5)
+      row("pelmo pack, 2,000 small members, vs gzip -6 of the same bytes", "pack-small.pelmo", "pack-small.gzip", "<= 1.5x", "<=", 1.5)
+      row("(reference) pelmo pack, 100 MB mixed, vs jlha -lh5-", "pack-big.pelmo", "pack-big.jlha", "", "<=", 0)
+      row("(reference) pelmo pack, 2,000 small members, vs jlha -lh5-", "pack-small.pelmo", "pack-small.jlha", "", "<=", 0)
+      for (set in value) if (set ~ /^pack-size\./) {
+        split(value[set], bytes, " ")
+        r = bytes[1] / bytes[2]
+        printf "| Archive size, %s, pack vs jlha -lh5- | %d B | %d B | %.4fx | <= 1.01x (%s) |\n", substr(set, 11),
+          bytes[1], bytes[2], r, r <= 1.01 ? "met" : "MISSED"
+      }
+      if (("memory.pack-mem10m" in value) && ("memory.pack-mem1g" in value)) {
+        growth = (value["memory.pack-mem1g"] - value["memory.pack-mem10m"]) / 1024
+        printf "| Peak RSS, pack: 10 MB source | %.1f MB | | | |\n", value["memory.pack-mem10m"] / 1024
+        printf "| Peak RSS, pack: 1 GB source | %.1f MB | | %+.1f MB | growth <= 5 MB (%s) |\n",
+          value["memory.pack-mem1g"] / 1024, growth, growth <= 5 ? "met" : "MISSED"
+      }
       printf "\nMedians of %d runs each (paint: median of %d repetitions); ratio = Pelmo / reference.\n", runs, 2 * runs
     }' "$results"
 }
@@ -486,12 +552,12 @@ main() {
   install_tools
   build_pelmo
   generate
-  work=$data/run
+  work=${PELMO_BENCH_WORK:-$data/run}
   rm -rf "$work"
   mkdir -p "$work"
   results=$work/results.tsv
   : >"$results"
-  local wanted=" ${*:-extract masters whole memory paint} "
+  local wanted=" ${*:-extract masters whole memory paint pack} "
   if [[ $wanted == *" extract "* ]]; then
     bench_extract big-lh5 "$data/big/big-lh5.lzh"
     bench_extract big-lh7 "$data/big/big-lh7.lzh"
@@ -507,6 +573,12 @@ main() {
     bench_memory_masters masters20m
   fi
   [[ $wanted == *" paint "* ]] && bench_paint
+  if [[ $wanted == *" pack "* ]]; then
+    bench_pack_set big "$data/big/members" "$data/big/big-lh5.lzh"
+    bench_pack_set small "$data/small/members" "$data/small/small.lzh"
+    bench_pack_memory mem10m
+    bench_pack_memory mem1g
+  fi
   {
     local commit
     commit=$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)

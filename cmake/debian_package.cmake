@@ -1,10 +1,10 @@
-# The Debian package: pelmo, its manual page, the README and the demo, built by
-# `cpack -G DEB` from a Release build (scripts/package.sh).
+# The Debian package: pelmo, its manual page, the README and the demo with its
+# pack source, built by `cpack -G DEB` from a Release build (scripts/package.sh).
 set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/pelmo)
 install(FILES README.md DESTINATION ${doc_dir})
 install(FILES examples/README.md DESTINATION ${doc_dir}/examples)
 # The demo package ships readme.txt read-only, which git does not keep.
-install(DIRECTORY examples/package examples/machine DESTINATION ${doc_dir}/examples
+install(DIRECTORY examples/package examples/machine examples/source DESTINATION ${doc_dir}/examples
         USE_SOURCE_PERMISSIONS
         PATTERN readme.txt PERMISSIONS OWNER_READ GROUP_READ WORLD_READ)
 

@@ -3,14 +3,18 @@
 # archive, the same bytes for the same count. make_demo.sh ships a few; the demo
 # on a display makes a large one, so that the run lasts long enough to show its
 # progress. Needs awk and lha (jlha-utils).
-# Usage: drawings.sh COUNT ARCHIVE
+# Given a FOLDER instead (a pack source's folder), writes the files there, and
+# needs no lha.
+# Usage: drawings.sh COUNT ARCHIVE | drawings.sh COUNT FOLDER/
 set -euo pipefail
 export LC_ALL=C TZ=UTC
 
 count=$1
 archive=$(realpath -m "$2")
 stamp='2001-02-03 04:05:06'
-command -v lha >/dev/null || { echo "drawings.sh: needs lha (apt-get install jlha-utils)" >&2; exit 1; }
+folder=
+[ -d "$2" ] && folder=$archive
+[ -n "$folder" ] || command -v lha >/dev/null || { echo "drawings.sh: needs lha (apt-get install jlha-utils)" >&2; exit 1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -25,6 +29,12 @@ awk -v count="$count" -v folder="$work" 'BEGIN {
     close(file)
   }
 }'
+if [ -n "$folder" ]; then
+  rm -f "$folder"/ZU*.DXF
+  touch -d "$stamp" "$work"/ZU*.DXF
+  mv "$work"/ZU*.DXF "$folder"/
+  exit 0
+fi
 rm -f "$archive"
 (cd "$work" && touch -d "$stamp" ZU*.DXF && LC_ALL=C.UTF-8 lha cqo52y "$archive" ZU*.DXF >/dev/null)
 touch -d "$stamp" "$archive"

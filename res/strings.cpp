@@ -127,6 +127,8 @@ constexpr Entry kCatalogue[] = {
      "       pelmo --recover [--target FOLDER] [--package DIR] [--machine DIR]\n"
      "       pelmo --undo [--list | --force] [--target FOLDER] [--package DIR] [--machine DIR] [--log FILE]\n"
      "       pelmo check [--package DIR] [--disk N=DIR]...\n"
+     "       pelmo pack [--disk-size BYTES] [--one-folder] SOURCE OUT\n"
+     "       pelmo pack [--disk-size BYTES] [--one-folder] --from OLD --to NEW DESCRIPTION OUT\n"
      "       pelmo --help | --version\n"
      "  --unattended     run the upgrade without dialogs, printing every message\n"
      "  --dry-run        with --unattended: run over a staged view, print the plan, change nothing\n"
@@ -140,6 +142,10 @@ constexpr Entry kCatalogue[] = {
      "  --machine DIR    the machine folder (default: $WINEPREFIX, else ~/.wine)\n"
      "  --log FILE       also write the run's log to FILE (UTF-8)\n"
      "  --disk N=DIR     for check: disk N of the package is the folder DIR (default: the package folder)\n"
+     "  --disk-size BYTES  for pack: the room on each disk (default 1457664, a 1.44 MB floppy)\n"
+     "  --one-folder     for pack: every disk's files in OUT itself instead of OUT/diskN\n"
+     "  --from OLD       for pack: a delta package, only what differs from the installed system's folder OLD\n"
+     "  --to NEW         for pack: the delta's files, laid out as DESCRIPTION (a pack.txt) names them\n"
      "  --help           show this text\n"
      "  --version        show the program's version\n"},
     {Text::CliUnknownOption, "pelmo: unknown option %s"},

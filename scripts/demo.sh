@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The demo: builds pelmo, shows the plan of the upgrade (an unattended dry run)
+# The demo: builds pelmo, packs the demo package from its source (examples/source,
+# `pelmo pack`) and checks it, shows the plan of the upgrade (an unattended dry run)
 # on a fresh copy of the demo package and machine (examples/), runs it (the wizard
 # when a display is present, with a package large enough to show the run's
 # progress, else unattended) and shows its install log, then runs it a second
@@ -16,9 +17,7 @@ cmake --build build --target pelmo -j"$(nproc)" >/dev/null
 pelmo=$repo/build/app/pelmo
 
 demo=$(mktemp -d "${TMPDIR:-/tmp}/pelmo-demo-XXXXXX")
-cp -a examples/package examples/machine "$demo/"
-# The package ships this file read-only; git does not keep the mode.
-chmod a-w "$demo/package/readme.txt"
+cp -a examples/source examples/machine "$demo/"
 drive_c=$demo/machine/drive_c
 run_log=$drive_c/KORIMU/PELMOBAK/PELMO.LOG
 
@@ -52,11 +51,30 @@ fi
 # progress window; PELMO_DEMO_DRAWINGS sets how many (the package's own 3 with 0).
 drawings=${PELMO_DEMO_DRAWINGS:-}
 [ -n "$drawings" ] || { [ "$first_mode" = wizard ] && drawings=8000 || drawings=0; }
+disk_size=()
 if [ "$drawings" -gt 0 ]; then
   echo
-  echo "== Making $drawings sample drawings for the package (ZUMEN.lzh)"
-  bash examples/drawings.sh "$drawings" "$demo/package/ZUMEN.lzh"
+  echo "== Making $drawings sample drawings for the package (zumen/ of its source)"
+  bash examples/drawings.sh "$drawings" "$demo/source/zumen/"
+  # Thousands of drawings fill more than a floppy; the demo's disks are folders.
+  disk_size=(--disk-size 104857600)
 fi
+
+# Git keeps no file times, which pack puts into the archives: a fixed one gives
+# the same package bytes on every run.
+find "$demo/source" -exec touch -h -d '2001-02-03 04:05:06 UTC' {} +
+
+echo
+echo "== Packing the demo package from $demo/source (both disks in one folder, as on the floppy drive A:)"
+echo "\$ pelmo pack ${disk_size[*]:+${disk_size[*]} }--one-folder $demo/source $demo/package"
+"$pelmo" pack "${disk_size[@]}" --one-folder "$demo/source" "$demo/package"
+echo "\$ pelmo check --package $demo/package"
+"$pelmo" check --package "$demo/package"
+echo "nothing found"
+(cd "$demo/package" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum | sha256sum | cut -c1-16 |
+  sed 's/^/package digest /')
+# The package ships this file read-only, which pack does not carry over.
+chmod a-w "$demo/package/readme.txt"
 
 echo
 echo "== The plan: a dry run on $demo"

@@ -17,7 +17,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
 
-all_targets=(package_info profile registry dib_file lha_archive uninstall_string)
+all_targets=(package_info profile registry dib_file lha_archive uninstall_string lha_pack)
 long=false
 targets=()
 for arg in "$@"; do
