@@ -6,7 +6,7 @@
 #include <iostream>
 
 #include "bench/bench_cli.h"
-#include "platform/staging.h"
+#include "platform/stage/staging.h"
 #include "upgrade/master_files.h"
 
 int main(int argc, char* argv[])

@@ -10,10 +10,10 @@
 #include <system_error>
 #include <utility>
 
-#include "platform/host_file.h"
+#include "platform/host/host_file.h"
 #include "platform/letter_case.h"
 #include "platform/runtime.h"
-#include "platform/staging.h"
+#include "platform/stage/staging.h"
 #include "platform/streams.h"
 #include "platform/text.h"
 
@@ -26,7 +26,6 @@ using host::CurrentUmask;
 using host::IsReadOnly;
 using host::kWriteBits;
 using host::Stat;
-using host::StatusOf;
 
 // The code points of a UTF-8 name, malformed bytes as U+FFFD.
 std::u32string CodePoints(std::string_view utf8)
@@ -171,7 +170,23 @@ bool GetStatus(const Machine& machine, std::string_view path, FileStatus& status
     if (!host || path.empty())
         return false;
     const StagedFile* staged = machine.stage() ? machine.stage()->Find(*host) : nullptr;
-    return StatusOf(staged ? fs::path(staged->work) : *host, status);
+    const auto st = Stat(staged ? fs::path(staged->work) : *host);
+    if (st)
+        status = StatusFromHost(*st);
+    return st.has_value();
+}
+
+FileStatus StatusFromHost(const struct stat& st)
+{
+    FileStatus status;
+    status.created = st.st_ctime;
+    status.modified = st.st_mtime;
+    status.accessed = st.st_atime;
+    status.size = static_cast<std::uint64_t>(st.st_size);
+    status.attribute = S_ISDIR(st.st_mode) ? kAttributeFolder : kAttributeArchive;
+    if (IsReadOnly(st))
+        status.attribute |= kAttributeReadOnly;
+    return status;
 }
 
 bool SetStatus(const Machine& machine, std::string_view path, const FileStatus& status)

@@ -2,6 +2,8 @@
 // copies, status and wildcard search. Streamed reading and replacing: streams.h.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -46,6 +48,8 @@ struct FileStatus {
     std::uint8_t attribute = 0;
 };
 bool GetStatus(const Machine& machine, std::string_view path, FileStatus& status);
+// The status a host file's stat result stands for.
+FileStatus StatusFromHost(const struct stat& st);
 // Writes the modification and access times and the attribute; attribute 0 makes
 // the file writable.
 bool SetStatus(const Machine& machine, std::string_view path, const FileStatus& status);

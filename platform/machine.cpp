@@ -10,7 +10,7 @@
 #include <system_error>
 
 #include "platform/letter_case.h"
-#include "platform/staging.h"
+#include "platform/stage/staging.h"
 #include "platform/text.h"
 
 namespace fs = std::filesystem;

@@ -7,7 +7,7 @@
 
 #include "platform/files.h"
 #include "platform/letter_case.h"
-#include "platform/staging.h"
+#include "platform/stage/staging.h"
 #include "platform/streams.h"
 #include "platform/text.h"
 

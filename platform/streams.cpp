@@ -12,8 +12,8 @@
 #include <limits>
 #include <memory>
 
-#include "platform/checksum.h"
-#include "platform/host_file.h"
+#include "platform/host/checksum.h"
+#include "platform/host/host_file.h"
 #include "platform/letter_case.h"
 #include "platform/text.h"
 
@@ -338,7 +338,10 @@ bool FolderWriter::GetStatus(std::string_view name, FileStatus& status) const
         return false;
     const fs::path path = host_ / OnDiskName(name);
     const StagedFile* staged = stage_ ? stage_->Find(path) : nullptr;
-    return host::StatusOf(staged ? fs::path(staged->work) : path, status);
+    const auto st = host::Stat(staged ? fs::path(staged->work) : path);
+    if (st)
+        status = StatusFromHost(*st);
+    return st.has_value();
 }
 
 std::optional<ReplacementFile> FolderWriter::Replace(std::string_view name, Durability durability,

@@ -17,8 +17,8 @@
 
 #include "platform/files.h"
 #include "platform/machine.h"
-#include "platform/owned_file.h"
-#include "platform/staging.h"
+#include "platform/host/owned_file.h"
+#include "platform/stage/staging.h"
 
 namespace pelmo {
 

@@ -5,7 +5,7 @@
 #include <ctime>
 #include <set>
 
-#include "platform/stage_log.h"
+#include "upgrade/run_log.h"
 #include "platform/text.h"
 #include "res/strings.h"
 

@@ -6,7 +6,7 @@
 
 #include "platform/files.h"
 #include "platform/profile.h"
-#include "platform/staging.h"
+#include "platform/stage/staging.h"
 #include "platform/streams.h"
 #include "res/strings.h"
 

@@ -1,12 +1,16 @@
 // The stage an upgrade run works in: lock, recovery, commit or discard, and what the user is told.
 #include "upgrade/staged_run.h"
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <map>
 #include <string>
 #include <tuple>
 
 #include "platform/files.h"
-#include "platform/stage_log.h"
+#include "platform/stage/stage_journal.h"
+#include "upgrade/run_log.h"
 #include "res/strings.h"
 #include "upgrade/install_log.h"
 
@@ -51,6 +55,36 @@ std::string SettledFolder(const Machine& machine, std::string_view folder)
     if (settled.size() == 1 && Access(machine, settled, 0) != 0)
         settled += ":\\";
     return settled;
+}
+
+// The stage of the installed system in `folder` (Windows form): NoFolder when
+// that is no folder, nothing made then.
+std::unique_ptr<Stage> OpenStage(const Machine& machine, std::string_view folder, StageOpening& result)
+{
+    auto host = machine.ToHost(folder);
+    std::error_code ec;
+    if (!host || folder.empty() || !std::filesystem::is_directory(*host, ec)) {
+        result = StageOpening::NoFolder;
+        return nullptr;
+    }
+    return Stage::Open(*host, result);
+}
+
+// Whether the installed system in `folder` has a run folder, so anything to recover.
+bool HasRunFolder(const Machine& machine, std::string_view folder)
+{
+    auto host = machine.ToHost(folder);
+    std::error_code ec;
+    return host && !folder.empty() && std::filesystem::is_directory(*host / stage::kRunFolder, ec);
+}
+
+// Whether the run folder of the system in `folder` holds a lock file, before a
+// stage is opened there.
+bool HasLockFile(const Machine& machine, std::string_view folder)
+{
+    const auto host = machine.ToHost(folder);
+    struct stat st {};
+    return host && ::lstat((*host / stage::kRunFolder / stage::kLockFile).c_str(), &st) == 0;
 }
 
 // What the stage holds, for the log and the plan: files in Windows form, a key

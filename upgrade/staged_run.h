@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/machine.h"
-#include "platform/staging.h"
+#include "platform/stage/staging.h"
 #include "res/strings.h"
 #include "upgrade/prompter.h"
 

@@ -5,8 +5,8 @@
 #include <sys/stat.h>
 
 #include "platform/files.h"
-#include "platform/host_file.h"
-#include "platform/owned_file.h"
+#include "platform/host/host_file.h"
+#include "platform/host/owned_file.h"
 #include "platform/streams.h"
 #include "platform/text.h"
 #include "tests/support/faults.h"

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "platform/files.h"
-#include "platform/staging.h"
+#include "platform/stage/staging.h"
 #include "platform/streams.h"
 #include "tests/support/test_machine.h"
 

@@ -2,9 +2,9 @@
 // files are as it left them, or with force; the list says which can be.
 #include <gtest/gtest.h>
 
-#include "platform/stage_journal.h"
-#include "platform/stage_log.h"
-#include "platform/staging.h"
+#include "platform/stage/stage_journal.h"
+#include "upgrade/run_log.h"
+#include "platform/stage/staging.h"
 #include "platform/streams.h"
 #include "tests/support/test_machine.h"
 

@@ -10,7 +10,7 @@
 
 #include "app/options.h"
 #include "app/unattended.h"
-#include "platform/staging.h"
+#include "platform/stage/staging.h"
 #include "tests/support/lha_writer.h"
 #include "tests/support/package_writer.h"
 #include "tests/support/test_machine.h"

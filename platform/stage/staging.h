@@ -15,8 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/machine.h"
-#include "platform/owned_file.h"
+#include "platform/host/owned_file.h"
 
 namespace pelmo {
 
@@ -146,11 +145,5 @@ private:
     bool ended_ = false;
     bool discardOnly_ = false;
 };
-
-// The stage of the installed system in `folder` (Windows form): NoFolder when
-// that is no folder, nothing made then.
-std::unique_ptr<Stage> OpenStage(const Machine& machine, std::string_view folder, StageOpening& result);
-// Whether the installed system in `folder` has a run folder, so anything to recover.
-bool HasRunFolder(const Machine& machine, std::string_view folder);
 
 }  // namespace pelmo

@@ -1,5 +1,5 @@
 // The staged view of a run, its lock and staging record, its commit and discard.
-#include "platform/staging.h"
+#include "platform/stage/staging.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,8 +13,8 @@
 #include <random>
 #include <set>
 
-#include "platform/host_file.h"
-#include "platform/stage_journal.h"
+#include "platform/host/host_file.h"
+#include "platform/stage/stage_journal.h"
 
 namespace fs = std::filesystem;
 
@@ -453,24 +453,6 @@ void Stage::Close()
         ::rmdir(runFolder_.c_str());
     }
     lock_.Reset();
-}
-
-std::unique_ptr<Stage> OpenStage(const Machine& machine, std::string_view folder, StageOpening& result)
-{
-    auto host = machine.ToHost(folder);
-    std::error_code ec;
-    if (!host || folder.empty() || !fs::is_directory(*host, ec)) {
-        result = StageOpening::NoFolder;
-        return nullptr;
-    }
-    return Stage::Open(*host, result);
-}
-
-bool HasRunFolder(const Machine& machine, std::string_view folder)
-{
-    auto host = machine.ToHost(folder);
-    std::error_code ec;
-    return host && !folder.empty() && fs::is_directory(*host / stage::kRunFolder, ec);
 }
 
 }  // namespace pelmo

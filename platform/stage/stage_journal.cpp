@@ -1,6 +1,6 @@
 // The staging record, the journal and the backup sets of the run folder, and
 // recovery from them.
-#include "platform/stage_journal.h"
+#include "platform/stage/stage_journal.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,9 +16,9 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "platform/checksum.h"
-#include "platform/host_file.h"
-#include "platform/owned_file.h"
+#include "platform/host/checksum.h"
+#include "platform/host/host_file.h"
+#include "platform/host/owned_file.h"
 
 namespace fs = std::filesystem;
 
