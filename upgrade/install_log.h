@@ -13,7 +13,7 @@
 #include "platform/stage/staging.h"
 #include "res/strings.h"
 #include "upgrade/prompter.h"
-#include "upgrade/staged_run.h"
+#include "upgrade/upgrade_run.h"
 
 namespace pelmo {
 

@@ -10,9 +10,9 @@
 
 #include "platform/files.h"
 #include "platform/stage/stage_journal.h"
-#include "upgrade/run_log.h"
 #include "res/strings.h"
 #include "upgrade/install_log.h"
+#include "upgrade/run_log.h"
 
 namespace pelmo {
 namespace {
@@ -52,7 +52,7 @@ bool TellRecovery(Recovery recovery, Prompter& prompter)
 std::string SettledFolder(const Machine& machine, std::string_view folder)
 {
     std::string settled(folder);
-    if (settled.size() == 1 && Access(machine, settled, 0) != 0)
+    if (settled.size() == 1 && Access(DiskView(machine), settled, 0) != 0)
         settled += ":\\";
     return settled;
 }
@@ -125,7 +125,6 @@ std::vector<LoggedChange> StagedChanges(const Machine& machine, const Stage& sta
 
 RunStage::~RunStage()
 {
-    machine_.AttachStage(nullptr);
     Release();
 }
 
@@ -164,13 +163,13 @@ bool RunStage::Open(std::string_view folder)
     }
     if (dryRun_)
         stage_->MarkDiscardOnly();
-    machine_.AttachStage(stage_.get());
+    view_.emplace(machine_, *stage_);
     return true;
 }
 
 RunOutcome RunStage::Finish(RunOutcome outcome, const std::string& finalText, Text finalCaption)
 {
-    machine_.AttachStage(nullptr);
+    view_.reset();
     const bool upgraded = outcome == RunOutcome::Upgraded || outcome == RunOutcome::UpgradedWithFailures;
     if (!upgraded)
         return Discard(outcome);
@@ -232,6 +231,7 @@ RunOutcome RunStage::Discard(RunOutcome outcome)
 
 void RunStage::Release()
 {
+    view_.reset();
     if (stage_ && !lockFileExisted_)
         RemoveLockFile(*stage_);
     stage_.reset();

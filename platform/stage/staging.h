@@ -1,7 +1,7 @@
 // Staged runs: every change of an upgrade run is written beside its target and
-// put in place by one commit, or dropped. The Stage is the run's view of what it
-// has staged; the file services consult it while the machine carries it, so that
-// reads, listings and look-ups see the staged state (docs/reliability.md).
+// put in place by one commit, or dropped. The Stage keeps what the run has
+// staged; the file services reach it only through the run's StagedView
+// (platform/staged_view.h), which lays it over the disk (docs/reliability.md).
 #pragma once
 
 #include <sys/stat.h>

@@ -227,7 +227,7 @@ std::string WorkFiles(const Snapshot& state)
 {
     std::string names;
     for (const auto& [key, entry] : state)
-        if (fs::path(key).filename().string().starts_with(".pelmo-") || fs::path(key).filename() == "temp.mst")
+        if (fs::path(key).filename().string().starts_with(".pelmo-"))
             names += key + "\n";
     return names;
 }

@@ -24,7 +24,11 @@ struct Installed {
     fs::path Ini(const std::string& name = "korimu1.ini") const { return machineFolder.driveC() / "sys" / name; }
     bool Run(bool masterFileCopied, const std::string& name = "korimu1.ini")
     {
-        return RunDigitizerStep(machineFolder.Load(), prompter, archive, "C:\\sys\\", name, masterFileCopied);
+        const Machine machine = machineFolder.Load();
+        TestStage staged(machine);
+        const bool done = RunDigitizerStep(staged, prompter, archive, "C:\\sys\\", name, masterFileCopied);
+        EXPECT_TRUE(staged.Commit());
+        return done;
     }
     TestMachine machineFolder;
     RecordingPrompter prompter;
@@ -93,9 +97,9 @@ TEST(DigitizerStep, EachFailureIsReportedOnceAndTheStepGoesOn)
     fs::permissions(installed.Ini("tivonel1.ini"), fs::perms(0444));
     installed.archive.failureText = Sjis("壊れています");
     EXPECT_FALSE(installed.Run(true, "tivonel1.ini"));
-    EXPECT_EQ(installed.prompter.messages(), (std::vector<ShownMessage>{
-                                                 {"C:\\sys\\tivonel1.iniの更新に失敗しました。", "確認", MB_OK},
-                                                 {"壊れています", "確認", MB_OK}}));
+    EXPECT_EQ(installed.prompter.messages(),
+              (std::vector<ShownMessage>{{"C:\\sys\\tivonel1.iniの更新に失敗しました。", "確認", MB_OK},
+                                         {"壊れています", "確認", MB_OK}}));
     EXPECT_EQ(installed.archive.calls.size(), 3u);
     // The voice data alone failing is a failure of the step too.
     Installed voice("[DIR]\r\nWAV=C:\\wav\r\n");
@@ -123,7 +127,8 @@ TEST(UpgradeRun, ShowsEveryMessageUnderTheHourglass)
     info.requiredVersion = "3";
     info.masterAdjustFlag = "1";
     info.digitizerFlag = "1";
-    EXPECT_EQ(RunUpgrade(installed.machineFolder.Load(), installed.prompter, installed.archive, info, "C:\\"), RunOutcome::UpgradedWithFailures);
+    EXPECT_EQ(RunUpgrade(installed.machineFolder.Load(), installed.prompter, installed.archive, info, "C:\\"),
+              RunOutcome::UpgradedWithFailures);
     // The voice data's failure, both conversions', the final message.
     EXPECT_EQ(installed.prompter.busyAtMessages(), (std::vector<int>{1, 2, 2, 1}));
     EXPECT_EQ(installed.prompter.busy(), 0);
