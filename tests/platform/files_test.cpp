@@ -17,35 +17,14 @@ namespace fs = std::filesystem;
 namespace pelmo {
 namespace {
 
-enum class Op {
-    Access,
-    MkDir,
-    Copy,
-    CopyIfNew,
-    CopyFull,
-    Stat,
-    SetStatus,
-    Find,
-    Read,
-    Lines,
-    Put,
-    Drop,
-    Pieces,
-    Open,
-    WStat,
-    Replace,
-    WDrop
-};
+enum class Op { Access, MkDir, Copy, CopyIfNew, CopyFull, Stat, SetStatus, Find, Read, Lines, Put, Drop, Pieces, Open, WStat,
+                Replace, WDrop };
 using enum Op;
 // Every row reads and writes through one stage, as a run does.
-// Access gives modes 0, 2, 4 and 6; Copy: arg is the target; CopyFull fails each write point of a copy in turn;
-// SetStatus: the attribute; Lines: the file; Put, Drop (ReplacementFile) and Replace, WDrop (FolderWriter of C:\out).
-// Replace writes the name into the file and gives the file that the view names afterwards, with its content.
-struct Row {
-    const char* name;
-    Op op;
-    std::string path, expected, arg = "";
-};
+// Access gives modes 0, 2, 4 and 6; Copy: arg is the target; CopyFull fails each write point of a copy in turn; SetStatus: the attribute; Lines: the file; Put, Drop
+// (ReplacementFile) and Replace, WDrop (FolderWriter of C:\out). Replace writes the name into the file and gives
+// the file that the view names afterwards, with its content.
+struct Row { const char* name; Op op; std::string path, expected, arg = ""; };
 
 // ro.txt holds "read-only", has no write bits and was last written at 981173106.
 // Status is "size attribute time"; found folders end in '/'; each line read ends in '|'.
@@ -53,27 +32,20 @@ const std::string kPiece(16 * 1024 - 1, 'a');  // the reader reads 16 KiB at a t
 const std::string kBig(3 * 16 * 1024, 'g');
 
 const Row kRows[] = {
-    {"a folder with a trailing backslash", Access, "C:\\dir\\", "0 0 0 0"},
-    {"a drive", Access, "C:", "0 0 0 0"},
-    {"a folder with a trailing slash", Access, "C:\\dir/", "0 0 0 0"},
-    {"nothing", Access, "", "-1 -1 -1 -1"},
+    {"a folder with a trailing backslash", Access, "C:\\dir\\", "0 0 0 0"}, {"a drive", Access, "C:", "0 0 0 0"},
+    {"a folder with a trailing slash", Access, "C:\\dir/", "0 0 0 0"}, {"nothing", Access, "", "-1 -1 -1 -1"},
     {"a file with a trailing backslash", Access, "C:\\dir\\file.txt\\", "-1 -1 -1 -1"},
-    {"an unmapped drive", Access, "Q:", "-1 -1 -1 -1"},
-    {"a read-only file", Access, "C:\\ro.txt", "0 -1 0 -1"},
-    {"mkdir makes one level", MkDir, "C:\\dir\\new", "0"},
-    {"not twice", MkDir, "C:\\dir\\new", "-1"},
-    {"nor two levels", MkDir, "C:\\a\\b", "-1"},
-    {"a missing file has no status", Stat, "C:\\missing", ""},
-    {"a read-only file", Stat, "C:\\ro.txt", "9 21 981173106"},
-    {"a folder", Stat, "C:\\dir", "10"},
+    {"an unmapped drive", Access, "Q:", "-1 -1 -1 -1"}, {"a read-only file", Access, "C:\\ro.txt", "0 -1 0 -1"},
+    {"mkdir makes one level", MkDir, "C:\\dir\\new", "0"}, {"not twice", MkDir, "C:\\dir\\new", "-1"},
+    {"nor two levels", MkDir, "C:\\a\\b", "-1"}, {"a missing file has no status", Stat, "C:\\missing", ""},
+    {"a read-only file", Stat, "C:\\ro.txt", "9 21 981173106"}, {"a folder", Stat, "C:\\dir", "10"},
     {"a copy to a new target takes read-only and the time", Copy, "C:\\ro.txt", "1", "C:\\dir\\copy.txt"},
     {"the new copy", Stat, "C:\\dir\\copy.txt", "9 21 981173106"},
     {"a read-only target is refused, even for root", Copy, "C:\\dir\\file.txt", "0", "C:\\dir\\copy.txt"},
     {"a target in other letter case is replaced", Copy, "C:\\ro.txt", "1", "C:\\dir\\foo.exe"},
     {"and stays writable", Stat, "C:\\dir\\FOO.EXE", "9 20 981173106"},
     {"an existing target is kept when asked", CopyIfNew, "C:\\dir\\file.txt", "0", "C:\\dir\\FOO.EXE"},
-    {"a missing source", Copy, "C:\\missing", "0", "C:\\dir\\x"},
-    {"a folder", Copy, "C:\\dir", "0", "C:\\x"},
+    {"a missing source", Copy, "C:\\missing", "0", "C:\\dir\\x"}, {"a folder", Copy, "C:\\dir", "0", "C:\\x"},
     {"a missing target folder", Copy, "C:\\dir\\file.txt", "0", "C:\\nofolder\\x"},
     {"a target below a file", Copy, "C:\\dir\\file.txt", "0", "C:\\ro.txt\\x"},
     {"a source on an unmapped drive", Copy, "Q:\\x", "0", "C:\\x"},
@@ -89,23 +61,15 @@ const Row kRows[] = {
     {"letter case folds", Find, "C:\\M\\ZAI???-3.MST", "zai123-3.mst ZAI456-3.MST zai999-3.mst/"},
     {"'?' is not two characters", Find, "C:\\m\\zai??-3.mst", "zai12-3.mst"},
     {"no 8.3 names", Find, "C:\\m\\*.mst", "zai12-3.mst zai123-3.mst zai1234-3.mst ZAI456-3.MST zai999-3.mst/"},
-    {"no match", Find, "C:\\m\\nothing?", ""},
-    {"a missing folder", Find, "C:\\missing\\*", ""},
+    {"no match", Find, "C:\\m\\nothing?", ""}, {"a missing folder", Find, "C:\\missing\\*", ""},
     {"'*.*' is every name, sorted by upper-cased UTF-16", Find, "C:\\s\\*.*",
      "./ ../ X-1 x.1 x1 xa1 xB1 xZ1 x_1 x~1 x① xあ xア xａ xｱ"},
     {"'?' is one Japanese character", Find, "C:\\s\\x?", "x1 x① xあ xア xａ xｱ"},
     {"a name code page 932 cannot express", Find, "C:\\e\\*", "./ ../ a?.txt"},
     {"cannot be opened", Access, "C:\\e\\a?.txt", "-1 -1 -1 -1"},
-    {"CRLF and LF end lines", Lines, "", "a|b|c|", "a\r\nb\nc"},
-    {"an empty file", Lines, "", ""},
-    {"empty lines stay", Lines, "", "|||", "\n\r\n\n"},
-    {"a lone CR is data", Lines, "", "a\rb|", "a\rb\n"},
-    {"Ctrl-Z ends the input", Lines, "", "a|b|",
-     "a\nb\x1a"
-     "c\nd\n"},
-    {"even first", Lines, "", "a|",
-     "a\n\x1a"
-     "b\n"},
+    {"CRLF and LF end lines", Lines, "", "a|b|c|", "a\r\nb\nc"}, {"an empty file", Lines, "", ""},
+    {"empty lines stay", Lines, "", "|||", "\n\r\n\n"}, {"a lone CR is data", Lines, "", "a\rb|", "a\rb\n"},
+    {"Ctrl-Z ends the input", Lines, "", "a|b|", "a\nb\x1a" "c\nd\n"}, {"even first", Lines, "", "a|", "a\n\x1a" "b\n"},
     {"NUL bytes are data", Lines, "", std::string("a\0b|", 4), std::string("a\0b\n", 4)},
     {"LF as the last byte of a piece", Lines, "", kPiece + "|b|", kPiece + "\nb\n"},
     {"CR and LF on both sides of an edge", Lines, "", kPiece + "|b|", kPiece + "\r\nb"},
@@ -123,14 +87,10 @@ const Row kRows[] = {
     {"pieces of any size around the 32 KiB write buffer arrive in order", Pieces, "C:\\pieces.bin", "1"},
     {"no replacement in a missing folder", Put, "C:\\nofolder\\a.mst", "(none)"},
     {"nor with a name below a file", Put, "C:\\ro.txt\\x.mst", "(none)"},
-    {"whose target stays", Read, "C:\\ro.txt", "read-only"},
-    {"no writer for nothing", Open, "", "0"},
-    {"nor a missing folder", Open, "C:\\nofolder", "0"},
-    {"nor a file", Open, "C:\\ro.txt", "0"},
-    {"a writer knows a read-only file", WStat, "locked.dat", "3 21"},
-    {"and a folder", WStat, "SUB", "10"},
-    {"and what is missing", WStat, "missing.dat", ""},
-    {"and no name", WStat, "", ""},
+    {"whose target stays", Read, "C:\\ro.txt", "read-only"}, {"no writer for nothing", Open, "", "0"},
+    {"nor a missing folder", Open, "C:\\nofolder", "0"}, {"nor a file", Open, "C:\\ro.txt", "0"},
+    {"a writer knows a read-only file", WStat, "locked.dat", "3 21"}, {"and a folder", WStat, "SUB", "10"},
+    {"and what is missing", WStat, "missing.dat", ""}, {"and no name", WStat, "", ""},
     {"a new name as written", Replace, "New.Dat", "New.Dat=New.Dat"},
     {"a writer sees what it wrote", Replace, "NEW.DAT", "New.Dat=NEW.DAT"},
     {"an exact match", Replace, "FOO.EXE", "FOO.EXE=FOO.EXE"},
@@ -141,14 +101,10 @@ const Row kRows[] = {
     {"kana do not fold", Replace, "ｱ.TXT", "ｱ.TXT=ｱ.TXT"},
     {"a writer's replacement dropped", WDrop, "keep.dat", "closed"},
     {"leaves the old file", Read, "C:\\out\\KEEP.DAT", "old"},
-    {"and no work file", Find, "C:\\out\\.*", "./ ../"},
-    {"nor one left behind", Find, "C:\\out\\t*", ""},
+    {"and no work file", Find, "C:\\out\\.*", "./ ../"}, {"nor one left behind", Find, "C:\\out\\t*", ""},
 };
 
-long OpenFiles()
-{
-    return std::distance(fs::directory_iterator("/proc/self/fd"), {});
-}
+long OpenFiles() { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); }
 
 std::string Apply(StagedView& files, const fs::path& c, std::optional<FolderWriter>& writer, const Row& row)
 {
@@ -160,12 +116,9 @@ std::string Apply(StagedView& files, const fs::path& c, std::optional<FolderWrit
         for (int mode : {0, 2, 4, 6})
             result += std::to_string(pelmo::Access(files, row.path, mode)) + (mode < 6 ? " " : "");
         return result;
-    case MkDir:
-        return std::to_string(pelmo::MkDir(files, row.path));
-    case Copy:
-        return std::to_string(CopyFile(files, row.path, row.arg, ExistingTarget::Replace));
-    case CopyIfNew:
-        return std::to_string(CopyFile(files, row.path, row.arg, ExistingTarget::Fail));
+    case MkDir: return std::to_string(pelmo::MkDir(files, row.path));
+    case Copy: return std::to_string(CopyFile(files, row.path, row.arg, ExistingTarget::Replace));
+    case CopyIfNew: return std::to_string(CopyFile(files, row.path, row.arg, ExistingTarget::Fail));
     case CopyFull:  // some points never fail (chmod, fsync): then the copy must be whole
         for (int point = 1;; ++point) {
             test::TestStage fresh(files.machine());
@@ -180,10 +133,8 @@ std::string Apply(StagedView& files, const fs::path& c, std::optional<FolderWrit
                 return std::to_string(copied);
             test::WriteHostFile(c / "full" / "t.bin", "old");
         }
-    case Read:
-        return ReadWholeFile(files, row.path).value_or("(none)");
-    case Open:
-        return std::to_string(FolderWriter::Open(files, row.path).has_value());
+    case Read: return ReadWholeFile(files, row.path).value_or("(none)");
+    case Open: return std::to_string(FolderWriter::Open(files, row.path).has_value());
     case SetStatus:
         status = {0, 1000000000, 1000000000, 0, static_cast<std::uint8_t>(std::stoi(row.arg))};
         return std::to_string(pelmo::SetStatus(files, row.path, status));
@@ -195,8 +146,7 @@ std::string Apply(StagedView& files, const fs::path& c, std::optional<FolderWrit
         std::snprintf(attribute, sizeof attribute, "%02x", status.attribute);
         if (status.attribute == kAttributeFolder)
             return "10";
-        return std::to_string(status.size) + " " + attribute +
-               (row.op == Stat ? " " + std::to_string(status.modified) : "");
+        return std::to_string(status.size) + " " + attribute + (row.op == Stat ? " " + std::to_string(status.modified) : "");
     }
     case Find:
         for (const FoundFile& found : FindFiles(files, row.path))
@@ -251,38 +201,11 @@ TEST(Files, AnswerAsWindowsDoes)
 {
     test::TestMachine setup;
     const fs::path c = setup.driveC();
-    for (const char* name : {"dir/file.txt",
-                             "dir/FOO.EXE",
-                             "ro.txt",
-                             "m/zai123-3.mst",
-                             "m/ZAI456-3.MST",
-                             "m/zai12-3.mst",
-                             "m/zai1234-3.mst",
-                             "m/zai123-3.mst.bak",
-                             "m/zaiabc-3.mstx",
-                             "s/xZ1",
-                             "s/x~1",
-                             "s/x.1",
-                             "s/xａ",
-                             "s/xア",
-                             "s/xB1",
-                             "s/X-1",
-                             "s/x1",
-                             "s/xあ",
-                             "s/xa1",
-                             "s/x_1",
-                             "s/x①",
-                             "s/xｱ",
-                             "e/a😀.txt",
-                             "out/LOCKED.DAT",
-                             "out/KEEP.DAT",
-                             "out/FOO.EXE",
-                             "out/A.TXT",
-                             "out/a.txt",
-                             "out/b.TXT",
-                             "out/B.txt",
-                             "out/ＡＢＣ.txt",
-                             "out/ア.TXT"})
+    for (const char* name : {"dir/file.txt", "dir/FOO.EXE", "ro.txt", "m/zai123-3.mst", "m/ZAI456-3.MST", "m/zai12-3.mst",
+                             "m/zai1234-3.mst", "m/zai123-3.mst.bak", "m/zaiabc-3.mstx", "s/xZ1", "s/x~1", "s/x.1", "s/xａ",
+                             "s/xア", "s/xB1", "s/X-1", "s/x1", "s/xあ", "s/xa1", "s/x_1", "s/x①", "s/xｱ", "e/a😀.txt",
+                             "out/LOCKED.DAT", "out/KEEP.DAT", "out/FOO.EXE", "out/A.TXT", "out/a.txt", "out/b.TXT",
+                             "out/B.txt", "out/ＡＢＣ.txt", "out/ア.TXT"})
         test::WriteHostFile(c / name, "old");
     test::WriteHostFile(c / "dir" / "file.txt", "content");
     test::WriteHostFile(c / "ro.txt", "read-only");

@@ -1,8 +1,8 @@
 // GetPrivateProfileString and WritePrivateProfileString, on bytes and on files.
 #include <gtest/gtest.h>
 
-#include "platform/profile.h"
 #include "platform/streams.h"
+#include "platform/profile.h"
 #include "tests/support/test_machine.h"
 
 namespace fs = std::filesystem;
@@ -24,12 +24,10 @@ constexpr std::string_view kIni =
     "[D]\r\nk=first\r\nk=second\r\n[E]\r\nx=1\r\n[D]\r\nk=third\r\nj=only-in-second-D\r\n"
     "[\x83\x5C\x83\x74\x83\x67]\r\n\x83\x5C\x83\x74\x83\x67=soft\r\n\xC3\xDE\xBC\xDE=\xB1\r\n"
     "[\x81\x5D]\r\nk=dash\r\n[\x81]\r\nk=lone\r\n"
-    "[Bytes]\r\nlone=\x81\r\nnul=a\0b\r\n\x81k=lead\r\n[Cut]\r\nk=A\x82\xA0\x82\xA2"
-    "B\r\n"sv;
+    "[Bytes]\r\nlone=\x81\r\nnul=a\0b\r\n\x81k=lead\r\n[Cut]\r\nk=A\x82\xA0\x82\xA2" "B\r\n"sv;
 // [セクション] キー=値 and more in UTF-8.
 constexpr std::string_view kUtf8 =
-    "\xEF\xBB\xBF[\xE3\x82\xBB\xE3\x82\xAF\xE3\x82\xB7\xE3\x83\xA7\xE3\x83\xB3]\r\n\xE3\x82\xAD\xE3\x83\xBC="
-    "\xE5\x80\xA4\r\n"
+    "\xEF\xBB\xBF[\xE3\x82\xBB\xE3\x82\xAF\xE3\x82\xB7\xE3\x83\xA7\xE3\x83\xB3]\r\n\xE3\x82\xAD\xE3\x83\xBC=\xE5\x80\xA4\r\n"
     "ascii=\"\xE3\x81\x82\"\r\nemoji=\xF0\x9F\x98\x80\r\n[\xF0\x9F\x98\x80]\r\nk=emoji\r\n[\xFF]\r\nk=invalid\r\n";
 #define SECTION "\x83\x5A\x83\x4E\x83\x56\x83\x87\x83\x93"  // セクション in code page 932
 constexpr std::string_view kDuplicates = "[D]\r\nk=first\r\nk=second\r\n[E]\r\nx=1\r\n[D]\r\nk=third\r\n"sv;
@@ -55,8 +53,7 @@ const Row kRows[] = {
     {"blanks around a line and a key go", Read, "Sp1", "KEY", "-", "value"},
     {"the names asked for are trimmed", Read, " \tSp1\t ", "  KEY  ", "-", "value"},
     {"blanks inside names and values stay", Read, "Sp1", "MY KEY", "-", "x y"},
-    {"and must match", Read, "Sp1", "MY  KEY", "-", "-"},
-    {"blanks inside [ ] go", Read, "Sp2", "a", "-", "2"},
+    {"and must match", Read, "Sp1", "MY  KEY", "-", "-"}, {"blanks inside [ ] go", Read, "Sp2", "a", "-", "2"},
     {"text after ] is ignored", Read, "Sp4", "a", "-", "4"},
     {"and no part of the name", Read, "Sp4 trailing", "a", "-", "-"},
     {"[name without ] is no section", Read, "Sp5", "a", "-", "-"},
@@ -64,17 +61,12 @@ const Row kRows[] = {
     {"ASCII letters fold", Read, "MIXED", "KEY", "-", "ascii"},
     {"a double-byte name matches itself", Read, "Mixed", "\x83\x41", "-", "kata"},
     {"an outer pair of quotes goes", Read, "Q", "inner", "-", "a\" b"},
-    {"an open quote stays", Read, "Q", "open", "-", "\"abc"},
-    {"a lone quote stays", Read, "Q", "lone", "-", "\""},
-    {"single quotes", Read, "Q", "single", "-", "x"},
-    {"mixed quotes are no pair", Read, "Q", "mixed", "-", "\"x'"},
-    {"only one pair goes", Read, "Q", "twice", "-", "\"x\""},
-    {"a comment is no key", Read, "S", ";c", "-", "-"},
-    {"nor an indented one", Read, "S", "d", "-", "-"},
-    {"# is no comment", Read, "S", "#h", "-", "3"},
+    {"an open quote stays", Read, "Q", "open", "-", "\"abc"}, {"a lone quote stays", Read, "Q", "lone", "-", "\""},
+    {"single quotes", Read, "Q", "single", "-", "x"}, {"mixed quotes are no pair", Read, "Q", "mixed", "-", "\"x'"},
+    {"only one pair goes", Read, "Q", "twice", "-", "\"x\""}, {"a comment is no key", Read, "S", ";c", "-", "-"},
+    {"nor an indented one", Read, "S", "d", "-", "-"}, {"# is no comment", Read, "S", "#h", "-", "3"},
     {"; after a value is part of it", Read, "S", "semi", "-", "v ; not a comment"},
-    {"a line without = is no key", Read, "S", "noequals", "-", "-"},
-    {"key= is empty", Read, "S", "empty", "-", ""},
+    {"a line without = is no key", Read, "S", "noequals", "-", "-"}, {"key= is empty", Read, "S", "empty", "-", ""},
     {"=value is a key named \"\"", Read, "S", "  ", "-", "nameless"},
     {"the first key wins", Read, "d", "K", "-", "first"},
     {"only the first section of a name counts", Read, "D", "j", "-", "-"},
@@ -84,21 +76,12 @@ const Row kRows[] = {
     {"a trail byte ] closes no section", Read, "\x81\x5D", "k", "-", "dash"},
     {"a lone lead byte hides a ]", Read, "\x81", "k", "-", "-"},
     {"a lone lead byte passes", Read, "Bytes", "lone", "-", "\x81"},
-    {"a NUL byte", Read, "Bytes", "nul", "-", "a\0b"sv},
-    {"a lead byte before =", Read, "Bytes", "\x81k", "-", "lead"},
-    {"a missing file", Read, "S", "k", "-", "-", std::nullopt},
-    {"an empty file", Read, "S", "k", "-", "-", ""sv},
-    {"size 0", Read, "Cut", "k", "-", "", kIni, 0},
-    {"size 1", Read, "Cut", "k", "-", "", kIni, 1},
+    {"a NUL byte", Read, "Bytes", "nul", "-", "a\0b"sv}, {"a lead byte before =", Read, "Bytes", "\x81k", "-", "lead"},
+    {"a missing file", Read, "S", "k", "-", "-", std::nullopt}, {"an empty file", Read, "S", "k", "-", "-", ""sv},
+    {"size 0", Read, "Cut", "k", "-", "", kIni, 0}, {"size 1", Read, "Cut", "k", "-", "", kIni, 1},
     {"a cut splits no character", Read, "Cut", "k", "-", "A\x82\xA0", kIni, 5},
-    {"a value that just fits", Read, "Cut", "k", "-",
-     "A\x82\xA0\x82\xA2"
-     "B",
-     kIni, 7},
-    {"a cut default", Read, "Cut", "x",
-     "A\x82\xA0\x82\xA2"
-     "B",
-     "A\x82\xA0", kIni, 4},
+    {"a value that just fits", Read, "Cut", "k", "-", "A\x82\xA0\x82\xA2" "B", kIni, 7},
+    {"a cut default", Read, "Cut", "x", "A\x82\xA0\x82\xA2" "B", "A\x82\xA0", kIni, 4},
     {"a default loses trailing spaces", Read, "S", "k", "trail  ", "trail", std::nullopt},
     {"nor a trailing TAB", Read, "S", "k", "tab\t", "tab\t", std::nullopt},
     {"and then its quotes", Read, "S", "k", "\"quoted\"  ", "quoted"},
@@ -115,14 +98,10 @@ const Row kRows[] = {
     {"what code page 932 cannot hold reads as '?'", Read, SECTION, "emoji", "-", "?", kUtf8},
     {"such a name matches not even '?'", Read, "?", "k", "-", "-", kUtf8},
     {"invalid UTF-8 matches nothing", Read, "\xFF", "k", "-", "-", kUtf8},
-    {"an existing key's line is replaced", Edit, "s", "KEY", "new", "[S]\r\n; top\r\nKey=new\r\nother=1\r\n"sv,
-     "[S]\r\n; top\r\n  Key = old ; c\r\nother=1\r\n"sv},
-    {"a new key follows the last key", Edit, "S1", "new", "X", "[S1]\r\na=1\r\nnew=X\r\n\r\n\r\n[S2]\r\nb=2\r\n"sv,
-     "[S1]\r\na=1\r\n\r\n\r\n[S2]\r\nb=2\r\n"sv},
-    {"before a comment and a line without =", Edit, "S", "n", "2", "[S]\r\nk=1\r\nn=2\r\n; note\r\nflag\r\n[T]\r\n"sv,
-     "[S]\r\nk=1\r\n; note\r\nflag\r\n[T]\r\n"sv},
-    {"a section without keys takes it first", Edit, "S", "k", "v", "[S]\r\nk=v\r\n; c\r\n\r\n[T]\r\n"sv,
-     "[S]\r\n; c\r\n\r\n[T]\r\n"sv},
+    {"an existing key's line is replaced", Edit, "s", "KEY", "new", "[S]\r\n; top\r\nKey=new\r\nother=1\r\n"sv, "[S]\r\n; top\r\n  Key = old ; c\r\nother=1\r\n"sv},
+    {"a new key follows the last key", Edit, "S1", "new", "X", "[S1]\r\na=1\r\nnew=X\r\n\r\n\r\n[S2]\r\nb=2\r\n"sv, "[S1]\r\na=1\r\n\r\n\r\n[S2]\r\nb=2\r\n"sv},
+    {"before a comment and a line without =", Edit, "S", "n", "2", "[S]\r\nk=1\r\nn=2\r\n; note\r\nflag\r\n[T]\r\n"sv, "[S]\r\nk=1\r\n; note\r\nflag\r\n[T]\r\n"sv},
+    {"a section without keys takes it first", Edit, "S", "k", "v", "[S]\r\nk=v\r\n; c\r\n\r\n[T]\r\n"sv, "[S]\r\n; c\r\n\r\n[T]\r\n"sv},
     {"a last key gets a line end", Edit, "S", "n", "2", "[S]\r\nk=1\r\nn=2\r\n"sv, "[S]\r\nk=1"sv},
     {"a missing section is appended", Edit, "B", "k", "v", "[A]\r\nx=1\r\n[B]\r\nk=v\r\n"sv, "[A]\r\nx=1\r\n"sv},
     {"after a line end", Edit, "B", "k", "v", "[A]\r\nx=1\r\n[B]\r\nk=v\r\n"sv, "[A]\r\nx=1"sv},
@@ -133,30 +112,20 @@ const Row kRows[] = {
     {"an empty value", Edit, "S", "k", "", "[S]\r\nk=\r\n"sv, "[S]\r\nk=1\r\n"sv},
     {"LF stays LF", Edit, "S", "k", "new", "[S]\nk=new\nz=1\n"sv, "[S]\nk=old\nz=1\n"sv},
     {"a new line ends in CRLF", Edit, "S", "n", "1", "[S]\nk=old\nn=1\r\n"sv, "[S]\nk=old\n"sv},
-    {"the first of duplicates", Edit, "D", "k", "1", "[D]\r\nk=1\r\nk=second\r\n[E]\r\nx=1\r\n[D]\r\nk=third\r\n"sv,
-     kDuplicates},
-    {"a new key in the first duplicate", Edit, "D", "j", "J",
-     "[D]\r\nk=first\r\nk=second\r\nj=J\r\n[E]\r\nx=1\r\n[D]\r\nk=third\r\n"sv, kDuplicates},
+    {"the first of duplicates", Edit, "D", "k", "1", "[D]\r\nk=1\r\nk=second\r\n[E]\r\nx=1\r\n[D]\r\nk=third\r\n"sv, kDuplicates},
+    {"a new key in the first duplicate", Edit, "D", "j", "J", "[D]\r\nk=first\r\nk=second\r\nj=J\r\n[E]\r\nx=1\r\n[D]\r\nk=third\r\n"sv, kDuplicates},
     {"the stored value is no change", Edit, "S", "K", " v ", std::nullopt, "[S]\r\n  k =  v  \r\n"sv},
     {"a quoted value is another value", Edit, "S", "k", "v", "[S]\r\nk=v\r\n"sv, "[S]\r\nk=\"v\"\r\n"sv},
     {"a commented key is no key", Edit, "S", "k", "2", "[S]\r\nk=2\r\n;k=1\r\n"sv, "[S]\r\n;k=1\r\n"sv},
     {"a final Ctrl-Z stays last", Edit, "T", "x", "1", "[S]\r\nk=1\r\n[T]\r\nx=1\r\n\x1A"sv, "[S]\r\nk=1\r\n\x1A"sv},
-    {"a last value ending in Ctrl-Z gets a line end", Edit, "S", "k", "v\x1A", "[S]\r\nk=v\x1A\r\n\x1A"sv,
-     "[S]\r\nk=1\x1A"sv},
+    {"a last value ending in Ctrl-Z gets a line end", Edit, "S", "k", "v\x1A", "[S]\r\nk=v\x1A\r\n\x1A"sv, "[S]\r\nk=1\x1A"sv},
     {"but not inside the file", Edit, "S", "k", "v\x1A", "[S]\r\nk=v\x1A\r\nj=2"sv, "[S]\r\nk=1\r\nj=2"sv},
-    {"a key with trail byte 5C", Edit, "S", "\x83\x5C", "new", "[S]\r\n\x83\x5C=new\r\n"sv,
-     "[S]\r\n\x83\x5C=old\r\n"sv},
-    {"invalid bytes are kept", Edit, "S", "k", "\x81", "[S]\r\nbad=\x81\r\n\xFF\xFE junk\r\nk=\x81\r\nnul=\0\r\n"sv,
-     "[S]\r\nbad=\x81\r\n\xFF\xFE junk\r\nk=1\r\nnul=\0\r\n"sv},
-    {"a UTF-8 file gets UTF-8", Edit, "S", "k", "\x92\x6C", "\xEF\xBB\xBF[S]\r\nk=\xE5\x80\xA4\r\n"sv,
-     "\xEF\xBB\xBF[S]\r\nk=old\r\n"sv},
+    {"a key with trail byte 5C", Edit, "S", "\x83\x5C", "new", "[S]\r\n\x83\x5C=new\r\n"sv, "[S]\r\n\x83\x5C=old\r\n"sv},
+    {"invalid bytes are kept", Edit, "S", "k", "\x81", "[S]\r\nbad=\x81\r\n\xFF\xFE junk\r\nk=\x81\r\nnul=\0\r\n"sv, "[S]\r\nbad=\x81\r\n\xFF\xFE junk\r\nk=1\r\nnul=\0\r\n"sv},
+    {"a UTF-8 file gets UTF-8", Edit, "S", "k", "\x92\x6C", "\xEF\xBB\xBF[S]\r\nk=\xE5\x80\xA4\r\n"sv, "\xEF\xBB\xBF[S]\r\nk=old\r\n"sv},
     {"and holds the value", Edit, "S", "k", "\x92\x6C", std::nullopt, "\xEF\xBB\xBF[S]\r\nk=\xE5\x80\xA4\r\n"sv},
-    {"a new UTF-8 section", Edit, "\x92\x6C", "\x83\x4C\x81\x5B", "\x82\xA0",
-     "\xEF\xBB\xBF[S]\r\nk=1\r\n[\xE5\x80\xA4]\r\n\xE3\x82\xAD\xE3\x83\xBC=\xE3\x81\x82\r\n"sv,
-     "\xEF\xBB\xBF[S]\r\nk=1"sv},
-    {"a UTF-8 key found by its code page 932 name", Edit, "\x92\x6C", "\x83\x4C\x81\x5B", "2",
-     "\xEF\xBB\xBF[\xE5\x80\xA4]\r\n\xE3\x82\xAD\xE3\x83\xBC=2\r\n"sv,
-     "\xEF\xBB\xBF[\xE5\x80\xA4]\r\n\xE3\x82\xAD\xE3\x83\xBC=1\r\n"sv},
+    {"a new UTF-8 section", Edit, "\x92\x6C", "\x83\x4C\x81\x5B", "\x82\xA0", "\xEF\xBB\xBF[S]\r\nk=1\r\n[\xE5\x80\xA4]\r\n\xE3\x82\xAD\xE3\x83\xBC=\xE3\x81\x82\r\n"sv, "\xEF\xBB\xBF[S]\r\nk=1"sv},
+    {"a UTF-8 key found by its code page 932 name", Edit, "\x92\x6C", "\x83\x4C\x81\x5B", "2", "\xEF\xBB\xBF[\xE5\x80\xA4]\r\n\xE3\x82\xAD\xE3\x83\xBC=2\r\n"sv, "\xEF\xBB\xBF[\xE5\x80\xA4]\r\n\xE3\x82\xAD\xE3\x83\xBC=1\r\n"sv},
     {"an empty UTF-8 file", Edit, "S", "k", "v", "\xEF\xBB\xBF[S]\r\nk=v\r\n"sv, kBom},
     {"a bare name is in the Windows folder", Get, "S", "k", "-", "win", kOld, 256, "APP.INI"},
     {"a bare name with trail byte 5C", Get, "S", "k", "-", "win", kOld, 256, SOFT ".ini"},
@@ -166,8 +135,7 @@ const Row kRows[] = {
     {"a missing file", Get, "S", "k", "-", "-", std::nullopt},
     {"a missing folder", Get, "S", "k", "-", "-", kOld, 256, "C:\\no\\app.ini"},
     {"a folder is no file", Get, "S", "k", "-", "-", kOld, 256, "C:\\data"},
-    {"no name", Get, "S", "k", "-", "-", kOld, 256, ""},
-    {"an edit", Write, "S", "k", "2", "[S]\r\nk=2\r\n"sv, kOld},
+    {"no name", Get, "S", "k", "-", "-", kOld, 256, ""}, {"an edit", Write, "S", "k", "2", "[S]\r\nk=2\r\n"sv, kOld},
     {"the stored value", Write, "S", "k", "1", kOld, kOld},
     {"a new file", Write, "S", "k", "v", "[S]\r\nk=v\r\n"sv, std::nullopt},
     {"no file in a missing folder", Write, "S", "k", "v", std::nullopt, kOld, 256, "C:\\no\\app.ini"},
@@ -181,20 +149,15 @@ const Row kRows[] = {
     {"no section holding ]", Write, "S]T", "k", "v", std::nullopt, kOld},
     {"but one ending in trail byte ]", Write, "\x81\x5D", "k", "v", "[S]\r\nk=1\r\n[\x81\x5D]\r\nk=v\r\n"sv, kOld},
     {"= in a value", Write, "S", "k", "a=b", "[S]\r\nk=a=b\r\n"sv, kOld},
-    {"a UTF-8 file", Write, "S", "k", "\x92\x6C", "\xEF\xBB\xBF[S]\r\nk=\xE5\x80\xA4\r\n"sv,
-     "\xEF\xBB\xBF[S]\r\nk=1\r\n"sv},
+    {"a UTF-8 file", Write, "S", "k", "\x92\x6C", "\xEF\xBB\xBF[S]\r\nk=\xE5\x80\xA4\r\n"sv, "\xEF\xBB\xBF[S]\r\nk=1\r\n"sv},
     {"bytes UTF-8 cannot hold", Write, "S", "k", "\x81", std::nullopt, "\xEF\xBB\xBF[S]\r\nk=1\r\n"sv},
-    {"a bare name is written in the Windows folder", Write, "S", "\xC3\xDE", "\xB1",
-     "[S]\r\nk=win\r\n\xC3\xDE=\xB1\r\n"sv, kOld, 256, SOFT ".ini"},
+    {"a bare name is written in the Windows folder", Write, "S", "\xC3\xDE", "\xB1", "[S]\r\nk=win\r\n\xC3\xDE=\xB1\r\n"sv, kOld, 256, SOFT ".ini"},
     {"a read-only file is not edited, even by root", Write, "S", "k", "2", std::nullopt, kOld, 256, "C:\\ro\\app.ini"},
     {"nor extended", Write, "S", "n", "1", std::nullopt, kOld, 256, "C:\\ro\\app.ini"},
     {"but holds the stored value", Write, "S", "k", "1", kOld, kOld, 256, "C:\\ro\\app.ini"},
 };
 
-std::size_t Count(const fs::path& folder)
-{
-    return fs::exists(folder) ? std::distance(fs::directory_iterator(folder), {}) : 0;
-}
+std::size_t Count(const fs::path& folder) { return fs::exists(folder) ? std::distance(fs::directory_iterator(folder), {}) : 0; }
 
 void ExpectOnMachine(const Row& row)
 {

@@ -49,10 +49,10 @@ enum class Says { Nothing, Damaged, CannotWrite, NotFound, UnusableName };
 
 struct Row {
     const char* title;
-    std::string archive;  // C:\pkg\a.lzh
+    std::string archive;              // C:\pkg\a.lzh
     Says says;
-    std::set<std::string> out;  // C:\out afterwards; it held GOOD.DAT=good
-    std::string member = {};    // the name an UnusableName message shows
+    std::set<std::string> out;        // C:\out afterwards; it held GOOD.DAT=good
+    std::string member = {};          // the name an UnusableName message shows
 };
 
 class ArchiveTest : public ::testing::Test {
@@ -94,14 +94,8 @@ protected:
     std::string output;
 };
 
-std::string Level0(const std::vector<LhaMember>& members)
-{
-    return WriteStoredLha(members, LhaLevel::Zero);
-}
-std::string Level2(const std::vector<LhaMember>& members)
-{
-    return WriteStoredLha(members, LhaLevel::Two);
-}
+std::string Level0(const std::vector<LhaMember>& members) { return WriteStoredLha(members, LhaLevel::Zero); }
+std::string Level2(const std::vector<LhaMember>& members) { return WriteStoredLha(members, LhaLevel::Two); }
 
 std::string Damaged(std::string archive, std::size_t at, char value)
 {
@@ -119,13 +113,9 @@ TEST_F(ArchiveTest, FixturesOfEveryMethodAndLevelExtractByteExact)
         for (int multiplier : {1, 37, 101, 255})
             for (int b = 0; b < 256; ++b)
                 data += static_cast<char>((b * multiplier + round) % 256);
-    for (const char* name :
-         {"lh5-h0", "lh5-h1", "lh5-h2", "lh6-h0", "lh6-h1", "lh6-h2", "lh7-h0", "lh7-h1", "lh7-h2"}) {
-        Check({name,
-               ReadHostFile(kLhaData / (std::string(name) + ".lzh")),
-               Says::Nothing,
-               {"GOOD.DAT=good", "DATA.BIN=" + data, "EMPTY.DAT=", "note.txt=stored in a subfolder\r\n",
-                "readme.txt=" + readme}});
+    for (const char* name : {"lh5-h0", "lh5-h1", "lh5-h2", "lh6-h0", "lh6-h1", "lh6-h2", "lh7-h0", "lh7-h1", "lh7-h2"}) {
+        Check({name, ReadHostFile(kLhaData / (std::string(name) + ".lzh")), Says::Nothing,
+               {"GOOD.DAT=good", "DATA.BIN=" + data, "EMPTY.DAT=", "note.txt=stored in a subfolder\r\n", "readme.txt=" + readme}});
     }
 }
 
@@ -176,74 +166,41 @@ TEST_F(ArchiveTest, NamesLandAsTheirBaseNameInsideTheTarget)
         {"trail byte 0x5C", Level0({File(Sjis("ソフト.TXT"))}), Says::Nothing, {"GOOD.DAT=good", "ソフト.TXT=new"}},
         {"half-width katakana", Level2({File(Sjis("ﾃﾞｰﾀ.DAT"))}), Says::Nothing, {"GOOD.DAT=good", "ﾃﾞｰﾀ.DAT=new"}},
         {"stored folder", Level0({File(Sjis("フォルダ\\表.TXT"))}), Says::Nothing, {"GOOD.DAT=good", "表.TXT=new"}},
-        {"folder extension",
-         Level2({{.name = Sjis("ソ.wav"), .content = "g", .folder = Sjis("音声/表")}}),
-         Says::Nothing,
-         {"GOOD.DAT=good", "ソ.wav=g"}},
-        {"parents",
-         Level0({File("..\\..\\EVIL.TXT"), File("../up.txt")}),
-         Says::Nothing,
+        {"folder extension", Level2({{.name = Sjis("ソ.wav"), .content = "g", .folder = Sjis("音声/表")}}),
+         Says::Nothing, {"GOOD.DAT=good", "ソ.wav=g"}},
+        {"parents", Level0({File("..\\..\\EVIL.TXT"), File("../up.txt")}), Says::Nothing,
          {"GOOD.DAT=good", "EVIL.TXT=new", "up.txt=new"}},
-        {"absolute and drive paths",
-         Level2({File("/tmp/abs.txt"), File("C:evil.txt"), File("C:\\windows\\w.txt")}),
-         Says::Nothing,
-         {"GOOD.DAT=good", "abs.txt=new", "evil.txt=new", "w.txt=new"}},
-        {"parents in the folder extension",
-         Level2({{.name = "f.txt", .content = "8", .folder = "../.."}}),
-         Says::Nothing,
-         {"GOOD.DAT=good", "f.txt=8"}},
-        {"dots and trailing separators write nothing",
-         Level2({File("."), File(".."), File("sub/")}),
-         Says::Nothing,
-         {"GOOD.DAT=good"}},
-        {"other case replaces, keeping the disk's spelling",
-         Level2({File("good.dat", "x"), File(Sjis("ａ.txt"), "1"), File(Sjis("Ａ.TXT"), "2")}),
-         Says::Nothing,
-         {"GOOD.DAT=x", "ａ.txt=2"}},
+        {"absolute and drive paths", Level2({File("/tmp/abs.txt"), File("C:evil.txt"), File("C:\\windows\\w.txt")}),
+         Says::Nothing, {"GOOD.DAT=good", "abs.txt=new", "evil.txt=new", "w.txt=new"}},
+        {"parents in the folder extension", Level2({{.name = "f.txt", .content = "8", .folder = "../.."}}),
+         Says::Nothing, {"GOOD.DAT=good", "f.txt=8"}},
+        {"dots and trailing separators write nothing", Level2({File("."), File(".."), File("sub/")}),
+         Says::Nothing, {"GOOD.DAT=good"}},
+        {"other case replaces, keeping the disk's spelling", Level2({File("good.dat", "x"), File(Sjis("ａ.txt"), "1"),
+                                                                     File(Sjis("Ａ.TXT"), "2")}),
+         Says::Nothing, {"GOOD.DAT=x", "ａ.txt=2"}},
         {"U+00A5 written as 0x5C is cut again",
-         WriteStoredLha({File("..\xC2\xA5..\xC2\xA5y.txt"), File("a\xC2\xA5"
-                                                                 "b.txt")},
-                        LhaLevel::Two, 65001),
-         Says::Nothing,
-         {"GOOD.DAT=good", "y.txt=new", "b.txt=new"}},
+         WriteStoredLha({File("..\xC2\xA5..\xC2\xA5y.txt"), File("a\xC2\xA5" "b.txt")}, LhaLevel::Two, 65001),
+         Says::Nothing, {"GOOD.DAT=good", "y.txt=new", "b.txt=new"}},
         {"links, devices, fifos and folders are skipped",
-         Level2({{.name = "link|/etc/passwd", .unixMode = 0120777},
-                 {.name = "up|../../x", .unixMode = 0120777},
-                 {.name = "dev", .unixMode = 0020666},
-                 File("REAL.TXT"),
-                 {.method = "-lhd-", .folder = "sub"}}),
-         Says::Nothing,
-         {"GOOD.DAT=good", "REAL.TXT=new", "dev="}},
-        {"a link, then a file through it",
-         Level2({{.name = "DIR|../..", .unixMode = 0120777}, File("DIR/IN.TXT")}),
-         Says::Nothing,
-         {"GOOD.DAT=good", "IN.TXT=new"}},
-        {"a NUL inside a level 2 name",
-         Level2({File(std::string("NUL.DAT\0/../x", 13))}),
-         Says::Nothing,
+         Level2({{.name = "link|/etc/passwd", .unixMode = 0120777}, {.name = "up|../../x", .unixMode = 0120777},
+                 {.name = "dev", .unixMode = 0020666}, File("REAL.TXT"), {.method = "-lhd-", .folder = "sub"}}),
+         Says::Nothing, {"GOOD.DAT=good", "REAL.TXT=new", "dev="}},
+        {"a link, then a file through it", Level2({{.name = "DIR|../..", .unixMode = 0120777}, File("DIR/IN.TXT")}),
+         Says::Nothing, {"GOOD.DAT=good", "IN.TXT=new"}},
+        {"a NUL inside a level 2 name", Level2({File(std::string("NUL.DAT\0/../x", 13))}), Says::Nothing,
          {"GOOD.DAT=good", "NUL.DAT=new"}},
         // libarchive refuses it; lhasa reads it whole, and the link is skipped.
-        {"a link without a target",
-         Level2({File("FIRST.TXT", "1"), {.name = "GOOD.DAT", .content = "x", .unixMode = 0120777}}),
-         Says::Nothing,
-         {"GOOD.DAT=good", "FIRST.TXT=1"}},
+        {"a link without a target", Level2({File("FIRST.TXT", "1"), {.name = "GOOD.DAT", .content = "x", .unixMode = 0120777}}),
+         Says::Nothing, {"GOOD.DAT=good", "FIRST.TXT=1"}},
         {"names lhasa reads keep trail bytes 0x5C and 0x41, and their case",
-         Level0({Pm0(Sjis("ソア\\ソア.TXT")), Pm0("GPL-2")}),
-         Says::Nothing,
-         {"GOOD.DAT=good", "ソア.TXT=new", "GPL-2=new"}},
+         Level0({Pm0(Sjis("ソア\\ソア.TXT")), Pm0("GPL-2")}), Says::Nothing, {"GOOD.DAT=good", "ソア.TXT=new", "GPL-2=new"}},
         {"level 2 names lhasa reads", Level2({Pm0(Sjis("ア.TXT"))}), Says::Nothing, {"GOOD.DAT=good", "ア.TXT=new"}},
-        {"level 0 links too",
-         Level0({{.name = "link|/etc/passwd", .unixMode = 0120777}, File("REAL.TXT")}),
-         Says::Nothing,
-         {"GOOD.DAT=good", "REAL.TXT=new"}},
-        {"a name code page 932 cannot write",
-         WriteStoredLha({File("d/\xC3\xA9t\xC3\xA9.txt")}, LhaLevel::Two, 65001),
-         Says::UnusableName,
-         {"GOOD.DAT=good"},
-         "d/?t?.txt"},
-        {"a name longer than the disk allows",
-         Level2({File(std::string(300, 'L'))}),
-         Says::CannotWrite,
+        {"level 0 links too", Level0({{.name = "link|/etc/passwd", .unixMode = 0120777}, File("REAL.TXT")}),
+         Says::Nothing, {"GOOD.DAT=good", "REAL.TXT=new"}},
+        {"a name code page 932 cannot write", WriteStoredLha({File("d/\xC3\xA9t\xC3\xA9.txt")}, LhaLevel::Two, 65001),
+         Says::UnusableName, {"GOOD.DAT=good"}, "d/?t?.txt"},
+        {"a name longer than the disk allows", Level2({File(std::string(300, 'L'))}), Says::CannotWrite,
          {"GOOD.DAT=good"}},
     };
     for (const Row& row : rows)
@@ -262,52 +219,32 @@ TEST_F(ArchiveTest, DamageNeverReplacesAGoodFileAndKeepsWhatCameBefore)
         {"cut inside the header", stored.substr(0, 12), Says::Damaged, {"GOOD.DAT=good"}},
         {"header sum wrong", Damaged(Level0({File("GOOD.DAT")}), 22, 'X'), Says::Damaged, {"GOOD.DAT=good"}},
         {"header CRC wrong", Damaged(stored, 30, 'X'), Says::Damaged, {"GOOD.DAT=good"}},
-        {"header size beyond the archive",
-         Damaged(Damaged(stored, 0, '\xF0'), 1, '\xFF'),
-         Says::Damaged,
+        {"header size beyond the archive", Damaged(Damaged(stored, 0, '\xF0'), 1, '\xFF'), Says::Damaged,
          {"GOOD.DAT=good"}},
         {"not an archive", "plain text\r\n", Says::Damaged, {"GOOD.DAT=good"}},
         {"empty file", "", Says::Damaged, {"GOOD.DAT=good"}},
-        {"compressed data flipped",
-         Damaged(lh5, static_cast<unsigned char>(lh5[0]) + 62, '\x55'),
-         Says::Damaged,
+        {"compressed data flipped", Damaged(lh5, static_cast<unsigned char>(lh5[0]) + 62, '\x55'), Says::Damaged,
          {"GOOD.DAT=good"}},
-        {"packed size beyond the archive",
-         Level2({{.name = "GOOD.DAT", .content = kPayload, .packedSize = 0xFFFFFFF0u}}),
-         Says::Damaged,
-         {"GOOD.DAT=good"}},
-        {"packed size shorter than the data",
-         Level2({{.name = "GOOD.DAT", .content = kPayload, .packedSize = 1000}}),
-         Says::Damaged,
-         {"GOOD.DAT=good"}},
-        {"original size beyond the data",
-         Level0({{.name = "GOOD.DAT", .content = kPayload, .originalSize = 0x7FFFFFFFu}}),
-         Says::Damaged,
-         {"GOOD.DAT=good"}},
-        {"original size below the data",
-         Level0({{.name = "GOOD.DAT", .content = kPayload, .originalSize = 10}}),
-         Says::Damaged,
-         {"GOOD.DAT=good"}},
+        {"packed size beyond the archive", Level2({{.name = "GOOD.DAT", .content = kPayload, .packedSize = 0xFFFFFFF0u}}),
+         Says::Damaged, {"GOOD.DAT=good"}},
+        {"packed size shorter than the data", Level2({{.name = "GOOD.DAT", .content = kPayload, .packedSize = 1000}}),
+         Says::Damaged, {"GOOD.DAT=good"}},
+        {"original size beyond the data", Level0({{.name = "GOOD.DAT", .content = kPayload, .originalSize = 0x7FFFFFFFu}}),
+         Says::Damaged, {"GOOD.DAT=good"}},
+        {"original size below the data", Level0({{.name = "GOOD.DAT", .content = kPayload, .originalSize = 10}}),
+         Says::Damaged, {"GOOD.DAT=good"}},
         {"wrong data CRC in the header",
          Level2({{.name = "GOOD.DAT", .content = "x", .dataCrc = static_cast<std::uint16_t>(LhaCrc16("x") ^ 1)}}),
-         Says::Damaged,
-         {"GOOD.DAT=good"}},
-        {"members before the damage stay",
-         Damaged(Level0({File("FIRST.TXT", "1"), File("GOOD.DAT", kPayload)}),
-                 Level0({File("FIRST.TXT", "1")}).size() + 40, 'X'),
-         Says::Damaged,
-         {"GOOD.DAT=good", "FIRST.TXT=1"}},
+         Says::Damaged, {"GOOD.DAT=good"}},
+        {"members before the damage stay", Damaged(Level0({File("FIRST.TXT", "1"), File("GOOD.DAT", kPayload)}),
+                                                  Level0({File("FIRST.TXT", "1")}).size() + 40, 'X'),
+         Says::Damaged, {"GOOD.DAT=good", "FIRST.TXT=1"}},
         {"a folder entry's data beyond the end",
-         Level0({File("FIRST.TXT", "1"), {.name = "sub\\", .method = "-lhd-", .packedSize = 1000}}),
-         Says::Damaged,
+         Level0({File("FIRST.TXT", "1"), {.name = "sub\\", .method = "-lhd-", .packedSize = 1000}}), Says::Damaged,
          {"GOOD.DAT=good", "FIRST.TXT=1"}},
-        {"a method neither reader knows",
-         Level0({Pm0("FIRST.TXT", "1"), {.name = "GOOD.DAT", .method = "-lh9-"}}),
-         Says::Damaged,
-         {"GOOD.DAT=good", "FIRST.TXT=1"}},
-        {"an empty name",
-         Level0({File("FIRST.TXT", "1"), File(""), File("AFTER.TXT")}),
-         Says::Damaged,
+        {"a method neither reader knows", Level0({Pm0("FIRST.TXT", "1"), {.name = "GOOD.DAT", .method = "-lh9-"}}),
+         Says::Damaged, {"GOOD.DAT=good", "FIRST.TXT=1"}},
+        {"an empty name", Level0({File("FIRST.TXT", "1"), File(""), File("AFTER.TXT")}), Says::Damaged,
          {"GOOD.DAT=good", "FIRST.TXT=1"}},
         {"an unassigned character", Level0({File("A\x85\x40.TXT")}), Says::Damaged, {"GOOD.DAT=good"}},
         {"a lone lead byte", Level2({File("A\x81")}), Says::Damaged, {"GOOD.DAT=good"}},
@@ -334,11 +271,13 @@ TEST_F(ArchiveTest, WhatStandsInTheWayIsNotReplaced)
     WriteHostFile(Host("pkg/a.lzh"), Level2({File("HARD.TXT", "replacement")}));
     EXPECT_EQ(Extract("C:\\pkg\\a", "C:\\out\\"), 0) << output;
     EXPECT_EQ(Tree(Host("out")), (std::set<std::string>{"DIR.TXT/", "FIRST.TXT=1", "HARD.TXT=replacement",
-                                                        "LINK.TXT=victim", "RO.TXT=ro"}));
+                                                         "LINK.TXT=victim", "RO.TXT=ro"}));
     EXPECT_EQ(ReadHostFile(Host("victim.txt")), "victim");
     // A symbolic link cannot be kept as a backup: the commit refuses and changes nothing.
     WriteHostFile(Host("pkg/a.lzh"), Level2({File("link.txt", "replacement")}));
-    EXPECT_EQ(component.Execute(staged, BuildExtractCommand("C:\\windows", "C:\\pkg\\a", "C:\\out\\"), output, 256), 0);
+    EXPECT_EQ(component.Execute(staged, BuildExtractCommand("C:\\windows", "C:\\pkg\\a", "C:\\out\\"), output,
+                                256),
+              0);
     EXPECT_FALSE(staged.Commit());
     EXPECT_TRUE(fs::is_symlink(Host("out/LINK.TXT")));
     EXPECT_EQ(ReadHostFile(Host("victim.txt")), "victim");
@@ -359,7 +298,7 @@ TEST_F(ArchiveTest, ArchivePathsAndTargetFolders)
     struct Target {
         std::string archive;  // as the command names it
         std::string target;
-        std::string lands;  // below C:, or empty when the extraction fails
+        std::string lands;    // below C:, or empty when the extraction fails
     };
     const std::string deep = std::string(90, 'L') + "\\" + std::string(90, 'L') + "\\" + std::string(90, 'L');
     fs::create_directories(Host(std::string(90, 'L') + "/" + std::string(90, 'L')));
@@ -369,10 +308,9 @@ TEST_F(ArchiveTest, ArchivePathsAndTargetFolders)
         {"C:\\p\\data.bin", "C:\\HAVE\\", "have/A.TXT"},
         {"C:\\p.v2\\data", "C:\\have", "have/A.TXT"},
         {Sjis("C:\\p\\音声\\wave"), Sjis("C:\\ソ"), "ソ/A.TXT"},  // ends in trail byte 0x5C
-        {"C:\\Program Files\\p q\\data", "C:", "cur/A.TXT"},      // a bare drive is its current folder
-        {"C:\\p\\data", "C:\\" + deep,
-         std::string(90, 'L') + "/" + std::string(90, 'L') + "/" + std::string(90, 'L') + "/A.TXT"},
-        {"C:\\p\\x", "C:\\t", ""},  // "x" without an extension is looked for as x.lzh
+        {"C:\\Program Files\\p q\\data", "C:", "cur/A.TXT"},  // a bare drive is its current folder
+        {"C:\\p\\data", "C:\\" + deep, std::string(90, 'L') + "/" + std::string(90, 'L') + "/" + std::string(90, 'L') + "/A.TXT"},
+        {"C:\\p\\x", "C:\\t", ""},          // "x" without an extension is looked for as x.lzh
         {"C:\\p\\data.", "C:\\t", ""},
         {"C:\\p\\data", "C:\\miss\\ing\\", ""},
         {"C:\\p\\data", "C:\\file.txt", ""},

@@ -61,56 +61,30 @@ void ExpectFolders(const std::vector<FolderRow>& rows, Check check)
 
 TEST(SystemChecks, TheSettingsFileDecidesTheFolderForm)
 {
-    ExpectFolders(
-        {
-            {"a backslash is added", {"D:\\SYS\\korimu1.ini"}, "D:\\SYS", "KORIMU1.INI", 1, "D:\\SYS\\"},
-            {"a backslash stays", {"D:\\SYS\\korimu1.ini"}, "D:\\SYS\\", "korimu1.ini", 1, "D:\\SYS\\"},
-            {"a bare letter is the root", {"E:\\korimu1.ini"}, "E", "korimu1.ini", 1, "E:\\"},
-            {"the plain join comes first",
-             {"D:\\SYSkorimu1.ini", "D:\\SYS\\korimu1.ini"},
-             "D:\\SYS",
-             "korimu1.ini",
-             1,
-             "D:\\SYS"},
-            {"a folder E in the current folder wins",
-             {"C:\\E\\korimu1.ini", "E:\\korimu1.ini"},
-             "E",
-             "korimu1.ini",
-             1,
-             "E\\"},
-            {"missing: the folder is restored", {"D:\\SYS\\"}, "D:\\SYS", "korimu1.ini", 0, "D:\\SYS"},
-            {"empty drive: the letter is restored", {}, "E", "korimu1.ini", 0, "E"},
-            {"an empty folder does not exist", {"C:\\korimu1.ini"}, "", "korimu1.ini", 0, ""},
-        },
-        CheckInstalledFolder);
-    ExpectFolders(
-        {
-            {"missing file keeps the backslash", {"D:\\SYS\\"}, "D:\\SYS", "korimu1.ini", 0, "D:\\SYS\\"},
-            {"missing folder unchanged", {}, "D:\\SYS", "korimu1.ini", 0, "D:\\SYS"},
-        },
-        LocateFileInFolder);
-    ExpectFolders(
-        {
-            {"korimu: ko1menu and formatter",
-             {"D:\\S\\ko1menu.ini", "D:\\S\\formater.exe"},
-             "D:\\S\\",
-             "KoRiMu1.InI",
-             1,
-             "D:\\S\\"},
-            {"korimu: ko2menu, no formatter", {"D:\\S\\ko2menu.ini"}, "D:\\S\\", "korimu1.ini", 0, "D:\\S\\\\"},
-            {"korimu: formatter, no menu", {"D:\\S\\formater.exe"}, "D:\\S\\", "korimu1.ini", 0, "D:\\S\\\\"},
-            {"tivonel: no menu needed", {"D:\\S\\formater.exe"}, "D:\\S", "tivonel1.ini", 1, "D:\\S\\"},
-            {"tivonel: the formatter is", {"D:\\S\\ko2menu.ini"}, "D:\\S\\", "tivonel1.ini", 0, "D:\\S\\\\"},
-            {"full-width letters name no korimu",
-             {"D:\\S\\formater.exe"},
-             "D:\\S\\",
-             Sjis("ｋｏｒｉｍｕ1.ini"),
-             1,
-             "D:\\S\\"},
-            {"plain join first", {"D:\\Sformater.exe", "D:\\S\\"}, "D:\\S", "tivonel1.ini", 1, "D:\\S"},
-            {"folder missing", {}, "D:\\NONE\\", "korimu1.ini", 0, "D:\\NONE\\"},
-        },
-        CheckSystemFiles);
+    ExpectFolders({
+        {"a backslash is added", {"D:\\SYS\\korimu1.ini"}, "D:\\SYS", "KORIMU1.INI", 1, "D:\\SYS\\"},
+        {"a backslash stays", {"D:\\SYS\\korimu1.ini"}, "D:\\SYS\\", "korimu1.ini", 1, "D:\\SYS\\"},
+        {"a bare letter is the root", {"E:\\korimu1.ini"}, "E", "korimu1.ini", 1, "E:\\"},
+        {"the plain join comes first", {"D:\\SYSkorimu1.ini", "D:\\SYS\\korimu1.ini"}, "D:\\SYS", "korimu1.ini", 1, "D:\\SYS"},
+        {"a folder E in the current folder wins", {"C:\\E\\korimu1.ini", "E:\\korimu1.ini"}, "E", "korimu1.ini", 1, "E\\"},
+        {"missing: the folder is restored", {"D:\\SYS\\"}, "D:\\SYS", "korimu1.ini", 0, "D:\\SYS"},
+        {"empty drive: the letter is restored", {}, "E", "korimu1.ini", 0, "E"},
+        {"an empty folder does not exist", {"C:\\korimu1.ini"}, "", "korimu1.ini", 0, ""},
+    }, CheckInstalledFolder);
+    ExpectFolders({
+        {"missing file keeps the backslash", {"D:\\SYS\\"}, "D:\\SYS", "korimu1.ini", 0, "D:\\SYS\\"},
+        {"missing folder unchanged", {}, "D:\\SYS", "korimu1.ini", 0, "D:\\SYS"},
+    }, LocateFileInFolder);
+    ExpectFolders({
+        {"korimu: ko1menu and formatter", {"D:\\S\\ko1menu.ini", "D:\\S\\formater.exe"}, "D:\\S\\", "KoRiMu1.InI", 1, "D:\\S\\"},
+        {"korimu: ko2menu, no formatter", {"D:\\S\\ko2menu.ini"}, "D:\\S\\", "korimu1.ini", 0, "D:\\S\\\\"},
+        {"korimu: formatter, no menu", {"D:\\S\\formater.exe"}, "D:\\S\\", "korimu1.ini", 0, "D:\\S\\\\"},
+        {"tivonel: no menu needed", {"D:\\S\\formater.exe"}, "D:\\S", "tivonel1.ini", 1, "D:\\S\\"},
+        {"tivonel: the formatter is", {"D:\\S\\ko2menu.ini"}, "D:\\S\\", "tivonel1.ini", 0, "D:\\S\\\\"},
+        {"full-width letters name no korimu", {"D:\\S\\formater.exe"}, "D:\\S\\", Sjis("ｋｏｒｉｍｕ1.ini"), 1, "D:\\S\\"},
+        {"plain join first", {"D:\\Sformater.exe", "D:\\S\\"}, "D:\\S", "tivonel1.ini", 1, "D:\\S"},
+        {"folder missing", {}, "D:\\NONE\\", "korimu1.ini", 0, "D:\\NONE\\"},
+    }, CheckSystemFiles);
 }
 
 TEST(SystemChecks, TheVersionComesFromKorimuIniWhateverTheSettingsFile)
@@ -167,12 +141,7 @@ TEST(SystemChecks, TheKindComesFromMakerOrTheFirstKeywordInTheTitle)
         {"other settings files ignore MAKER", "tivonel2.ini", title("EX"), kinds, 5},
         {"an empty keyword matches", "korimu1.ini", "", {"A", "", "C", "D", "E"}, 2},
         {"no match at a trail byte", "korimu1.ini", title("\x83\x41"), {"A", "B", "C", "D", "E"}, -1},
-        {"match after a double-byte character",
-         "korimu1.ini",
-         title("\x83\x41"
-               "A"),
-         {"A", "B", "C", "D", "E"},
-         1},
+        {"match after a double-byte character", "korimu1.ini", title("\x83\x41" "A"), {"A", "B", "C", "D", "E"}, 1},
         {"keyword ending at byte 99", "korimu1.ini", title(pad98.substr(1) + "EX"), kinds, 5},
         {"keyword straddling byte 99", "korimu1.ini", title(pad98 + "EX"), kinds, -1},
     };
@@ -233,24 +202,15 @@ TEST(UninstallEntry, TheFirstProductKeyThatExistsDecides)
         {"a missing key, then the next", other, {"KORIMU", "B", "C", "D", "OTHER"}, "D:\\OTHER"},
         {"NULL ends the list", other, {"KORIMU", "NULL", "OTHER"}, std::nullopt},
         {"null is a name", other, {"null", "OTHER"}, "D:\\OTHER"},
-        {"a key without text ends the search",
-         key("KORIMU", "dword:00000001") + other,
-         {"KORIMU", "OTHER"},
-         std::nullopt},
+        {"a key without text ends the search", key("KORIMU", "dword:00000001") + other, {"KORIMU", "OTHER"}, std::nullopt},
         {"a drive root", key("KORIMU", "\"U.EXE -fD:\\\\U.LOG\""), {"KORIMU"}, "D:"},
-        {"255 bytes fit",
-         key("KORIMU", "\"U.EXE -fC:\\\\" + std::string(238, 'A') + "\\\\U.LOG\""),
-         {"KORIMU"},
+        {"255 bytes fit", key("KORIMU", "\"U.EXE -fC:\\\\" + std::string(238, 'A') + "\\\\U.LOG\""), {"KORIMU"},
          "C:\\" + std::string(238, 'A')},
-        {"256 do not",
-         key("KORIMU", "\"U.EXE -fC:\\\\" + std::string(239, 'A') + "\\\\U.LOG\""),
-         {"KORIMU"},
-         std::nullopt},
+        {"256 do not", key("KORIMU", "\"U.EXE -fC:\\\\" + std::string(239, 'A') + "\\\\U.LOG\""), {"KORIMU"}, std::nullopt},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.title);
-        EXPECT_EQ(FindUninstallFolder(Registry::Parse("WINE REGISTRY Version 2\n" + row.registry), row.keys),
-                  row.folder);
+        EXPECT_EQ(FindUninstallFolder(Registry::Parse("WINE REGISTRY Version 2\n" + row.registry), row.keys), row.folder);
     }
 }
 
