@@ -160,12 +160,6 @@ bool Stage::IsOwnWorkFile(std::string_view name) const
     return name.starts_with(".pelmo-" + runId_ + "-");
 }
 
-std::optional<struct stat> Stage::Stat(const fs::path& target) const
-{
-    const StagedFile* staged = Find(target);
-    return host::Stat(staged ? fs::path(staged->work) : target);
-}
-
 bool Stage::Record(const std::string& line)
 {
     if (!record_.valid()) {

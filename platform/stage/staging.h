@@ -65,14 +65,12 @@ public:
     using RecoveryProgress = std::function<void(Recovery)>;
     Recovery Recover(const RecoveryProgress& progress = {});
 
-    // --- the staged view ---
+    // --- what is staged, for StagedView ---
     const StagedFile* Find(const std::filesystem::path& target) const;
     // Names of the staged files of one folder (whether or not the disk has them).
     std::vector<std::string> NamesIn(const std::filesystem::path& folder) const;
     // A work file of this run, which listings do not show.
     bool IsOwnWorkFile(std::string_view name) const;
-    // lstat of what a path stands for: the work file of a staged target.
-    std::optional<struct stat> Stat(const std::filesystem::path& target) const;
 
     // --- staging ---
     // Creates a new work file in `folder`; the folder is in the staging record
