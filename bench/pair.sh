@@ -113,11 +113,12 @@ pair_main() {
     mkdir -p "$dir/src-a"
     git -C "$root" archive "$base" | tar -x -C "$dir/src-a"
     build_a=$dir/build-a build_b=$dir/build-b
-    build_release "$dir/src-a" "$build_a"
-    build_release "$root" "$build_b"
+    # Named before the builds: the checkout may change while they run.
     label_a=$(git -C "$root" rev-parse --short "$base")
     label_b=$(git -C "$root" rev-parse --short HEAD)
     git -C "$root" diff --quiet HEAD 2>/dev/null || label_b+=" with uncommitted changes"
+    build_release "$dir/src-a" "$build_a"
+    build_release "$root" "$build_b"
   else
     die "usage: bash bench/pair.sh [BUILD_A BUILD_B]"
   fi
