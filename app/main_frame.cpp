@@ -84,7 +84,7 @@ void CMainFrame::OnPackageTitle()
 {
     // Read here on its own, apart from the package reader.
     std::string line;
-    if (auto file = InputFile::Open(context_.machine, context_.sourceFolder + GetText(Text::InfoTxt))) {
+    if (auto file = InputFile::Open(DiskView(context_.machine), context_.sourceFolder + GetText(Text::InfoTxt))) {
         TextReader reader(std::move(*file));
         if (!reader.ReadLine(line))
             line.clear();

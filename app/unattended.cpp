@@ -217,7 +217,7 @@ int RunUnattended(const Options& options, std::ostream& out, std::ostream& err, 
     if (!prepared || (options.log && !PrepareLogFile(*options.log, err)))
         return kExitBadCommandLine;
     PrintingPrompter prompter(out, showProgress ? &err : nullptr);
-    LhaComponent archive(prepared->machine);
+    LhaComponent archive;
     InstallLog log;
     SetLogOrigin(log, options);
     const RunOutcome outcome = RunUpgrade(prepared->machine, prompter, archive, prepared->info, prepared->sourceFolder,

@@ -6,7 +6,8 @@
 #include <iostream>
 
 #include "bench/bench_cli.h"
-#include "platform/staging.h"
+#include "platform/stage/staging.h"
+#include "platform/staged_view.h"
 #include "upgrade/master_files.h"
 
 int main(int argc, char* argv[])
@@ -30,17 +31,18 @@ int main(int argc, char* argv[])
         std::cerr << "pelmo-master: the folder above cannot be staged\n";
         return 1;
     }
-    machine.AttachStage(stage.get());
-    const std::string prefix = *folder + "\\";
-    if (pelmo::ConvertMaterialSizeInFolder(machine, prefix) != 1) {
-        std::cerr << "pelmo-master: size conversion failed\n";
-        return 1;
+    {
+        pelmo::StagedView files(machine, *stage);
+        const std::string prefix = *folder + "\\";
+        if (pelmo::ConvertMaterialSizeInFolder(files, prefix) != 1) {
+            std::cerr << "pelmo-master: size conversion failed\n";
+            return 1;
+        }
+        if (pelmo::ConvertMaterialTypeInFolder(files, prefix) != 1) {
+            std::cerr << "pelmo-master: type conversion failed\n";
+            return 1;
+        }
     }
-    if (pelmo::ConvertMaterialTypeInFolder(machine, prefix) != 1) {
-        std::cerr << "pelmo-master: type conversion failed\n";
-        return 1;
-    }
-    machine.AttachStage(nullptr);
     if (stage->Commit() != pelmo::CommitResult::Committed) {
         std::cerr << "pelmo-master: commit failed\n";
         return 1;

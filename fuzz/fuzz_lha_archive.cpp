@@ -4,12 +4,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
 #include <system_error>
 
 #include "fuzz/fuzz_machine.h"
+#include "platform/stage/staging.h"
+#include "platform/staged_view.h"
 #include "upgrade/archive_library.h"
 
 namespace fs = std::filesystem;
@@ -44,14 +47,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzMachine::EmptyHostFolder(target);
     const std::set<fs::path> before = ListTree(fuzz.root());
 
-    pelmo::LhaComponent component(fuzz.machine());
+    // Through a run's view over a stage that is only discarded, as a dry run's:
+    // its run folder lies outside the fuzz root, and nothing is flushed.
+    pelmo::StageOpening opening = pelmo::StageOpening::Failed;
+    const std::unique_ptr<pelmo::Stage> stage = pelmo::Stage::Open(fuzz.stageHome(), opening);
+    Require(stage != nullptr, "the fuzz stage opens");
+    stage->MarkDiscardOnly();
+    pelmo::StagedView files(fuzz.machine(), *stage);
+    pelmo::LhaComponent component;
     std::string output;
-    const int result = component.Execute(
-        pelmo::BuildExtractCommand("C:\\windows", "C:\\in\\disk1", "C:\\out\\"), output, 256);
+    const int result =
+        component.Execute(files, pelmo::BuildExtractCommand("C:\\windows", "C:\\in\\disk1", "C:\\out\\"), output, 256);
     Require(result == 0 ? output.empty() : !output.empty(), "a failure, and only a failure, is explained");
     Require(output.size() < 256, "the explanation fits the output buffer");
 
-    // Only plain files appear, and only right inside the target folder.
+    // Only plain files appear (work files, staged), and only right inside the target folder.
     const std::set<fs::path> after = ListTree(fuzz.root());
     for (const fs::path& path : after) {
         if (before.contains(path))
@@ -59,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(path.parent_path() == target, "an extraction writes only into its target folder");
         Require(fs::is_regular_file(fs::symlink_status(path, ec)), "an extraction writes only plain files");
     }
-    Require(std::includes(after.begin(), after.end(), before.begin(), before.end()),
-            "an extraction removes nothing");
+    Require(std::includes(after.begin(), after.end(), before.begin(), before.end()), "an extraction removes nothing");
+    stage->Discard();
+    Require(ListTree(fuzz.root()) == before, "a discarded extraction leaves nothing behind");
     return 0;
 }

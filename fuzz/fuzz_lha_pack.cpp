@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_machine.h"
+#include "platform/file_view.h"
 #include "platform/streams.h"
 #include "platform/utf8_locale.h"
 #include "upgrade/lha_readers.h"
@@ -87,15 +88,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     Require(writer.Finish(), "the archive ends");
 
     FuzzMachine::WriteHostFile(fuzz.driveC() / "PACKED.LZH", archive.bytes());
+    const pelmo::DiskView disk(fuzz.machine());
     {
         const pelmo::Utf8LocaleScope utf8;
-        auto file = pelmo::InputFile::Open(fuzz.machine(), "C:\\PACKED.LZH");
+        auto file = pelmo::InputFile::Open(disk, "C:\\PACKED.LZH");
         Require(file.has_value(), "the archive opens");
         auto reader = pelmo::OpenLibarchiveReader(std::move(*file));
         Require(reader != nullptr, "libarchive takes it for an LHA archive");
         ReadBack(*reader, members);
     }
-    auto file = pelmo::InputFile::Open(fuzz.machine(), "C:\\PACKED.LZH");
+    auto file = pelmo::InputFile::Open(disk, "C:\\PACKED.LZH");
     Require(file.has_value(), "the archive opens");
     auto reader = pelmo::OpenLhasaReader(std::move(*file));
     Require(reader != nullptr, "lhasa takes it for an LHA archive");

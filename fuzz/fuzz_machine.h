@@ -39,6 +39,8 @@ public:
 
     const Machine& machine() const { return *machine_; }
     const std::filesystem::path& root() const { return root_; }
+    // A folder outside root() for the run folder of a target's stage.
+    const std::filesystem::path& stageHome() const { return stageHome_; }
     std::filesystem::path folder() const { return root_ / "machine"; }
     std::filesystem::path driveC() const { return folder() / "drive_c"; }
 
@@ -82,6 +84,7 @@ public:
                 fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
         }
         fs::remove_all(root_, ec);
+        fs::remove_all(stageHome_, ec);
     }
 
 private:
@@ -91,6 +94,9 @@ private:
         std::string pattern = (fs::temp_directory_path() / "pelmo-fuzz-XXXXXX").string();
         Require(::mkdtemp(pattern.data()) != nullptr, "a temporary folder can be made");
         root_ = pattern;
+        std::string stagePattern = (fs::temp_directory_path() / "pelmo-fuzz-stage-XXXXXX").string();
+        Require(::mkdtemp(stagePattern.data()) != nullptr, "a temporary folder can be made");
+        stageHome_ = stagePattern;
         std::error_code ec;
         fs::create_directories(driveC() / "windows", ec);
         fs::create_directories(folder() / "dosdevices", ec);
@@ -101,6 +107,7 @@ private:
     }
 
     std::filesystem::path root_;
+    std::filesystem::path stageHome_;
     std::optional<Machine> machine_;
 };
 

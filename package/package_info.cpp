@@ -111,7 +111,7 @@ void ConvertTabsToLineBreaks(std::string& text)
 int LoadPackageInfo(const Machine& machine, std::string_view sourceFolder, PackageInfo& info)
 {
     std::string path = std::string(sourceFolder) + GetText(Text::InfoTxt);
-    auto file = InputFile::Open(machine, path);
+    auto file = InputFile::Open(DiskView(machine), path);
     if (!file) {
         info.entries.clear();
         return 0;

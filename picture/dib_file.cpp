@@ -259,11 +259,11 @@ std::optional<DibBlock> ParseDib(std::string_view fileBytes)
 
 int ReadDibFile(const Machine& machine, std::string_view path, DibBlock& block)
 {
-    auto file = InputFile::Open(machine, path);
+    auto file = InputFile::Open(DiskView(machine), path);
     if (!file)
         return 0;
     FileStatus status;
-    const bool known = GetStatus(machine, path, status);
+    const bool known = GetStatus(DiskView(machine), path, status);
     FileSource source(*file, known ? std::optional<std::uint64_t>(status.size) : std::nullopt);
     return LoadDib(source, block);
 }

@@ -10,10 +10,10 @@
 #include <system_error>
 #include <utility>
 
-#include "platform/host_file.h"
+#include "platform/host/host_file.h"
 #include "platform/letter_case.h"
 #include "platform/runtime.h"
-#include "platform/staging.h"
+#include "platform/staged_view.h"
 #include "platform/streams.h"
 #include "platform/text.h"
 
@@ -26,7 +26,6 @@ using host::CurrentUmask;
 using host::IsReadOnly;
 using host::kWriteBits;
 using host::Stat;
-using host::StatusOf;
 
 // The code points of a UTF-8 name, malformed bytes as U+FFFD.
 std::u32string CodePoints(std::string_view utf8)
@@ -70,39 +69,33 @@ std::u16string NtfsSortKey(std::string_view utf8)
     return key;
 }
 
-// What a path stands for in the run's view: a staged file's work file.
-std::optional<struct stat> ViewStat(const Machine& machine, const fs::path& host)
-{
-    return machine.stage() ? machine.stage()->Stat(host) : Stat(host);
-}
-
 // Stages a copy of a file the run has not written, so that its status can be
 // changed on the copy.
-bool StageUnchanged(const Machine& machine, std::string_view path)
+bool StageCopy(StagedView& files, std::string_view path)
 {
-    auto content = ReadWholeFile(machine, path);
-    auto copy = ReplacementFile::Create(machine, path, std::nullopt, Durability::Cached);
+    auto content = ReadWholeFile(files, path);
+    auto copy = ReplacementFile::Create(files, path);
     FileStatus status;
-    if (!content || !copy || !GetStatus(machine, path, status))
+    if (!content || !copy || !GetStatus(files, path, status))
         return false;
     copy->StageEvenIfUnchanged();
     copy->SetReadOnly((status.attribute & kAttributeReadOnly) != 0);
-    auto st = Stat(*machine.ToHost(path));
+    auto st = files.Status(*files.ToHost(path));
     if (st)
         copy->SetModifiedTime(st->st_mtim.tv_sec, st->st_mtim.tv_nsec);
-    return copy->Write(*content) && copy->Commit();
+    return copy->Write(*content) && copy->Finish();
 }
 
 }  // namespace
 
-int Access(const Machine& machine, std::string_view path, int mode)
+int Access(const FileView& files, std::string_view path, int mode)
 {
     if (path.empty())
         return -1;
-    auto resolved = machine.Resolve(path);
+    auto resolved = files.Resolve(path);
     if (!resolved)
         return -1;
-    auto st = ViewStat(machine, resolved->host);
+    auto st = files.Status(resolved->host);
     if (!st)
         return -1;
     bool isFolder = S_ISDIR(st->st_mode);
@@ -113,38 +106,34 @@ int Access(const Machine& machine, std::string_view path, int mode)
     return 0;
 }
 
-int MkDir(const Machine& machine, std::string_view path)
+int MkDir(StagedView& files, std::string_view path)
 {
-    auto host = machine.ToHost(path);
+    auto host = files.ToHost(path);
     if (!host || path.empty())
         return -1;
-    if (Stage* stage = machine.stage())
-        return stage->MakeFolder(*host) ? 0 : -1;
-    return ::mkdir(host->c_str(), 0777) == 0 ? 0 : -1;
+    return files.MakeFolder(*host) ? 0 : -1;
 }
 
-bool CopyFile(const Machine& machine, std::string_view source, std::string_view target, ExistingTarget existing)
+bool CopyFile(StagedView& files, std::string_view source, std::string_view target, ExistingTarget existing)
 {
-    auto sourceHost = machine.ToHost(source);
-    auto targetHost = machine.ToHost(target);
+    auto sourceHost = files.ToHost(source);
+    auto targetHost = files.ToHost(target);
     if (!sourceHost || !targetHost)
         return false;
-    auto sourceStat = ViewStat(machine, *sourceHost);
+    auto sourceStat = files.Status(*sourceHost);
     if (!sourceStat || !S_ISREG(sourceStat->st_mode))
         return false;
-    if (auto targetStat = ViewStat(machine, *targetHost)) {
+    if (auto targetStat = files.Status(*targetHost)) {
         if (existing == ExistingTarget::Fail || !S_ISREG(targetStat->st_mode) || IsReadOnly(*targetStat))
             return false;
     } else if (errno != ENOENT) {
         return false;
     }
-    auto input = InputFile::Open(machine, source);
+    auto input = InputFile::Open(files, source);
     if (!input)
         return false;
-    bool newTarget = !ViewStat(machine, *targetHost).has_value();
-    // A copy comes from the package and can be made again, so it is not flushed
-    // file by file; the rename still keeps a failed copy from replacing anything.
-    auto output = ReplacementFile::Create(machine, target, std::nullopt, Durability::Cached);
+    bool newTarget = !files.Status(*targetHost).has_value();
+    auto output = ReplacementFile::Create(files, target);
     if (!output)
         return false;
     char buffer[1 << 16];
@@ -162,21 +151,36 @@ bool CopyFile(const Machine& machine, std::string_view source, std::string_view 
     if (newTarget && IsReadOnly(*sourceStat))
         output->SetReadOnly(true);
     output->SetModifiedTime(sourceStat->st_mtim.tv_sec, sourceStat->st_mtim.tv_nsec);
-    return output->Commit();
+    return output->Finish();
 }
 
-bool GetStatus(const Machine& machine, std::string_view path, FileStatus& status)
+bool GetStatus(const FileView& files, std::string_view path, FileStatus& status)
 {
-    auto host = machine.ToHost(path);
+    auto host = files.ToHost(path);
     if (!host || path.empty())
         return false;
-    const StagedFile* staged = machine.stage() ? machine.stage()->Find(*host) : nullptr;
-    return StatusOf(staged ? fs::path(staged->work) : *host, status);
+    const auto st = files.Status(*host);
+    if (st)
+        status = StatusFromHost(*st);
+    return st.has_value();
 }
 
-bool SetStatus(const Machine& machine, std::string_view path, const FileStatus& status)
+FileStatus StatusFromHost(const struct stat& st)
 {
-    auto host = machine.ToHost(path);
+    FileStatus status;
+    status.created = st.st_ctime;
+    status.modified = st.st_mtime;
+    status.accessed = st.st_atime;
+    status.size = static_cast<std::uint64_t>(st.st_size);
+    status.attribute = S_ISDIR(st.st_mode) ? kAttributeFolder : kAttributeArchive;
+    if (IsReadOnly(st))
+        status.attribute |= kAttributeReadOnly;
+    return status;
+}
+
+bool SetStatus(StagedView& files, std::string_view path, const FileStatus& status)
+{
+    const auto host = files.ToHost(path);
     if (!host || path.empty())
         return false;
     const auto newMode = [&status](const struct stat& st) {
@@ -187,7 +191,7 @@ bool SetStatus(const Machine& machine, std::string_view path, const FileStatus& 
             mode |= S_IWUSR | (kWriteBits & ~CurrentUmask());
         return mode;
     };
-    if (Stage* stage = machine.stage(); stage && !stage->Find(*host)) {
+    if (!files.IsStaged(*host)) {
         const auto st = Stat(*host);
         if (!st || !S_ISREG(st->st_mode))
             return false;
@@ -195,35 +199,34 @@ bool SetStatus(const Machine& machine, std::string_view path, const FileStatus& 
         if (newMode(*st) == (st->st_mode & 07777) && st->st_mtim.tv_sec == status.modified && st->st_mtim.tv_nsec == 0)
             return true;
         // Changed on a staged copy, which the commit renames into place.
-        if (!StageUnchanged(machine, path))
+        if (!StageCopy(files, path))
             return false;
     }
-    if (const Stage* stage = machine.stage())
-        host = fs::path(stage->Find(*host)->work);
-    auto st = Stat(*host);
+    const fs::path work = files.Content(*host);
+    auto st = Stat(work);
     if (!st)
         return false;
     const mode_t mode = newMode(*st);
-    if (::chmod(host->c_str(), mode) != 0)
+    if (::chmod(work.c_str(), mode) != 0)
         return false;
     struct timespec times[2] = {{status.accessed, 0}, {status.modified, 0}};
-    if (::utimensat(AT_FDCWD, host->c_str(), times, 0) != 0)
+    if (::utimensat(AT_FDCWD, work.c_str(), times, 0) != 0)
         return false;
-    if (Stage* stage = machine.stage())
-        stage->DropIfUnchanged(*machine.ToHost(path));
+    files.DropIfUnchanged(*host);
     return true;
 }
 
-std::vector<FoundFile> FindFiles(const Machine& machine, std::string_view pattern)
+std::vector<FoundFile> FindFiles(const FileView& files, std::string_view pattern)
 {
     SplitPathResult parts = SplitPath(pattern);
     std::string folder = parts.drive + parts.folder;
     std::string namePattern = parts.baseName + parts.extension;
     if (namePattern == "*.*")
         namePattern = "*";  // every name, with or without a dot
-    auto resolved = machine.Resolve(folder.empty() ? std::string_view(".") : std::string_view(folder));
-    std::error_code ec;
-    if (!resolved || !fs::is_directory(resolved->host, ec) || namePattern.empty())
+    auto resolved = files.Resolve(folder.empty() ? std::string_view(".") : std::string_view(folder));
+    if (!resolved || namePattern.empty())
+        return {};
+    if (const auto st = files.Status(resolved->host); !st || !S_ISDIR(st->st_mode))
         return {};
     std::u32string wanted = CodePoints(Cp932ToUtf8Lossy(namePattern));
 
@@ -232,7 +235,7 @@ std::vector<FoundFile> FindFiles(const Machine& machine, std::string_view patter
         FoundFile file;
     };
     std::vector<Candidate> found;
-    auto consider = [&](const std::string& hostName, bool isFolder) {
+    auto consider = [&](std::string_view hostName, bool isFolder) {
         if (!MatchWildcard(wanted, CodePoints(hostName)))
             return;
         found.push_back({NtfsSortKey(hostName), {Utf8ToCp932Lossy(hostName), isFolder}});
@@ -242,21 +245,7 @@ std::vector<FoundFile> FindFiles(const Machine& machine, std::string_view patter
         consider(".", true);
         consider("..", true);
     }
-    const Stage* stage = machine.stage();
-    std::vector<std::string> listed;
-    for (fs::directory_iterator it(resolved->host, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code typeError;
-        const std::string name = it->path().filename().string();
-        if (stage && stage->IsOwnWorkFile(name))
-            continue;
-        listed.push_back(name);
-        consider(name, it->is_directory(typeError));
-    }
-    // The run's new files are listed as if they were on the disk already.
-    if (stage)
-        for (const std::string& name : stage->NamesIn(resolved->host))
-            if (std::find(listed.begin(), listed.end(), name) == listed.end())
-                consider(name, false);
+    files.List(resolved->host, consider);
     std::stable_sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) {
         bool aDot = a.file.name == "." || a.file.name == "..";
         bool bDot = b.file.name == "." || b.file.name == "..";

@@ -1,16 +1,13 @@
 // The machine: drive mapping, current folders and path resolution onto the host.
 #include "platform/machine.h"
 
-#include <dirent.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
-#include <memory>
 #include <system_error>
 
+#include "platform/file_view.h"
 #include "platform/letter_case.h"
-#include "platform/staging.h"
 #include "platform/text.h"
 
 namespace fs = std::filesystem;
@@ -78,36 +75,21 @@ std::vector<std::string_view> SplitComponents(std::string_view path, bool& trail
     return parts;
 }
 
-// The name of `wanted` in `folder` as the disk spells it: an exact match wins,
+// The name of `wanted` in `folder` as `view` spells it: an exact match wins,
 // else the first case-insensitive match in name order, else `wanted` itself.
-// A staged run's files count as on the disk.
-std::string FindOnDisk(const fs::path& folder, const std::string& wanted, const Stage* stage)
+std::string FindInView(const FileView& view, const fs::path& folder, const std::string& wanted)
 {
-    std::error_code ec;
-    if (fs::symlink_status(folder / wanted, ec).type() != fs::file_type::not_found && !ec)
+    if (view.Status(folder / wanted))
         return wanted;
-    if (stage != nullptr && stage->Find(folder / wanted) != nullptr)
-        return wanted;
-    // Every name that is not on the disk as written (each new file) reads the
-    // whole folder, so this stays a plain readdir loop: building a path object per
-    // entry cost several times the reading itself.
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir)
-        return wanted;
+    // Every name that is not there as written (each new file) reads the whole folder.
     const std::string folded = UpperCase(wanted, CaseRule::FileName);
     std::string best;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string_view name = entry->d_name;
+    view.List(folder, [&](std::string_view name, bool) {
         // Folding keeps byte lengths, so most names are ruled out without it.
-        if (name.size() != folded.size() || name == "." || name == "..")
-            continue;
-        if (UpperCase(name, CaseRule::FileName) == folded && (best.empty() || name < best))
+        if (name.size() == folded.size() && UpperCase(name, CaseRule::FileName) == folded &&
+            (best.empty() || name < best))
             best = name;
-    }
-    if (stage != nullptr)
-        for (const std::string& name : stage->NamesIn(folder))
-            if (UpperCase(name, CaseRule::FileName) == folded && (best.empty() || name < best))
-                best = name;
+    });
     return best.empty() ? wanted : best;
 }
 
@@ -274,6 +256,11 @@ std::string Machine::GetDriveCwd(int drive) const
 
 std::optional<HostPath> Machine::Resolve(std::string_view windowsPath) const
 {
+    return Resolve(windowsPath, DiskView(*this));
+}
+
+std::optional<HostPath> Machine::Resolve(std::string_view windowsPath, const FileView& view) const
+{
     if (windowsPath.find('\0') != std::string_view::npos)
         return std::nullopt;
     HostPath result;
@@ -307,7 +294,7 @@ std::optional<HostPath> Machine::Resolve(std::string_view windowsPath) const
         fs::path folder = root;
         for (const std::string& component : result.components)
             folder /= component;
-        result.components.push_back(FindOnDisk(folder, name, stage_));
+        result.components.push_back(FindInView(view, folder, name));
     }
     result.host = root;
     for (const std::string& component : result.components)

@@ -12,7 +12,7 @@
 
 namespace pelmo {
 
-class Stage;
+class FileView;
 
 enum class DriveType : int {
     Unknown = 0,
@@ -79,8 +79,10 @@ public:
     // root or from that drive's current folder. '\' and '/' separate, "." and ".."
     // resolve and ".." stops at the root. Components are matched case-insensitively
     // (ASCII and full-width Latin letters); an exact match wins, else the first
-    // match in name order, else the name as written. Nothing for an unmapped drive or
-    // a UNC path.
+    // match in name order, else the name as written; names are those `view` lists
+    // (FileView::Resolve), the disk's when none is given. Nothing for an unmapped
+    // drive or a UNC path.
+    std::optional<HostPath> Resolve(std::string_view windowsPath, const FileView& view) const;
     std::optional<HostPath> Resolve(std::string_view windowsPath) const;
     std::optional<std::filesystem::path> ToHost(std::string_view windowsPath) const;
 
@@ -88,12 +90,6 @@ public:
     // the canonical path. Nothing when no drive holds it or a name cannot be written
     // in code page 932.
     std::optional<std::string> ToWindows(const std::filesystem::path& hostPath) const;
-
-    // The staged run this machine carries while it lasts: file services then see
-    // and write its staged state. Run state, not part of what the machine is, so
-    // it may be attached through the const machine a run is given.
-    Stage* stage() const { return stage_; }
-    void AttachStage(Stage* stage) const { stage_ = stage; }
 
 private:
     Machine() = default;
@@ -107,7 +103,6 @@ private:
     std::array<Drive, 27> drives_{};  // index 1..26
     int currentDrive_ = 3;
     Registry registry_;
-    mutable Stage* stage_ = nullptr;
 };
 
 }  // namespace pelmo

@@ -147,6 +147,12 @@ std::optional<std::vector<FolderItem>> ListFolder(const Machine& machine, std::s
     return items;
 }
 
+bool MakeFolder(const Machine& machine, std::string_view folder)
+{
+    const auto host = machine.ToHost(folder);
+    return host && ::mkdir(host->c_str(), 0777) == 0;
+}
+
 bool RenameFolder(const Machine& machine, std::string_view from, std::string_view to)
 {
     const auto source = machine.ToHost(from);

@@ -55,6 +55,9 @@ struct FolderItem {
 std::optional<std::vector<FolderItem>> ListFolder(const Machine& machine, std::string_view folder);
 
 // Renames a folder; `to` may be an empty folder, which it replaces, but nothing else.
+// Makes one folder of the new tree (its parent must exist).
+bool MakeFolder(const Machine& machine, std::string_view folder);
+
 bool RenameFolder(const Machine& machine, std::string_view from, std::string_view to);
 
 // Removes a folder and everything in it; links are removed, not followed.

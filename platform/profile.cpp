@@ -5,10 +5,8 @@
 
 #include <vector>
 
-#include "platform/files.h"
 #include "platform/letter_case.h"
-#include "platform/staging.h"
-#include "platform/streams.h"
+#include "platform/stage/staging.h"
 #include "platform/text.h"
 
 namespace pelmo {
@@ -23,6 +21,8 @@ bool IsBlank(char c)
     return c == ' ' || c == '\t';
 }
 
+}  // namespace
+
 std::string_view TrimBlanks(std::string_view text)
 {
     while (!text.empty() && IsBlank(text.front())) {
@@ -33,6 +33,8 @@ std::string_view TrimBlanks(std::string_view text)
     }
     return text;
 }
+
+namespace {
 
 // A value held in one matching outer pair of quotes loses the pair.
 std::string_view StripQuotes(std::string_view text)
@@ -273,6 +275,8 @@ bool EndsWithLineEnd(std::string_view body)
     return !body.empty() && (body.back() == '\r' || body.back() == '\n');
 }
 
+}  // namespace
+
 // True when `section`, `key` and `value` (trimmed, code page 932) read back as
 // themselves once written: no line breaks, a section name without ']', and a key
 // that forms a key line of that very name.
@@ -301,29 +305,6 @@ bool FitsEncoding(std::string_view fileBytes, std::string_view section, std::str
     }
     return Cp932ToUtf8(section) && Cp932ToUtf8(key) && Cp932ToUtf8(value);
 }
-
-// '/' and ':' are never trail bytes; '\' (0x5C) can be, so characters are
-// stepped over whole.
-bool HasFolderPart(std::string_view file)
-{
-    for (std::size_t pos = 0; pos < file.size(); pos += CharLength(file, pos)) {
-        const char c = file[pos];
-        if (c == '\\' || c == '/' || c == ':') {
-            return true;
-        }
-    }
-    return false;
-}
-
-std::string ProfilePath(const Machine& machine, std::string_view file)
-{
-    if (HasFolderPart(file)) {
-        return std::string(file);
-    }
-    return machine.GetWindowsDirectory() + "\\" + std::string(file);
-}
-
-}  // namespace
 
 std::string LookupProfileString(const std::optional<std::string_view>& fileBytes, std::string_view section,
                                 std::string_view key, std::string_view defaultValue, std::size_t size)
@@ -381,63 +362,6 @@ std::optional<std::string> EditProfileString(const std::optional<std::string_vie
     insert += ToFileEncoding(keyLine, encoding);
     insert += kNewLine;
     return Splice(text, after.next, after.next, insert);
-}
-
-std::string GetPrivateProfileString(const Machine& machine, std::string_view file, std::string_view section,
-                                    std::string_view key, std::string_view defaultValue, std::size_t size)
-{
-    const std::optional<std::string> bytes = ReadWholeFile(machine, ProfilePath(machine, file));
-    std::optional<std::string_view> view;
-    if (bytes) {
-        view = *bytes;
-    }
-    return LookupProfileString(view, section, key, defaultValue, size);
-}
-
-bool WritePrivateProfileString(const Machine& machine, std::string_view file, std::string_view section,
-                               std::string_view key, std::string_view value)
-{
-    section = TrimBlanks(section);
-    key = TrimBlanks(key);
-    value = TrimBlanks(value);
-    if (!IsStorable(section, key, value)) {
-        return false;
-    }
-    const std::string path = ProfilePath(machine, file);
-    std::optional<std::string> bytes;
-    bool readOnly = false;
-    if (Access(machine, path, 0) == 0) {
-        readOnly = Access(machine, path, 2) != 0;
-        bytes = ReadWholeFile(machine, path);
-        if (!bytes) {
-            return false;
-        }
-        if (!FitsEncoding(*bytes, section, key, value)) {
-            return false;
-        }
-    }
-    std::optional<std::string_view> view;
-    if (bytes) {
-        view = *bytes;
-    }
-    const std::optional<std::string> edited = EditProfileString(view, section, key, value);
-    if (!edited) {
-        return true;  // already stored, also in a read-only file
-    }
-    if (readOnly) {
-        return false;
-    }
-    std::optional<ReplacementFile> replacement = ReplacementFile::Create(machine, path);
-    if (!replacement || !replacement->Write(*edited) || !replacement->Commit()) {
-        return false;
-    }
-    // The plan of a staged run names each key with its old and new value.
-    if (Stage* stage = machine.stage()) {
-        constexpr std::size_t kWholeValue = std::string::npos;
-        stage->NoteSettings(*machine.ToHost(path), std::string(section), std::string(key),
-                            LookupProfileString(view, section, key, "", kWholeValue), std::string(value));
-    }
-    return true;
 }
 
 }  // namespace pelmo

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/machine.h"
+#include "platform/staged_view.h"
 
 namespace pelmo {
 
@@ -22,13 +22,23 @@ std::string LookupProfileString(const std::optional<std::string_view>& fileBytes
 std::optional<std::string> EditProfileString(const std::optional<std::string_view>& fileBytes, std::string_view section,
                                              std::string_view key, std::string_view value);
 
+// Blanks (space, tab) trimmed from both ends, as every name and value is stored.
+std::string_view TrimBlanks(std::string_view text);
+// Whether a section, key and value (trimmed) read back as themselves once
+// written: no line breaks, a section name without ']', a key that forms a key
+// line of that very name.
+bool IsStorable(std::string_view section, std::string_view key, std::string_view value);
+// Whether they can be written into a file of these bytes: a UTF-8 file takes
+// only what converts.
+bool FitsEncoding(std::string_view fileBytes, std::string_view section, std::string_view key, std::string_view value);
+
 // The same on a file named by a Windows-form path; a bare file name lies in the
 // Windows folder.
-std::string GetPrivateProfileString(const Machine& machine, std::string_view file, std::string_view section,
+std::string GetPrivateProfileString(const FileView& files, std::string_view file, std::string_view section,
                                     std::string_view key, std::string_view defaultValue, std::size_t size);
 // True when the file holds the value afterwards. On any failure the old file stays
 // byte-identical. A read-only file (no write permission bits) is never written.
-bool WritePrivateProfileString(const Machine& machine, std::string_view file, std::string_view section,
-                               std::string_view key, std::string_view value);
+bool WritePrivateProfileString(StagedView& files, std::string_view file, std::string_view section, std::string_view key,
+                               std::string_view value);
 
 }  // namespace pelmo

@@ -1,6 +1,6 @@
-// Streamed reading and crash-safe replacing of files on Windows-form paths: a file
-// read piece by piece or as text lines, a new version written beside a file and
-// renamed over it, and a folder filled with many such files.
+// Streamed reading and staged replacing of files on Windows-form paths: a file
+// read piece by piece or as text lines, a new version written beside a file for
+// the run's commit to put in place, and a folder filled with many such files.
 #pragma once
 
 #include <sys/stat.h>
@@ -15,17 +15,17 @@
 #include <unordered_set>
 #include <utility>
 
+#include "platform/file_view.h"
 #include "platform/files.h"
-#include "platform/machine.h"
-#include "platform/owned_file.h"
-#include "platform/staging.h"
+#include "platform/host/owned_file.h"
+#include "platform/staged_view.h"
 
 namespace pelmo {
 
 // A regular file opened for reading; a folder, pipe or device is not opened.
 class InputFile {
 public:
-    static std::optional<InputFile> Open(const Machine& machine, std::string_view path);
+    static std::optional<InputFile> Open(const FileView& files, std::string_view path);
 
     // Bytes read, 0 at the end, -1 on an error.
     long Read(void* buffer, std::size_t size);
@@ -43,49 +43,33 @@ private:
     std::uint64_t position_ = 0;
 };
 
-// What Commit waits for. Both put the new content in place with one rename, so a
-// failed or interrupted write never leaves a broken target.
-enum class Durability {
-    // The content is on the disk before the rename and the rename before Commit
-    // returns: even after a power loss the target is the old or the new file. For
-    // what exists nowhere else (settings files, converted master files).
-    Flushed,
-    // The disk write is left to the system, as every copy and archiver does: for
-    // files installed from a package, which can be installed again. A flush costs
-    // about a millisecond a file, the whole time of extracting small members.
-    Cached,
-};
-
-// Writes a new version of a file beside it and puts it in place with one atomic
-// rename, so the target is always either its old or its new content. Dropped
-// without Commit, the work file is removed.
+// Writes a new version of a file as a work file beside it, staged in the run's
+// view: once finished it stands for the target, and the stage's commit puts it
+// in place with one rename (its discard removes it), so the target is always its
+// old or its new content. A new version equal to the installed file in bytes,
+// attribute and last-write time makes no work file at all. Dropped unfinished,
+// the work file is removed.
 class ReplacementFile {
 public:
-    // `workPath` names the work file; by default a unique hidden name in the
-    // target's folder. Fails when the folder is missing or the work file cannot be
-    // created.
-    static std::optional<ReplacementFile> Create(const Machine& machine, std::string_view target,
-                                                 std::optional<std::string_view> workPath = std::nullopt,
-                                                 Durability durability = Durability::Flushed);
-    // Buffered; a failure may show only at a later Write or at Commit.
+    // Fails when the folder is missing or no work file can be made there.
+    static std::optional<ReplacementFile> Create(StagedView& files, std::string_view target);
+    // Buffered; a failure may show only at a later Write or at Finish.
     bool Write(std::string_view bytes);
-    // Applied at Commit: the read-only attribute and the last-write time.
+    // Applied at Finish: the read-only attribute and the last-write time.
     void SetReadOnly(bool readOnly);
     void SetModifiedTime(std::time_t seconds, long nanoseconds = 0);
     // Staged even when it turns out equal to the file it replaces, for a change
     // made on the staged file afterwards.
     void StageEvenIfUnchanged() { stageAlways_ = true; }
-    // Flushes to the disk and renames over the target. False (and nothing replaced)
-    // when any write failed.
-    bool Commit();
+    // Hands the new version to the stage, which makes it durable and puts it in
+    // place at its commit. False (and nothing staged) when any write failed.
+    bool Finish();
     void Discard();
 
 private:
     friend class FolderWriter;
     ReplacementFile() = default;
-    static std::optional<ReplacementFile> CreateAt(const std::filesystem::path& targetHost,
-                                                   const std::optional<std::filesystem::path>& workHost,
-                                                   Durability durability, Stage* stage);
+    static std::optional<ReplacementFile> CreateAt(StagedView& files, const std::filesystem::path& targetHost);
     void Flush();
     // Compares what is written with the file it replaces, reading as far.
     bool SameAsInstalled(std::string_view bytes);
@@ -105,11 +89,10 @@ private:
     bool stageAlways_ = false;
     bool failed_ = false;
     bool readOnly_ = false;
-    Durability durability_ = Durability::Flushed;
     std::optional<std::pair<std::time_t, long>> modified_;
     std::string pending_;  // written bytes not yet handed to the kernel
     std::string targetHost_;
-    Stage* stage_ = nullptr;  // staged: Commit hands the work file to the stage
+    StagedView* files_ = nullptr;
     std::uint64_t size_ = 0;
     std::uint32_t checksum_ = 0;
 };
@@ -122,14 +105,11 @@ private:
 class FolderWriter {
 public:
     // Nothing when `folder` (Windows form) is not a folder that can be read.
-    static std::optional<FolderWriter> Open(const Machine& machine, std::string_view folder);
+    static std::optional<FolderWriter> Open(StagedView& files, std::string_view folder);
     // The status of the file that `name` (one name, code page 932) stands for.
     bool GetStatus(std::string_view name, FileStatus& status) const;
-    // A replacement for that file, which counts as present from now on. A
-    // `workName` in the folder names the work file, which is gone again once the
-    // replacement is committed or dropped (ReplacementFile::Create's `workPath`).
-    std::optional<ReplacementFile> Replace(std::string_view name, Durability durability,
-                                           std::optional<std::string_view> workName = std::nullopt);
+    // A replacement for that file, which counts as present from now on.
+    std::optional<ReplacementFile> Replace(std::string_view name);
 
 private:
     FolderWriter() = default;
@@ -137,9 +117,8 @@ private:
     // case-insensitive match in name order, else the name as written (UTF-8).
     std::string OnDiskName(std::string_view name) const;
     void Remember(const std::string& onDisk);
-    void Forget(const std::string& onDisk);
     std::filesystem::path host_;
-    Stage* stage_ = nullptr;
+    StagedView* files_ = nullptr;
     std::unordered_set<std::string> names_;                // as on the disk
     std::unordered_map<std::string, std::string> folded_;  // folded name -> first such name
 };
@@ -164,6 +143,6 @@ private:
 };
 
 // Reads a whole file; nothing when it cannot be opened or read.
-std::optional<std::string> ReadWholeFile(const Machine& machine, std::string_view path);
+std::optional<std::string> ReadWholeFile(const FileView& files, std::string_view path);
 
 }  // namespace pelmo

@@ -106,7 +106,6 @@ constexpr Entry kCatalogue[] = {
     {Text::ArchiveUnusableName, "書庫内のファイル名が使えません: %s"},
     {Text::ArchiveBadCommand, "コマンドが正しくありません: %s"},
     {Text::MasterPattern, "zai??\?-3.mst"},  // escaped: "??-" is a trigraph
-    {Text::MasterWorkFile, "temp.mst"},
     {Text::MasterSubfolder1, "1\\"},
     {Text::MasterSubfolder21, "21\\"},
     {Text::Ko2MenuIni, "ko2menu.ini"},

@@ -105,7 +105,6 @@ enum class Text {
     ArchiveBadCommand,    // "コマンドが正しくありません: %s"
     // Material master files.
     MasterPattern,      // "zai???-3.mst"
-    MasterWorkFile,     // "temp.mst"
     MasterSubfolder1,   // "1\"
     MasterSubfolder21,  // "21\"
     // Files of the installed system and settings defaults of the checks.

@@ -44,11 +44,11 @@ std::string WithDefaultExtension(std::string path)
 }
 
 // A missing target folder is made, one level deep as _mkdir makes it.
-bool MakeTargetFolder(const Machine& machine, const std::string& folder)
+bool MakeTargetFolder(StagedView& files, const std::string& folder)
 {
     FileStatus status;
-    if (!GetStatus(machine, folder, status)) {
-        if (MkDir(machine, folder) != 0 || !GetStatus(machine, folder, status))
+    if (!GetStatus(files, folder, status)) {
+        if (MkDir(files, folder) != 0 || !GetStatus(files, folder, status))
             return false;
     }
     return (status.attribute & kAttributeFolder) != 0;
@@ -136,7 +136,7 @@ private:
             return kCannotWrite;
         // Members come from the package and can be extracted again, so they are
         // not flushed one by one; the rename alone keeps a broken member out.
-        auto file = folder_.Replace(*name, Durability::Cached);
+        auto file = folder_.Replace(*name);
         if (!file)
             return kCannotWrite;
         // On any failure the work file is dropped and the old file stays as it was.
@@ -144,7 +144,7 @@ private:
             return result;
         if (member.modified)
             file->SetModifiedTime(*member.modified);
-        return file->Commit() ? kSuccess : kCannotWrite;
+        return file->Finish() ? kSuccess : kCannotWrite;
     }
 
     FolderWriter& folder_;
@@ -162,9 +162,9 @@ struct Outcome {
 
 class ArchiveExtraction {
 public:
-    ArchiveExtraction(const Machine& machine, const std::string& archivePath, const std::string& folder,
+    ArchiveExtraction(StagedView& files, const std::string& archivePath, const std::string& folder,
                       const ArchiveLibrary::Progress& progress)
-        : machine_(machine),
+        : files_(files),
           archivePath_(archivePath),
           folder_(folder),
           progress_(progress)
@@ -173,7 +173,7 @@ public:
 
     Outcome Run()
     {
-        auto file = InputFile::Open(machine_, archivePath_);
+        auto file = InputFile::Open(files_, archivePath_);
         if (!file)
             return {kNotFound};
         // libarchive settles its name conversion when the archive is opened, so the
@@ -188,7 +188,7 @@ public:
         // so broken data stays broken, and members the first pass wrote are
         // written again with the same content.
         if (outcome.result == kDamaged) {
-            if (auto again = InputFile::Open(machine_, archivePath_))
+            if (auto again = InputFile::Open(files_, archivePath_))
                 outcome = RunWith(OpenLhasaReader(std::move(*again)));
         }
         return outcome;
@@ -200,9 +200,9 @@ private:
         if (!reader)
             return {kDamaged};
         if (!target_) {
-            if (!MakeTargetFolder(machine_, folder_))
+            if (!MakeTargetFolder(files_, folder_))
                 return {kCannotWrite};
-            target_ = FolderWriter::Open(machine_, folder_);
+            target_ = FolderWriter::Open(files_, folder_);
             if (!target_)
                 return {kCannotWrite};
         }
@@ -211,7 +211,7 @@ private:
         return {result, extraction.unusableName()};
     }
 
-    const Machine& machine_;
+    StagedView& files_;
     const std::string& archivePath_;
     const std::string& folder_;
     const ArchiveLibrary::Progress& progress_;
@@ -243,7 +243,7 @@ void PutOutput(std::string_view text, std::string& output, std::size_t outputSiz
 
 }  // namespace
 
-int LhaComponent::Execute(std::string_view commandLine, std::string& output, std::size_t outputSize)
+int LhaComponent::Execute(StagedView& files, std::string_view commandLine, std::string& output, std::size_t outputSize)
 {
     output.clear();
     const auto request = ParseExtractCommand(commandLine);
@@ -252,7 +252,7 @@ int LhaComponent::Execute(std::string_view commandLine, std::string& output, std
         return kBadCommand;
     }
     const std::string archivePath = WithDefaultExtension(request->archive);
-    const Outcome outcome = ArchiveExtraction(machine_, archivePath, request->targetFolder, progress_).Run();
+    const Outcome outcome = ArchiveExtraction(files, archivePath, request->targetFolder, progress_).Run();
     if (outcome.result == kSuccess)
         return kSuccess;
     // The archive comes first, as in every message, so that a small buffer cuts the member's name.

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/machine.h"
+#include "platform/staged_view.h"
 
 namespace pelmo {
 
@@ -20,10 +20,11 @@ public:
     // first extraction. Results are not examined.
     virtual int SetMode6(int value) = 0;
     virtual int SetMode8(int value) = 0;
-    // Ordinal 1: carries out one command line. 0 on success; otherwise nonzero
-    // with a text for the user in `output`, at most outputSize - 1 bytes (code
-    // page 932, never a split character).
-    virtual int Execute(std::string_view commandLine, std::string& output, std::size_t outputSize) = 0;
+    // Ordinal 1: carries out one command line in the run's view `files`. 0 on
+    // success; otherwise nonzero with a text for the user in `output`, at most
+    // outputSize - 1 bytes (code page 932, never a split character).
+    virtual int Execute(StagedView& files, std::string_view commandLine, std::string& output,
+                        std::size_t outputSize) = 0;
 
     // How far an extraction has got: bytes of the archive read, of its size.
     // Reported while Execute works, until another (or an empty) one is set; a
@@ -38,14 +39,12 @@ public:
 // files of the same name.
 class LhaComponent : public ArchiveLibrary {
 public:
-    explicit LhaComponent(const Machine& machine) : machine_(machine) {}
     int SetMode6(int) override { return 0; }
     int SetMode8(int) override { return 0; }
-    int Execute(std::string_view commandLine, std::string& output, std::size_t outputSize) override;
+    int Execute(StagedView& files, std::string_view commandLine, std::string& output, std::size_t outputSize) override;
     void SetProgress(Progress progress) override { progress_ = std::move(progress); }
 
 private:
-    const Machine& machine_;
     Progress progress_;
 };
 

@@ -22,46 +22,46 @@ constexpr std::string_view kOne = "1";
 
 // Appends the option's name to the title once; true when nothing had to be
 // written or the write succeeded.
-bool ExtendTitle(const Machine& machine, std::string_view iniPath)
+bool ExtendTitle(StagedView& files, std::string_view iniPath)
 {
     const std::string& section = GetText(Text::SectionSystem);
-    std::string title = GetPrivateProfileString(machine, iniPath, section, GetText(Text::KeyTitle), "", kWholeValue);
+    std::string title = GetPrivateProfileString(files, iniPath, section, GetText(Text::KeyTitle), "", kWholeValue);
     if (FindCp932(title, GetText(Text::DigitizerName)) != std::string_view::npos)
         return true;
     title += GetText(Text::DigitizerSuffix);
-    return WritePrivateProfileString(machine, iniPath, section, GetText(Text::KeyTitle), title);
+    return WritePrivateProfileString(files, iniPath, section, GetText(Text::KeyTitle), title);
 }
 
 }  // namespace
 
-bool RunDigitizerStep(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive, std::string_view workFolder,
+bool RunDigitizerStep(StagedView& files, Prompter& prompter, ArchiveLibrary& archive, std::string_view workFolder,
                       std::string_view iniName, bool masterFileCopied)
 {
     const std::string iniPath = std::string(workFolder) + std::string(iniName);
     const std::string& section = GetText(Text::SectionSystem);
 
     // Every write is tried even after one failed; the user hears of it once.
-    bool written = WritePrivateProfileString(machine, iniPath, section, GetText(Text::KeyDigitizer), kOne);
+    bool written = WritePrivateProfileString(files, iniPath, section, GetText(Text::KeyDigitizer), kOne);
     if (masterFileCopied)
-        written = WritePrivateProfileString(machine, iniPath, section, GetText(Text::KeyDigitizerMst), kOne) && written;
-    written = ExtendTitle(machine, iniPath) && written;
+        written = WritePrivateProfileString(files, iniPath, section, GetText(Text::KeyDigitizerMst), kOne) && written;
+    written = ExtendTitle(files, iniPath) && written;
     if (!written)
         prompter.MessageBox(FormatText(Text::UpdateFailed, iniPath), GetText(Text::CaptionConfirm), MB_OK);
 
-    return ExtractVoiceData(machine, prompter, archive, workFolder, iniName) && written;
+    return ExtractVoiceData(files, prompter, archive, workFolder, iniName) && written;
 }
 
-bool ExtractVoiceData(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive, std::string_view folder,
+bool ExtractVoiceData(StagedView& files, Prompter& prompter, ArchiveLibrary& archive, std::string_view folder,
                       std::string_view iniName)
 {
     const std::string iniPath = std::string(folder) + std::string(iniName);
-    const std::string windowsFolder = machine.GetWindowsDirectory();
+    const std::string windowsFolder = files.machine().GetWindowsDirectory();
     archive.SetMode6(0);
     archive.SetMode8(1);
 
-    const std::string voiceFolder = GetPrivateProfileString(machine, iniPath, GetText(Text::SectionDir),
+    const std::string voiceFolder = GetPrivateProfileString(files, iniPath, GetText(Text::SectionDir),
                                                             GetText(Text::KeyWav), "", kVoiceFolderBufferSize);
-    if (Access(machine, voiceFolder, 0) != 0)
+    if (Access(files, voiceFolder, 0) != 0)
         return true;
 
     // The command line is as long as it needs to be; a long installed folder must
@@ -69,7 +69,7 @@ bool ExtractVoiceData(const Machine& machine, Prompter& prompter, ArchiveLibrary
     const std::string archivePath = std::string(folder) + GetText(Text::VoiceArchive);
     const std::string command = BuildExtractCommand(windowsFolder, archivePath, voiceFolder);
     std::string output;
-    if (archive.Execute(command, output, kVoiceOutputSize) == 0)
+    if (archive.Execute(files, command, output, kVoiceOutputSize) == 0)
         return true;
     prompter.MessageBox(output, GetText(Text::CaptionConfirm), MB_OK);
     return false;

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "platform/machine.h"
+#include "platform/staged_view.h"
 #include "upgrade/archive_library.h"
 #include "upgrade/prompter.h"
 
@@ -12,13 +12,13 @@ namespace pelmo {
 // Writes "ﾃﾞｼﾞﾀｲｻﾞ" (and "ﾃﾞｼﾞﾀｲｻﾞMST" when a MASTER21 file was copied), extends
 // "TITLE" once with " with ﾍﾟﾙﾓﾝﾄ", then extracts the voice data. Reports its own
 // failures and never ends the run; false when it reported one.
-bool RunDigitizerStep(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive, std::string_view workFolder,
+bool RunDigitizerStep(StagedView& files, Prompter& prompter, ArchiveLibrary& archive, std::string_view workFolder,
                       std::string_view iniName, bool masterFileCopied);
 
 // Extracts folder + "音声\wave" into the "WAV" folder of the settings file, when
 // that folder exists; shows the library's text when the extraction fails, and
 // then returns false.
-bool ExtractVoiceData(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive, std::string_view folder,
+bool ExtractVoiceData(StagedView& files, Prompter& prompter, ArchiveLibrary& archive, std::string_view folder,
                       std::string_view iniName);
 
 }  // namespace pelmo

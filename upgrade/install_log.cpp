@@ -5,9 +5,9 @@
 #include <ctime>
 #include <set>
 
-#include "platform/stage_log.h"
 #include "platform/text.h"
 #include "res/strings.h"
+#include "upgrade/run_log.h"
 
 namespace pelmo {
 namespace {

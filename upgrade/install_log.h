@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/staging.h"
+#include "platform/stage/staging.h"
 #include "res/strings.h"
 #include "upgrade/prompter.h"
-#include "upgrade/staged_run.h"
+#include "upgrade/upgrade_run.h"
 
 namespace pelmo {
 

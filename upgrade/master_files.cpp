@@ -6,7 +6,6 @@
 
 #include "platform/files.h"
 #include "platform/profile.h"
-#include "platform/staging.h"
 #include "platform/streams.h"
 #include "res/strings.h"
 
@@ -24,18 +23,18 @@ using LineRule = std::string (*)(std::string_view line);
 
 // Rewrites one master file through the work file. The master file keeps its old
 // bytes unless the whole new content was written, flushed and renamed over it.
-bool ConvertFile(const Machine& machine, FolderWriter& folder, const std::string& prefix, const std::string& name,
+bool ConvertFile(StagedView& files, FolderWriter& folder, const std::string& prefix, const std::string& name,
                  LineRule rule)
 {
     const std::string path = prefix + name;
     // A read-only master file (no write bits, even for root) is one that cannot be
     // opened for writing, so it stops the folder.
-    if (Access(machine, path, kWriteAccess) != 0)
+    if (Access(files, path, kWriteAccess) != 0)
         return false;
-    auto input = InputFile::Open(machine, path);
+    auto input = InputFile::Open(files, path);
     if (!input)
         return false;
-    auto output = folder.Replace(name, Durability::Flushed, GetText(Text::MasterWorkFile));
+    auto output = folder.Replace(name);
     if (!output)
         return false;
     TextReader reader(std::move(*input));
@@ -47,42 +46,41 @@ bool ConvertFile(const Machine& machine, FolderWriter& folder, const std::string
         if (!output->Write(converted) || !output->Write("\r\n"))
             return false;  // the work file is removed as `output` goes
     }
-    if (reader.failed() || !output->Commit())
+    if (reader.failed() || !output->Finish())
         return false;
-    // The plan of a staged run names the records each conversion changed.
-    if (Stage* stage = machine.stage())
-        stage->NoteConverted(*machine.ToHost(path), changed);
+    // The plan names the records each conversion changed.
+    files.NoteConverted(*files.ToHost(path), changed);
     return true;
 }
 
-int ConvertFolder(const Machine& machine, std::string_view folder, LineRule rule)
+int ConvertFolder(StagedView& files, std::string_view folder, LineRule rule)
 {
     const std::string prefix(folder);
     std::vector<std::string> names;
-    ListMatchingFiles(machine, names, prefix + GetText(Text::MasterPattern));
+    ListMatchingFiles(files, names, prefix + GetText(Text::MasterPattern));
     if (names.empty())
         return 1;
     // The folder's names are read once: finding the missing work file afresh
     // for every master file read the whole folder each time.
-    auto writer = FolderWriter::Open(machine, prefix);
+    auto writer = FolderWriter::Open(files, prefix);
     if (!writer)
         return 0;
     for (const std::string& name : names) {
         // The files after a failed one stay as they were.
-        if (!ConvertFile(machine, *writer, prefix, name, rule))
+        if (!ConvertFile(files, *writer, prefix, name, rule))
             return 0;
     }
     return 1;
 }
 
-int ConvertMaster(const Machine& machine, std::string_view iniPath, LineRule rule)
+int ConvertMaster(StagedView& files, std::string_view iniPath, LineRule rule)
 {
-    const std::string master = GetPrivateProfileString(machine, iniPath, GetText(Text::SectionDir),
+    const std::string master = GetPrivateProfileString(files, iniPath, GetText(Text::SectionDir),
                                                        GetText(Text::KeyMaster), "", kMasterValueSize);
     // "21\" is left alone when "1\" failed.
-    if (ConvertFolder(machine, master + GetText(Text::MasterSubfolder1), rule) != 1)
+    if (ConvertFolder(files, master + GetText(Text::MasterSubfolder1), rule) != 1)
         return 0;
-    return ConvertFolder(machine, master + GetText(Text::MasterSubfolder21), rule);
+    return ConvertFolder(files, master + GetText(Text::MasterSubfolder21), rule);
 }
 
 bool IsSizeRecord(std::string_view line)
@@ -116,30 +114,30 @@ std::string ConvertTypeLine(std::string_view line)
     return result;
 }
 
-int ConvertMaterialSize(const Machine& machine, std::string_view iniPath)
+int ConvertMaterialSize(StagedView& files, std::string_view iniPath)
 {
-    return ConvertMaster(machine, iniPath, ConvertSizeLine);
+    return ConvertMaster(files, iniPath, ConvertSizeLine);
 }
 
-int ConvertMaterialType(const Machine& machine, std::string_view iniPath)
+int ConvertMaterialType(StagedView& files, std::string_view iniPath)
 {
-    return ConvertMaster(machine, iniPath, ConvertTypeLine);
+    return ConvertMaster(files, iniPath, ConvertTypeLine);
 }
 
-int ConvertMaterialSizeInFolder(const Machine& machine, std::string_view folder)
+int ConvertMaterialSizeInFolder(StagedView& files, std::string_view folder)
 {
-    return ConvertFolder(machine, folder, ConvertSizeLine);
+    return ConvertFolder(files, folder, ConvertSizeLine);
 }
 
-int ConvertMaterialTypeInFolder(const Machine& machine, std::string_view folder)
+int ConvertMaterialTypeInFolder(StagedView& files, std::string_view folder)
 {
-    return ConvertFolder(machine, folder, ConvertTypeLine);
+    return ConvertFolder(files, folder, ConvertTypeLine);
 }
 
-int ListMatchingFiles(const Machine& machine, std::vector<std::string>& table, std::string_view pattern)
+int ListMatchingFiles(const FileView& files, std::vector<std::string>& table, std::string_view pattern)
 {
     table.clear();
-    for (FoundFile& found : FindFiles(machine, pattern)) {
+    for (FoundFile& found : FindFiles(files, pattern)) {
         if (table.size() == kMaxMasterFiles)
             break;
         // Folders, "." and ".." among them, are not master files.

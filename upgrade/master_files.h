@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/machine.h"
+#include "platform/staged_view.h"
 
 namespace pelmo {
 
@@ -16,17 +16,17 @@ std::string ConvertTypeLine(std::string_view line);
 // The master folder is "MASTER" of section "DIR" in the settings file; its
 // subfolders "1\" and then "21\" (only when the first succeeded) are converted.
 // 1 on success, 0 on failure.
-int ConvertMaterialSize(const Machine& machine, std::string_view iniPath);
-int ConvertMaterialType(const Machine& machine, std::string_view iniPath);
+int ConvertMaterialSize(StagedView& files, std::string_view iniPath);
+int ConvertMaterialType(StagedView& files, std::string_view iniPath);
 
-// Every "zai???-3.mst" of one folder, through the work file "temp.mst". A file
-// that cannot be converted stops the folder with 0; it and the files after it stay
-// byte-identical.
-int ConvertMaterialSizeInFolder(const Machine& machine, std::string_view folder);
-int ConvertMaterialTypeInFolder(const Machine& machine, std::string_view folder);
+// Every "zai???-3.mst" of one folder, each staged as a new version. A file that
+// cannot be converted stops the folder with 0; it and the files after it stay
+// as they were.
+int ConvertMaterialSizeInFolder(StagedView& files, std::string_view folder);
+int ConvertMaterialTypeInFolder(StagedView& files, std::string_view folder);
 
 // Names of the plain files matching `pattern` (folder + wildcard name), in the
 // search's order, at most 1000.
-int ListMatchingFiles(const Machine& machine, std::vector<std::string>& table, std::string_view pattern);
+int ListMatchingFiles(const FileView& files, std::vector<std::string>& table, std::string_view pattern);
 
 }  // namespace pelmo

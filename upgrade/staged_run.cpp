@@ -1,14 +1,18 @@
 // The stage an upgrade run works in: lock, recovery, commit or discard, and what the user is told.
 #include "upgrade/staged_run.h"
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <map>
 #include <string>
 #include <tuple>
 
 #include "platform/files.h"
-#include "platform/stage_log.h"
+#include "platform/stage/stage_journal.h"
 #include "res/strings.h"
 #include "upgrade/install_log.h"
+#include "upgrade/run_log.h"
 
 namespace pelmo {
 namespace {
@@ -48,9 +52,39 @@ bool TellRecovery(Recovery recovery, Prompter& prompter)
 std::string SettledFolder(const Machine& machine, std::string_view folder)
 {
     std::string settled(folder);
-    if (settled.size() == 1 && Access(machine, settled, 0) != 0)
+    if (settled.size() == 1 && Access(DiskView(machine), settled, 0) != 0)
         settled += ":\\";
     return settled;
+}
+
+// The stage of the installed system in `folder` (Windows form): NoFolder when
+// that is no folder, nothing made then.
+std::unique_ptr<Stage> OpenStage(const Machine& machine, std::string_view folder, StageOpening& result)
+{
+    auto host = machine.ToHost(folder);
+    std::error_code ec;
+    if (!host || folder.empty() || !std::filesystem::is_directory(*host, ec)) {
+        result = StageOpening::NoFolder;
+        return nullptr;
+    }
+    return Stage::Open(*host, result);
+}
+
+// Whether the installed system in `folder` has a run folder, so anything to recover.
+bool HasRunFolder(const Machine& machine, std::string_view folder)
+{
+    auto host = machine.ToHost(folder);
+    std::error_code ec;
+    return host && !folder.empty() && std::filesystem::is_directory(*host / stage::kRunFolder, ec);
+}
+
+// Whether the run folder of the system in `folder` holds a lock file, before a
+// stage is opened there.
+bool HasLockFile(const Machine& machine, std::string_view folder)
+{
+    const auto host = machine.ToHost(folder);
+    struct stat st {};
+    return host && ::lstat((*host / stage::kRunFolder / stage::kLockFile).c_str(), &st) == 0;
 }
 
 // What the stage holds, for the log and the plan: files in Windows form, a key
@@ -91,7 +125,6 @@ std::vector<LoggedChange> StagedChanges(const Machine& machine, const Stage& sta
 
 RunStage::~RunStage()
 {
-    machine_.AttachStage(nullptr);
     Release();
 }
 
@@ -130,13 +163,13 @@ bool RunStage::Open(std::string_view folder)
     }
     if (dryRun_)
         stage_->MarkDiscardOnly();
-    machine_.AttachStage(stage_.get());
+    view_.emplace(machine_, *stage_);
     return true;
 }
 
 RunOutcome RunStage::Finish(RunOutcome outcome, const std::string& finalText, Text finalCaption)
 {
-    machine_.AttachStage(nullptr);
+    view_.reset();
     const bool upgraded = outcome == RunOutcome::Upgraded || outcome == RunOutcome::UpgradedWithFailures;
     if (!upgraded)
         return Discard(outcome);
@@ -198,6 +231,7 @@ RunOutcome RunStage::Discard(RunOutcome outcome)
 
 void RunStage::Release()
 {
+    view_.reset();
     if (stage_ && !lockFileExisted_)
         RemoveLockFile(*stage_);
     stage_.reset();

@@ -8,24 +8,18 @@
 #include <vector>
 
 #include "platform/machine.h"
-#include "platform/staging.h"
+#include "platform/stage/staging.h"
+#include "platform/staged_view.h"
 #include "res/strings.h"
 #include "upgrade/prompter.h"
+#include "upgrade/upgrade_run.h"
 
 namespace pelmo {
 
 class InstallLog;
 
-// How a run ended; the front ends turn it into what the user sees next.
-enum class RunOutcome {
-    Upgraded,              // every step succeeded
-    UpgradedWithFailures,  // a step after the installation reported a failure, and the run went on
-    Stopped,               // an installation failure or a cancelled disk prompt: the program closes
-    FolderRejected,        // a check failed, or the system kind needed for "START" is unknown
-};
-
-// While it lives, the machine carries the stage, so every file service of the
-// run sees and writes the staged state.
+// The run's stage and the view over it that every step of the run reads and
+// writes through.
 class RunStage {
 public:
     // A dry run stages as a real one does and discards at the end, silently.
@@ -44,8 +38,9 @@ public:
     // recovers an interrupted run, telling the user. False (after a message) when
     // the run must not go on.
     bool Open(std::string_view folder);
-    // Whether changes can be staged; without a stage nothing may be written.
-    bool available() const { return stage_ != nullptr; }
+    // The view the run works in; nothing when no stage could be opened, and
+    // then nothing may be written. It goes at Finish.
+    StagedView* view() { return view_ ? &*view_ : nullptr; }
     // Commits an upgraded run, its log in the run folder with it, and then shows
     // the final message; discards any other, telling the user when anything had
     // been staged. The log gets the changes and the outcome.
@@ -64,6 +59,7 @@ private:
     const bool dryRun_;
     bool lockFileExisted_ = true;
     std::unique_ptr<Stage> stage_;
+    std::optional<StagedView> view_;
 };
 
 // What `pelmo --recover` found.

@@ -20,14 +20,14 @@ constexpr std::size_t kTitleBufferSize = 100;
 constexpr int kUnversioned = 9999;
 constexpr int kUnversionedMeans = 2;
 
-bool Exists(const Machine& machine, std::string_view path)
+bool Exists(const FileView& files, std::string_view path)
 {
-    return Access(machine, path, 0) == 0;
+    return Access(files, path, 0) == 0;
 }
 
-bool ExistsIn(const Machine& machine, std::string_view folder, std::string_view name)
+bool ExistsIn(const FileView& files, std::string_view folder, std::string_view name)
 {
-    return Exists(machine, std::string(folder) + std::string(name));
+    return Exists(files, std::string(folder) + std::string(name));
 }
 
 // Settings-file names from info.txt may be written in any letter case.
@@ -38,17 +38,17 @@ bool NameIs(std::string_view name, Text upperCaseName)
 
 // 1 when one of `names` is in the folder as given or, failing that, with a
 // backslash appended (which then stays); 0 when the folder does not exist.
-int FindInFolderOrBelowBackslash(const Machine& machine, std::string& folder, std::initializer_list<Text> names)
+int FindInFolderOrBelowBackslash(const FileView& files, std::string& folder, std::initializer_list<Text> names)
 {
-    if (!Exists(machine, folder))
+    if (!Exists(files, folder))
         return 0;
     for (Text name : names) {
-        if (ExistsIn(machine, folder, GetText(name)))
+        if (ExistsIn(files, folder, GetText(name)))
             return 1;
     }
     folder += '\\';
     for (Text name : names) {
-        if (ExistsIn(machine, folder, GetText(name)))
+        if (ExistsIn(files, folder, GetText(name)))
             return 1;
     }
     return 0;
@@ -56,43 +56,43 @@ int FindInFolderOrBelowBackslash(const Machine& machine, std::string& folder, st
 
 }  // namespace
 
-int LocateFileInFolder(const Machine& machine, std::string& folder, std::string_view name)
+int LocateFileInFolder(const FileView& files, std::string& folder, std::string_view name)
 {
-    if (!Exists(machine, folder))
+    if (!Exists(files, folder))
         return 0;
-    if (ExistsIn(machine, folder, name))
+    if (ExistsIn(files, folder, name))
         return 1;
     folder += '\\';
-    return ExistsIn(machine, folder, name) ? 1 : 0;
+    return ExistsIn(files, folder, name) ? 1 : 0;
 }
 
-int CheckInstalledFolder(const Machine& machine, std::string& folder, std::string_view name)
+int CheckInstalledFolder(const FileView& files, std::string& folder, std::string_view name)
 {
     const std::string onEntry = folder;
-    if (LocateFileInFolder(machine, folder, name) == 1)
+    if (LocateFileInFolder(files, folder, name) == 1)
         return 1;
     // A bare drive letter ("E") becomes the drive's root ("E:\").
     folder += ":\\";
-    if (LocateFileInFolder(machine, folder, name) == 1)
+    if (LocateFileInFolder(files, folder, name) == 1)
         return 1;
     folder = onEntry;
     return 0;
 }
 
-int CheckSystemFiles(const Machine& machine, std::string& folder, std::string_view iniName)
+int CheckSystemFiles(const FileView& files, std::string& folder, std::string_view iniName)
 {
     if (NameIs(iniName, Text::KorimuIniUpper) &&
-        FindInFolderOrBelowBackslash(machine, folder, {Text::Ko2MenuIni, Text::Ko1MenuIni}) == 0)
+        FindInFolderOrBelowBackslash(files, folder, {Text::Ko2MenuIni, Text::Ko1MenuIni}) == 0)
         return 0;
-    return FindInFolderOrBelowBackslash(machine, folder, {Text::FormatterExe});
+    return FindInFolderOrBelowBackslash(files, folder, {Text::FormatterExe});
 }
 
-int CheckSystemVersion(const Machine& machine, std::string_view folder, std::string_view requiredVersion)
+int CheckSystemVersion(const FileView& files, std::string_view folder, std::string_view requiredVersion)
 {
     // The version lives in korimu1.ini whatever settings file the system uses.
     const std::string iniPath = std::string(folder) + GetText(Text::KorimuIni);
     const std::string text =
-        GetPrivateProfileString(machine, iniPath, GetText(Text::SectionSystem), GetText(Text::KeyVersion),
+        GetPrivateProfileString(files, iniPath, GetText(Text::SectionSystem), GetText(Text::KeyVersion),
                                 GetText(Text::DefaultVersion), kVersionBufferSize);
     int installed = Atoi(text);
     if (installed == kUnversioned)
@@ -100,18 +100,18 @@ int CheckSystemVersion(const Machine& machine, std::string_view folder, std::str
     return Atoi(requiredVersion) == installed ? 1 : 0;
 }
 
-int DetectSystemKind(const Machine& machine, std::string_view folder, std::string_view iniName,
+int DetectSystemKind(const FileView& files, std::string_view folder, std::string_view iniName,
                      const std::array<std::string, 5>& titleKeywords)
 {
     const std::string iniPath = std::string(folder) + std::string(iniName);
     if (NameIs(iniName, Text::TivonelIniUpper)) {
         const std::string maker =
-            GetPrivateProfileString(machine, iniPath, GetText(Text::SectionSystem), GetText(Text::KeyMaker),
+            GetPrivateProfileString(files, iniPath, GetText(Text::SectionSystem), GetText(Text::KeyMaker),
                                     GetText(Text::DefaultMaker), kMakerBufferSize);
         return Atoi(maker) == 1 ? kSystemKindMakerOne : kSystemKindOtherMaker;
     }
     // Only the first 99 bytes of the title are searched, as the system always did.
-    const std::string title = GetPrivateProfileString(machine, iniPath, GetText(Text::SectionSystem),
+    const std::string title = GetPrivateProfileString(files, iniPath, GetText(Text::SectionSystem),
                                                       GetText(Text::KeyTitle), "", kTitleBufferSize);
     for (std::size_t k = 0; k < titleKeywords.size(); ++k) {
         // A keyword must start on a character, never on the trail byte of one.

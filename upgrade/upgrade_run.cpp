@@ -11,6 +11,7 @@
 #include "upgrade/digitizer.h"
 #include "upgrade/install_log.h"
 #include "upgrade/master_files.h"
+#include "upgrade/staged_run.h"
 #include "upgrade/system_checks.h"
 
 namespace pelmo {
@@ -57,6 +58,7 @@ public:
     UpgradeRun(const Machine& machine, Prompter& prompter, ArchiveLibrary& archive, PackageInfo& info,
                std::string_view sourceFolder, InstallLog& log, bool dryRun)
         : machine_(machine),
+          disk_(machine),
           prompter_(prompter),
           archive_(archive),
           info_(info),
@@ -82,19 +84,20 @@ public:
         RunStage stage(machine_, prompter_, log_, dryRun_);
         if (!stage.Open(workFolder_))
             return Unchanged(RunOutcome::Stopped);
-        const RunOutcome outcome = RunSteps(stage.available());
+        // Nothing may be written where nothing can be staged.
+        const RunOutcome outcome = stage.view()
+                                       ? RunSteps(*stage.view())
+                                       : Show(GetText(Text::CommitFailed), Text::CaptionConfirm, RunOutcome::Stopped);
         return stage.Finish(outcome, GetText(Text::UpgradeSucceeded), Text::CaptionConfirm);
     }
 
 private:
     // The run as described after its checks, up to its final message, which
-    // comes after the commit.
-    RunOutcome RunSteps(bool staged)
+    // comes after the commit; every step reads and writes through the stage's view.
+    RunOutcome RunSteps(StagedView& files)
     {
-        // Nothing may be written where nothing can be staged.
-        if (!staged)
-            return Show(GetText(Text::CommitFailed), Text::CaptionConfirm, RunOutcome::Stopped);
-        info_.systemKind = DetectSystemKind(machine_, workFolder_, iniName_, info_.titleKeywords);
+        files_ = &files;
+        info_.systemKind = DetectSystemKind(*files_, workFolder_, iniName_, info_.titleKeywords);
         log_.SystemKind(info_.systemKind);
         windowsFolder_ = machine_.GetWindowsDirectory();
         archive_.SetMode6(0);
@@ -150,9 +153,9 @@ private:
     {
         if (Checked(FindSettingsFile(), Text::LogCheckFolder, iniName_) != 1)
             return Show(GetText(Text::WrongInstallFolder), Text::CaptionError, RunOutcome::FolderRejected);
-        if (Checked(CheckSystemFiles(machine_, workFolder_, iniName_), Text::LogCheckFiles) != 1)
+        if (Checked(CheckSystemFiles(disk_, workFolder_, iniName_), Text::LogCheckFiles) != 1)
             return Show(GetText(Text::CannotUpgradeVersion), Text::CaptionError, RunOutcome::FolderRejected);
-        if (Checked(CheckSystemVersion(machine_, workFolder_, info_.requiredVersion), Text::LogCheckVersion,
+        if (Checked(CheckSystemVersion(disk_, workFolder_, info_.requiredVersion), Text::LogCheckVersion,
                     info_.requiredVersion) != 1)
             return Show(GetText(Text::CannotUpgradeVersion), Text::CaptionError, RunOutcome::FolderRejected);
         return kGoOn;
@@ -163,12 +166,12 @@ private:
     int FindSettingsFile()
     {
         if (iniName_ != GetText(Text::NullName))
-            return CheckInstalledFolder(machine_, workFolder_, iniName_);
+            return CheckInstalledFolder(disk_, workFolder_, iniName_);
         iniName_ = GetText(Text::KorimuIni);
-        if (CheckInstalledFolder(machine_, workFolder_, iniName_) == 1)
+        if (CheckInstalledFolder(disk_, workFolder_, iniName_) == 1)
             return 1;
         iniName_ = GetText(Text::TivonelIni);
-        return CheckInstalledFolder(machine_, workFolder_, iniName_);
+        return CheckInstalledFolder(disk_, workFolder_, iniName_);
     }
 
     Outcome InstallEntry(PackageEntry& entry)
@@ -176,7 +179,7 @@ private:
         if (Outcome prompted = AskForDisk(entry))
             return prompted;
         const std::string targetFolder = workFolder_ + entry.targetSubfolder;
-        EnsureFolder(machine_, targetFolder);
+        EnsureFolder(*files_, targetFolder);
         if (entry.isArchive())
             return ExtractArchive(entry, targetFolder);
         return CopyPlainFile(entry, targetFolder);
@@ -205,7 +208,7 @@ private:
         for (;;) {
             if (prompter_.MessageBox(prompt, GetText(Text::CaptionConfirm), MB_OKCANCEL) != IDOK)
                 return Show(GetText(Text::UpgradeCancelled), Text::CaptionConfirm, RunOutcome::Stopped);
-            if (Access(machine_, wanted, 0) == 0) {
+            if (Access(*files_, wanted, 0) == 0) {
                 currentDisk_ = entry.disk;
                 return kGoOn;
             }
@@ -221,7 +224,7 @@ private:
         }
         const std::string command = BuildExtractCommand(windowsFolder_, sourceFolder_ + entry.fileName, targetFolder);
         std::string output;
-        if (archive_.Execute(command, output, kOutputSize) != 0)
+        if (archive_.Execute(*files_, command, output, kOutputSize) != 0)
             return Show(output, Text::CaptionConfirm, RunOutcome::Stopped);
         return kGoOn;
     }
@@ -233,15 +236,15 @@ private:
         if (BeginsWithMaster21(parts.baseName))
             masterFileCopied_ = true;
         const std::string target = targetFolder + parts.baseName + parts.extension;
-        if (!CopyFile(machine_, source, target, ExistingTarget::Replace))
+        if (!CopyFile(*files_, source, target, ExistingTarget::Replace))
             return Show(FormatText(Text::UpdateFailed, target), Text::CaptionConfirm, RunOutcome::Stopped);
         // A file that was read-only on the disk must be writable once installed;
         // failing to make it so is reported like failing to read its status.
         FileStatus status;
-        if (!GetStatus(machine_, target, status))
+        if (!GetStatus(*files_, target, status))
             return Show(FormatText(Text::AttributeUpdateFailed, source), Text::CaptionConfirm, RunOutcome::Stopped);
         status.attribute = kAttributeNormal;
-        if (!SetStatus(machine_, target, status))
+        if (!SetStatus(*files_, target, status))
             return Show(FormatText(Text::AttributeUpdateFailed, source), Text::CaptionConfirm, RunOutcome::Stopped);
         return kGoOn;
     }
@@ -250,7 +253,7 @@ private:
     {
         if (Atoi(info_.digitizerFlag) == 1) {
             Report({RunProgress::Step::VoiceData, {}, 0, 1});
-            if (!RunDigitizerStep(machine_, prompter_, archive_, workFolder_, iniName_, masterFileCopied_))
+            if (!RunDigitizerStep(*files_, prompter_, archive_, workFolder_, iniName_, masterFileCopied_))
                 stepFailed_ = true;
         }
         if (Atoi(info_.masterAdjustFlag) == 1) {
@@ -259,10 +262,10 @@ private:
             // file the checks found.
             const std::string iniPath = workFolder_ + GetText(Text::KorimuIni);
             Report({RunProgress::Step::Converting, {}, 0, 2});
-            if (ConvertMaterialSize(machine_, iniPath) == 0)
+            if (ConvertMaterialSize(*files_, iniPath) == 0)
                 ReportStepFailure(Text::MaterialSizeFailed);
             Report({RunProgress::Step::Converting, {}, 1, 2});
-            if (ConvertMaterialType(machine_, iniPath) == 0)
+            if (ConvertMaterialType(*files_, iniPath) == 0)
                 ReportStepFailure(Text::MaterialTypeFailed);
         }
     }
@@ -278,6 +281,8 @@ private:
     static constexpr std::size_t kOutputSize = std::numeric_limits<std::size_t>::max();
 
     const Machine& machine_;
+    const DiskView disk_;          // what the checks read, before anything is staged
+    StagedView* files_ = nullptr;  // the stage's view, once the checks are done
     Prompter& prompter_;
     ArchiveLibrary& archive_;
     PackageInfo& info_;
@@ -313,10 +318,10 @@ std::string StartArchiveSuffix(int systemKind)
     return {};
 }
 
-void EnsureFolder(const Machine& machine, std::string_view path)
+void EnsureFolder(StagedView& files, std::string_view path)
 {
-    if (Access(machine, path, 0) != 0)
-        MkDir(machine, path);
+    if (Access(files, path, 0) != 0)
+        MkDir(files, path);
 }
 
 }  // namespace pelmo

@@ -8,11 +8,19 @@
 #include "platform/machine.h"
 #include "upgrade/archive_library.h"
 #include "upgrade/prompter.h"
-#include "upgrade/staged_run.h"
 
 namespace pelmo {
 
 class InstallLog;
+class StagedView;
+
+// How a run ended; the front ends turn it into what the user sees next.
+enum class RunOutcome {
+    Upgraded,              // every step succeeded
+    UpgradedWithFailures,  // a step after the installation reported a failure, and the run went on
+    Stopped,               // an installation failure or a cancelled disk prompt: the program closes
+    FolderRejected,        // a check failed, or the system kind needed for "START" is unknown
+};
 
 struct RunOptions {
     bool dryRun = false;        // stage everything, then discard it
@@ -32,6 +40,6 @@ RunOutcome RunUpgrade(const Machine& machine, Prompter& prompter, ArchiveLibrary
 std::string StartArchiveSuffix(int systemKind);
 
 // Creates the one folder at `path` when nothing exists there.
-void EnsureFolder(const Machine& machine, std::string_view path);
+void EnsureFolder(StagedView& files, std::string_view path);
 
 }  // namespace pelmo

@@ -121,7 +121,7 @@ void CDestinationDlg::FillFolderList(const std::string& driveEntry, const std::s
 std::vector<std::string> CDestinationDlg::ListSubfolders(const std::string& searchPath) const
 {
     std::vector<std::string> names{".."};
-    for (const FoundFile& found : FindFiles(context_.machine, searchPath)) {
+    for (const FoundFile& found : FindFiles(DiskView(context_.machine), searchPath)) {
         if (found.isFolder && found.name != "." && found.name != "..")
             names.push_back(found.name);
     }

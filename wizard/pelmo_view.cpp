@@ -64,7 +64,7 @@ int CPelmoView::ShowDialog(TemplateDialog& dialog)
 
 int CPelmoView::RunUpgrade()
 {
-    LhaComponent archive(context_.machine);
+    LhaComponent archive;
     // The destination dialog comes back only for a folder the run rejected.
     const RunOutcome outcome = pelmo::RunUpgrade(context_.machine, prompter_, archive, info_, context_.sourceFolder,
                                                  {.dryRun = false, .log = context_.log});

@@ -170,16 +170,19 @@ void ExpectOnMachine(const Row& row)
     fs::permissions(c / "ro" / "app.ini", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     fs::create_directories(c / "data");
     const Machine machine = setup.Load();
+    const DiskView disk(machine);
     if (row.op == Get) {
-        EXPECT_EQ(GetPrivateProfileString(machine, row.path, row.section, row.key, row.value, row.size), row.expected);
+        EXPECT_EQ(GetPrivateProfileString(disk, row.path, row.section, row.key, row.value, row.size), row.expected);
         return;
     }
     const std::string path = (row.path.find(':') == row.path.npos ? "C:\\windows\\" : "") + std::string(row.path);
     const fs::path folder = machine.ToHost(path)->parent_path();
-    const auto before = ReadWholeFile(machine, path);
+    const auto before = ReadWholeFile(disk, path);
     const std::size_t files = Count(folder);
-    const bool written = WritePrivateProfileString(machine, row.path, row.section, row.key, row.value);
-    const auto after = ReadWholeFile(machine, path);
+    test::TestStage staged(machine);
+    const bool written = WritePrivateProfileString(staged, row.path, row.section, row.key, row.value);
+    EXPECT_TRUE(staged.Commit());
+    const auto after = ReadWholeFile(disk, path);
     EXPECT_EQ(written ? after : std::nullopt, row.expected);
     EXPECT_EQ(Count(folder), files + (!before && after));  // and no work file is left
     EXPECT_EQ(written ? before : after, before);

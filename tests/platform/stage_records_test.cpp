@@ -2,7 +2,7 @@
 // short, or with bytes that never reached the disk (zeros, or what was there before).
 #include <gtest/gtest.h>
 
-#include "platform/stage_journal.h"
+#include "platform/stage/stage_journal.h"
 #include "tests/support/test_machine.h"
 
 namespace fs = std::filesystem;

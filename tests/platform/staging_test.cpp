@@ -6,9 +6,9 @@
 
 #include <algorithm>
 
-#include "platform/host_file.h"
-#include "platform/stage_journal.h"
-#include "platform/staging.h"
+#include "platform/host/host_file.h"
+#include "platform/stage/stage_journal.h"
+#include "platform/stage/staging.h"
 #include "tests/support/faults.h"
 #include "tests/support/test_machine.h"
 

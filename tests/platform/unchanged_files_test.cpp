@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "platform/files.h"
-#include "platform/staging.h"
+#include "platform/stage/staging.h"
 #include "platform/streams.h"
 #include "tests/support/test_machine.h"
 
@@ -54,7 +54,7 @@ TEST(Files, UnderAStageOnlyAChangeIsStaged)
     StageOpening opening = StageOpening::Failed;
     std::unique_ptr<Stage> stage = Stage::Open(c, opening);
     ASSERT_TRUE(stage);
-    machine.AttachStage(stage.get());
+    StagedView files(machine, *stage);
     int n = 0;
     for (const UnchangedRow& row : kUnchangedRows) {
         SCOPED_TRACE(row.name);
@@ -69,34 +69,33 @@ TEST(Files, UnderAStageOnlyAChangeIsStaged)
             const long nanoseconds = row.how == Write::CopyThenStatus ? 500 : 0;
             const timespec times[2] = {{row.modified, nanoseconds}, {row.modified, nanoseconds}};
             ::utimensat(AT_FDCWD, (c / "src" / name).c_str(), times, 0);
-            done = CopyFile(machine, "C:\\src\\" + name, target, ExistingTarget::Replace);
+            done = CopyFile(files, "C:\\src\\" + name, target, ExistingTarget::Replace);
             if (row.how == Write::CopyThenStatus)
-                done = done && pelmo::SetStatus(machine, target, {0, row.modified, row.modified, 0, 0});
+                done = done && pelmo::SetStatus(files, target, {0, row.modified, row.modified, 0, 0});
         } else if (row.how == Write::Put || row.how == Write::PutReadOnly) {
-            auto file = ReplacementFile::Create(machine, target);
+            auto file = ReplacementFile::Create(files, target);
             if (file)
                 file->SetReadOnly(row.how == Write::PutReadOnly);
-            done = file && file->Write(row.written) && file->Commit();
+            done = file && file->Write(row.written) && file->Finish();
         } else {
             const FileStatus status{
                 0, row.modified, row.modified, 0,
                 static_cast<std::uint8_t>(row.how == Write::StatusReadOnly ? kAttributeReadOnly : 0)};
-            done = pelmo::SetStatus(machine, target, status);
+            done = pelmo::SetStatus(files, target, status);
         }
         std::string kind = "(not staged)";
         for (const PlannedChange& change : stage->Plan())
             if (change.target == (c / "u" / name).string())
                 kind = change.kind == PlannedChange::Kind::Unchanged ? "unchanged" : "replaced";
         EXPECT_TRUE(done);
-        EXPECT_EQ(kind + " " + ReadWholeFile(machine, target).value_or("(none)"), row.expected);
+        EXPECT_EQ(kind + " " + ReadWholeFile(files, target).value_or("(none)"), row.expected);
         EXPECT_EQ(test::ReadHostFile(c / "u" / name), row.installed);
     }
     // An unchanged file leaves no work file, and a read-only target is refused, equal or not.
     test::WriteHostFile(c / "u" / "ro", "same");
     ::chmod((c / "u" / "ro").c_str(), 0444);
     test::WriteHostFile(c / "src" / "ro", "same");
-    EXPECT_FALSE(CopyFile(machine, "C:\\src\\ro", "C:\\u\\ro", ExistingTarget::Replace));
-    machine.AttachStage(nullptr);
+    EXPECT_FALSE(CopyFile(files, "C:\\src\\ro", "C:\\u\\ro", ExistingTarget::Replace));
     stage->Discard();
     EXPECT_EQ(std::distance(fs::directory_iterator(c / "u"), {}), n + 1);
 }

@@ -2,11 +2,11 @@
 // files are as it left them, or with force; the list says which can be.
 #include <gtest/gtest.h>
 
-#include "platform/stage_journal.h"
-#include "platform/stage_log.h"
-#include "platform/staging.h"
+#include "platform/stage/stage_journal.h"
+#include "platform/stage/staging.h"
 #include "platform/streams.h"
 #include "tests/support/test_machine.h"
+#include "upgrade/run_log.h"
 
 namespace fs = std::filesystem;
 
@@ -19,13 +19,14 @@ void CommitRun(const Machine& machine, const fs::path& system, std::initializer_
     StageOpening opening = StageOpening::Failed;
     std::unique_ptr<Stage> stage = Stage::Open(system, opening);
     ASSERT_TRUE(stage);
-    machine.AttachStage(stage.get());
-    for (std::string_view file : files) {
-        const std::size_t equals = file.find('=');
-        auto out = ReplacementFile::Create(machine, "C:\\S\\" + std::string(file.substr(0, equals)));
-        ASSERT_TRUE(out && out->Write(file.substr(equals + 1)) && out->Commit());
+    {
+        StagedView view(machine, *stage);
+        for (std::string_view file : files) {
+            const std::size_t equals = file.find('=');
+            auto out = ReplacementFile::Create(view, "C:\\S\\" + std::string(file.substr(0, equals)));
+            ASSERT_TRUE(out && out->Write(file.substr(equals + 1)) && out->Finish());
+        }
     }
-    machine.AttachStage(nullptr);
     ASSERT_EQ(stage->Commit(), CommitResult::Committed);
 }
 

@@ -127,7 +127,7 @@ TEST(WindowsCase, NtfsListingOrderFoldsByWindowsTable)
     for (std::size_t i = 0; i < std::size(kPairs); ++i) {
         SCOPED_TRACE(Utf8(kPairs[i].letter) + " " + Utf8(kPairs[i].capital));
         std::string ends;
-        for (const FoundFile& found : FindFiles(machine, "C:\\p" + std::to_string(i) + "\\*"))
+        for (const FoundFile& found : FindFiles(DiskView(machine), "C:\\p" + std::to_string(i) + "\\*"))
             if (!found.isFolder)
                 ends += found.name.back();
         EXPECT_EQ(ends, kPairs[i].equal ? "ab" : "ba");

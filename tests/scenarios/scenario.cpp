@@ -11,7 +11,7 @@
 
 #include "app/options.h"
 #include "app/unattended.h"
-#include "platform/staging.h"
+#include "platform/stage/staging.h"
 #include "tests/support/lha_writer.h"
 #include "tests/support/package_writer.h"
 #include "tests/support/test_machine.h"
@@ -240,7 +240,7 @@ std::string WorkFiles(const Snapshot& state)
 {
     std::string names;
     for (const auto& [key, entry] : state)
-        if (fs::path(key).filename().string().starts_with(".pelmo-") || fs::path(key).filename() == "temp.mst")
+        if (fs::path(key).filename().string().starts_with(".pelmo-"))
             names += key + "\n";
     return names;
 }

@@ -8,7 +8,7 @@
 
 #include <zlib.h>
 
-#include "platform/stage_journal.h"
+#include "platform/stage/stage_journal.h"
 #include "platform/text.h"
 #include "tests/scenarios/scenario.h"
 #include "tests/support/test_machine.h"

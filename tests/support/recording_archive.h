@@ -12,7 +12,7 @@ class RecordingArchive : public ArchiveLibrary {
 public:
     int SetMode6(int value) override { return Record("mode6 " + std::to_string(value)); }
     int SetMode8(int value) override { return Record("mode8 " + std::to_string(value)); }
-    int Execute(std::string_view commandLine, std::string& output, std::size_t outputSize) override
+    int Execute(StagedView&, std::string_view commandLine, std::string& output, std::size_t outputSize) override
     {
         Record(std::string(commandLine) + " (" + std::to_string(outputSize) + ")");
         // Halfway through, as far as a progress display can tell.

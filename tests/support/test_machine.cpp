@@ -95,6 +95,28 @@ void TestMachine::SetRegistry(std::string_view systemReg)
     WriteHostFile(root_.path() / "system.reg", systemReg);
 }
 
+TestStage::TestStage(const Machine& machine) : machine_(machine)
+{
+    Open();
+}
+
+void TestStage::Open()
+{
+    StageOpening opening = StageOpening::Failed;
+    stage_ = Stage::Open(home_.path(), opening);
+    if (!stage_)
+        throw std::runtime_error("cannot open a stage in " + home_.path().string());
+    view_.emplace(machine_, *stage_);
+}
+
+bool TestStage::Commit()
+{
+    view_.reset();
+    const bool committed = stage_->Commit() == CommitResult::Committed;
+    Open();
+    return committed;
+}
+
 Machine TestMachine::Load() const
 {
     std::string error;

@@ -2,10 +2,14 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/machine.h"
+#include "platform/stage/staging.h"
+#include "platform/staged_view.h"
 
 namespace pelmo::test {
 
@@ -52,6 +56,25 @@ public:
 
 private:
     TempDir root_;
+};
+
+// Writes as a run makes them: staged in view(), put in place by Commit, dropped
+// when this goes without one. The run folder lies in a folder of its own, so
+// that the machine's folders hold only what the test put there.
+class TestStage {
+public:
+    explicit TestStage(const Machine& machine);
+    StagedView& view() { return *view_; }
+    operator StagedView&() { return *view_; }
+    // Commits what is staged (false when the commit fails) and opens a new stage.
+    bool Commit();
+
+private:
+    void Open();
+    const Machine& machine_;
+    TempDir home_;
+    std::unique_ptr<Stage> stage_;
+    std::optional<StagedView> view_;
 };
 
 }  // namespace pelmo::test

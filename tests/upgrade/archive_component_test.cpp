@@ -61,7 +61,11 @@ protected:
 
     int Extract(const std::string& archive, const std::string& target, std::size_t outputSize = 256)
     {
-        return component.Execute(BuildExtractCommand("C:\\windows", archive, target), output, outputSize);
+        // Committed at once, so that the disk shows what the extraction wrote.
+        const int result =
+            component.Execute(staged, BuildExtractCommand("C:\\windows", archive, target), output, outputSize);
+        EXPECT_TRUE(staged.Commit());
+        return result;
     }
 
     // Extracts the row's archive and checks what it says; `tree` lists the folder.
@@ -85,7 +89,8 @@ protected:
 
     TestMachine machineFolder;
     Machine machine = machineFolder.Load();
-    LhaComponent component{machine};
+    TestStage staged{machine};
+    LhaComponent component;
     std::string output;
 };
 
@@ -262,12 +267,19 @@ TEST_F(ArchiveTest, WhatStandsInTheWayIsNotReplaced)
         EXPECT_NE(Extract("C:\\pkg\\a", "C:\\out\\"), 0);
         EXPECT_EQ(output, Sjis("展開先に書き込めません: C:\\pkg\\a.lzh"));
     }
-    // Links are replaced by files, never written through.
-    WriteHostFile(Host("pkg/a.lzh"), Level2({File("link.txt", "replacement"), File("HARD.TXT", "replacement")}));
+    // A hard link is replaced by a file, never written through.
+    WriteHostFile(Host("pkg/a.lzh"), Level2({File("HARD.TXT", "replacement")}));
     EXPECT_EQ(Extract("C:\\pkg\\a", "C:\\out\\"), 0) << output;
     EXPECT_EQ(Tree(Host("out")), (std::set<std::string>{"DIR.TXT/", "FIRST.TXT=1", "HARD.TXT=replacement",
-                                                         "LINK.TXT=replacement", "RO.TXT=ro"}));
-    EXPECT_FALSE(fs::is_symlink(Host("out/LINK.TXT")));
+                                                         "LINK.TXT=victim", "RO.TXT=ro"}));
+    EXPECT_EQ(ReadHostFile(Host("victim.txt")), "victim");
+    // A symbolic link cannot be kept as a backup: the commit refuses and changes nothing.
+    WriteHostFile(Host("pkg/a.lzh"), Level2({File("link.txt", "replacement")}));
+    EXPECT_EQ(component.Execute(staged, BuildExtractCommand("C:\\windows", "C:\\pkg\\a", "C:\\out\\"), output,
+                                256),
+              0);
+    EXPECT_FALSE(staged.Commit());
+    EXPECT_TRUE(fs::is_symlink(Host("out/LINK.TXT")));
     EXPECT_EQ(ReadHostFile(Host("victim.txt")), "victim");
 }
 
@@ -350,7 +362,7 @@ TEST_F(ArchiveTest, MessagesNameTheArchiveAndAreCutBetweenCharacters)
                                    R"(e C:\p\a.lzh C:\out\ C:\more\)", R"(x "C:\p\a.lzh" "C:\out\")",
                                    R"(-e "C:\p\a.lzh" "C:\out\")", R"(e "" "C:\out\")", R"(e "C:\p\a.lzh" "")"}) {
         SCOPED_TRACE(line);
-        EXPECT_NE(component.Execute(line, output, 256), 0);
+        EXPECT_NE(component.Execute(staged, line, output, 256), 0);
         EXPECT_EQ(output, reason + line);
     }
     EXPECT_FALSE(fs::exists(Host("out")));

@@ -24,7 +24,11 @@ struct Installed {
     fs::path Ini(const std::string& name = "korimu1.ini") const { return machineFolder.driveC() / "sys" / name; }
     bool Run(bool masterFileCopied, const std::string& name = "korimu1.ini")
     {
-        return RunDigitizerStep(machineFolder.Load(), prompter, archive, "C:\\sys\\", name, masterFileCopied);
+        const Machine machine = machineFolder.Load();
+        TestStage staged(machine);
+        const bool done = RunDigitizerStep(staged, prompter, archive, "C:\\sys\\", name, masterFileCopied);
+        EXPECT_TRUE(staged.Commit());
+        return done;
     }
     TestMachine machineFolder;
     RecordingPrompter prompter;
@@ -115,7 +119,8 @@ TEST(UpgradeRun, ShowsEveryMessageUnderTheHourglass)
     info.requiredVersion = "3";
     info.masterAdjustFlag = "1";
     info.digitizerFlag = "1";
-    EXPECT_EQ(RunUpgrade(installed.machineFolder.Load(), installed.prompter, installed.archive, info, "C:\\"), RunOutcome::UpgradedWithFailures);
+    EXPECT_EQ(RunUpgrade(installed.machineFolder.Load(), installed.prompter, installed.archive, info, "C:\\"),
+              RunOutcome::UpgradedWithFailures);
     // The voice data's failure, both conversions', the final message.
     EXPECT_EQ(installed.prompter.busyAtMessages(), (std::vector<int>{1, 2, 2, 1}));
     EXPECT_EQ(installed.prompter.busy(), 0);

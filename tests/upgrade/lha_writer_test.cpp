@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 
+#include "platform/file_view.h"
 #include "platform/streams.h"
 #include "platform/utf8_locale.h"
 #include "tests/support/test_machine.h"
@@ -67,6 +68,7 @@ TEST(LhaWriter, MembersReadBackThroughBothReadersAtEveryHeaderLevel)
     };
     TestMachine test;
     const Machine machine = test.Load();
+    const DiskView disk(machine);
     for (const LhaHeaderLevel level : {LhaHeaderLevel::Zero, LhaHeaderLevel::One, LhaHeaderLevel::Two}) {
         StringArchiveOutput archive;
         LhaWriter writer(archive, level);
@@ -78,8 +80,8 @@ TEST(LhaWriter, MembersReadBackThroughBothReadersAtEveryHeaderLevel)
         WriteHostFile(test.Host("C:\\OUT.LZH"), archive.bytes());
         for (const bool lhasa : {false, true}) {
             const Utf8LocaleScope utf8;
-            auto reader = lhasa ? OpenLhasaReader(*InputFile::Open(machine, "C:\\OUT.LZH"))
-                                : OpenLibarchiveReader(*InputFile::Open(machine, "C:\\OUT.LZH"));
+            auto reader = lhasa ? OpenLhasaReader(*InputFile::Open(disk, "C:\\OUT.LZH"))
+                                : OpenLibarchiveReader(*InputFile::Open(disk, "C:\\OUT.LZH"));
             ASSERT_NE(reader, nullptr);
             for (const Row& row : rows) {
                 StoredMember member;

@@ -54,7 +54,7 @@ void ExpectFolders(const std::vector<FolderRow>& rows, Check check)
         const Drives drives(row.files);
         const Machine machine = drives.Load();
         std::string folder = row.folder;
-        EXPECT_EQ(check(machine, folder, row.name), row.expected);
+        EXPECT_EQ(check(DiskView(machine), folder, row.name), row.expected);
         EXPECT_EQ(folder, row.folderAfter);
     }
 }
@@ -113,7 +113,7 @@ TEST(SystemChecks, TheVersionComesFromKorimuIniWhateverTheSettingsFile)
         if (!row.korimuIni.empty())
             drives.Place("D:\\SYS\\korimu1.ini", row.korimuIni);
         const Machine machine = drives.Load();
-        EXPECT_EQ(CheckSystemVersion(machine, "D:\\SYS\\", row.required), row.expected);
+        EXPECT_EQ(CheckSystemVersion(DiskView(machine), "D:\\SYS\\", row.required), row.expected);
     }
 }
 
@@ -151,7 +151,7 @@ TEST(SystemChecks, TheKindComesFromMakerOrTheFirstKeywordInTheTitle)
         if (!row.ini.empty())
             drives.Place("D:\\SYS\\" + row.iniName, row.ini);
         const Machine machine = drives.Load();
-        const int kind = DetectSystemKind(machine, "D:\\SYS\\", row.iniName, row.keywords);
+        const int kind = DetectSystemKind(DiskView(machine), "D:\\SYS\\", row.iniName, row.keywords);
         EXPECT_EQ(kind, row.expected);
         // What the package check expects the run to meet.
         const std::vector<int> reachable = ReachableSystemKinds(row.iniName, row.keywords);

@@ -54,7 +54,7 @@ ArchiveWalk WalkWith(std::unique_ptr<MemberReader> reader)
 
 ArchiveWalk WalkArchive(const Machine& machine, const std::string& archivePath)
 {
-    auto file = InputFile::Open(machine, archivePath);
+    auto file = InputFile::Open(DiskView(machine), archivePath);
     if (!file)
         return {ArchiveWalk::End::Unreadable, {}, {}};
     // Member names are converted as the extraction converts them.
@@ -62,7 +62,7 @@ ArchiveWalk WalkArchive(const Machine& machine, const std::string& archivePath)
     ArchiveWalk walk = WalkWith(OpenLibarchiveReader(std::move(*file)));
     if (walk.end == ArchiveWalk::End::Whole)
         return walk;
-    auto again = InputFile::Open(machine, archivePath);
+    auto again = InputFile::Open(DiskView(machine), archivePath);
     if (!again)
         return walk;
     ArchiveWalk second = WalkWith(OpenLhasaReader(std::move(*again)));

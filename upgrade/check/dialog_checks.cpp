@@ -50,7 +50,7 @@ void CheckPicture(CheckContext& context, const DialogMeasure& measure, const Pic
     const std::string shownName = Shown(*use.name);
     // Pictures are read from the package folder, the first disk.
     const std::string path = context.packageFolder + *use.name;
-    if (!InputFile::Open(context.machine, path)) {
+    if (!InputFile::Open(DiskView(context.machine), path)) {
         findings.Error(use.line, FormatCheckText(CheckText::PictureMissing, {shownName}));
         return;
     }

@@ -41,7 +41,7 @@ std::vector<SystemKind> KindsTheRunCanMeet(const PackageInfo& info)
 
 bool IsOnDisk(const CheckContext& context, const std::string& path)
 {
-    return InputFile::Open(context.machine, path).has_value();
+    return InputFile::Open(DiskView(context.machine), path).has_value();
 }
 
 class EntryFiles {

@@ -26,7 +26,7 @@ std::optional<std::string> SourceFolderOrError(const Machine& machine, const fs:
 // info.txt line by line, as the run's reader splits it.
 std::optional<std::vector<std::string>> ReadLines(const Machine& machine, const std::string& sourceFolder)
 {
-    auto file = InputFile::Open(machine, sourceFolder + GetText(Text::InfoTxt));
+    auto file = InputFile::Open(DiskView(machine), sourceFolder + GetText(Text::InfoTxt));
     if (!file)
         return std::nullopt;
     TextReader reader(std::move(*file));

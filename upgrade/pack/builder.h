@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_view.h"
 #include "platform/machine.h"
 #include "platform/output_file.h"
 #include "platform/text.h"
@@ -86,6 +87,8 @@ private:
     bool WriteInfoTxt(const std::string& entryLines);
 
     const Machine machine_ = Machine::BuiltIn();
+    // SOURCE, OLD and the new tree are read as they are on disk: pack stages nothing.
+    const DiskView disk_{machine_};
     const PackRequest& request_;
     const DialogMeasure& measure_;
     PackResult& result_;

@@ -20,18 +20,18 @@ void Builder::Build()
 {
     if (!Resolve())
         return;
-    const auto text = ReadWholeFile(machine_, description_path_);
+    const auto text = ReadWholeFile(disk_, description_path_);
     if (!text) {
         result_.description.Error(0, "no " + std::string(kDescriptionName) + " in " + request_.source.string());
         return;
     }
     description_ = ParseDescription(*text, result_.description, old_.empty());
     FileStatus status;
-    if (GetStatus(machine_, description_path_, status))
+    if (GetStatus(disk_, description_path_, status))
         newestTime_ = status.modified;
     if (result_.description.Status() == kCheckErrors || (!old_.empty() && !TakeOldVersion()))
         return;
-    if (MkDir(machine_, temp_) != 0 || MkDir(machine_, work_) != 0) {
+    if (!MakeFolder(machine_, temp_) || !MakeFolder(machine_, work_)) {
         result_.description.Error(0, "cannot make the folder " + Shown(temp_));
         RemoveFolderTree(machine_, temp_);
         return;
@@ -83,7 +83,7 @@ bool Builder::Resolve()
     }
     const std::string parentFolder = WithBackslash(outParent.sourceFolder);
     out_ = parentFolder + *name;
-    if (Access(machine_, out_, 0) == 0) {
+    if (Access(disk_, out_, 0) == 0) {
         const auto items = ListFolder(machine_, out_);
         if (!items || !items->empty()) {
             result_.problem = "pelmo: " + request_.out.string() + " exists and is not an empty folder";

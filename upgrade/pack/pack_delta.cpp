@@ -18,9 +18,9 @@ bool Builder::TakeOldVersion()
     if (names[0] == "NULL")
         names = {"korimu1.ini", "tivonel1.ini"};
     for (const std::string& name : names) {
-        if (Access(machine_, old_ + name, 0) != 0)
+        if (Access(disk_, old_ + name, 0) != 0)
             continue;
-        const std::string version = GetPrivateProfileString(machine_, old_ + name, GetText(Text::SectionSystem),
+        const std::string version = GetPrivateProfileString(disk_, old_ + name, GetText(Text::SectionSystem),
                                                             GetText(Text::KeyVersion), "", 256);
         description_.fixedLines[6] = version;
         return true;
@@ -33,8 +33,8 @@ bool Builder::TakeOldVersion()
 // Whether OLD holds `installed` (below the system folder) with these bytes.
 bool Builder::SameInOld(const std::string& installed, const std::string& newPath)
 {
-    auto old = InputFile::Open(machine_, old_ + installed);
-    auto now = InputFile::Open(machine_, newPath);
+    auto old = InputFile::Open(disk_, old_ + installed);
+    auto now = InputFile::Open(disk_, newPath);
     if (!old || !now || old->size() != now->size())
         return false;
     std::string a(kPiece, '\0'), b(kPiece, '\0');
@@ -58,7 +58,7 @@ bool Builder::Changed(const std::string& target, const std::string& name, const 
     const std::string installed = target + name;
     if (SameInOld(installed, newPath))
         return false;
-    const bool added = Access(machine_, old_ + installed, 0) != 0;
+    const bool added = Access(disk_, old_ + installed, 0) != 0;
     result_.plan.push_back((added ? "added " : "replaced ") +
                            Shown(WithBackslash(description_.fixedLines[5]) + installed));
     return true;

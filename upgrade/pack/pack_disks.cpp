@@ -13,11 +13,11 @@ std::string Builder::DiskFolder(int disk) const
 // Makes `root` and the folders of `path` below it, one level at a time.
 bool Builder::MakeFolders(const std::string& root, const std::string& path)
 {
-    if (Access(machine_, root, 0) != 0 && MkDir(machine_, root) != 0)
+    if (Access(disk_, root, 0) != 0 && !MakeFolder(machine_, root))
         return false;
     for (std::size_t slash = path.find('\\'); slash != std::string::npos; slash = path.find('\\', slash + 1)) {
         const std::string folder = root + path.substr(0, slash);
-        if (Access(machine_, folder, 0) != 0 && MkDir(machine_, folder) != 0)
+        if (Access(disk_, folder, 0) != 0 && !MakeFolder(machine_, folder))
             return false;
     }
     return true;

@@ -42,8 +42,8 @@ private:
 std::optional<std::uint64_t> Builder::Copy(int line, const std::string& sourcePath, const std::string& to)
 {
     FileStatus status;
-    auto in = InputFile::Open(machine_, source_ + sourcePath);
-    if (!in || !GetStatus(machine_, source_ + sourcePath, status)) {
+    auto in = InputFile::Open(disk_, source_ + sourcePath);
+    if (!in || !GetStatus(disk_, source_ + sourcePath, status)) {
         result_.description.Error(line,
                                   "no file " + Shown(Slashes(sourcePath, '/')) + " in " + request_.source.string());
         return std::nullopt;
@@ -101,7 +101,7 @@ std::optional<std::uint64_t> Builder::Archive(int line, const std::string& folde
             ++skipped;
             continue;
         }
-        auto in = InputFile::Open(machine_, source_ + folder + "\\" + *name);
+        auto in = InputFile::Open(disk_, source_ + folder + "\\" + *name);
         if (!in) {
             result_.description.Error(line, "cannot read " + shown);
             return std::nullopt;

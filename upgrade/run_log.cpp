@@ -1,5 +1,5 @@
 // The run folder's log file and the test for an unfinished run.
-#include "platform/stage_log.h"
+#include "upgrade/run_log.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,9 +8,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/checksum.h"
-#include "platform/host_file.h"
-#include "platform/stage_journal.h"
+#include "platform/host/checksum.h"
+#include "platform/host/host_file.h"
+#include "platform/stage/stage_journal.h"
 
 namespace fs = std::filesystem;
 
@@ -70,13 +70,6 @@ bool AppendRunLog(const Stage& stage, std::string_view block)
         return false;
     written.Keep();
     return stage::FlushFolder(stage.runFolder());
-}
-
-bool HasLockFile(const Machine& machine, std::string_view folder)
-{
-    const auto host = machine.ToHost(folder);
-    struct stat st {};
-    return host && ::lstat((*host / stage::kRunFolder / stage::kLockFile).c_str(), &st) == 0;
 }
 
 void RemoveLockFile(const Stage& stage)

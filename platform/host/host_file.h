@@ -1,5 +1,6 @@
-// Host-side pieces of the file services, shared by files.cpp and streams.cpp.
-// Only platform/ includes this header.
+// Host-side pieces of the file services and the stage: status, permissions,
+// whole writes and reads, and how a file system is flushed. Only platform/ and
+// the run folder's own files include this header.
 #pragma once
 
 #include <sys/stat.h>
@@ -10,8 +11,6 @@
 #include <functional>
 #include <optional>
 #include <string_view>
-
-#include "platform/files.h"
 
 namespace pelmo::host {
 
@@ -25,7 +24,6 @@ inline bool IsReadOnly(const struct stat& st)
 }
 
 std::optional<struct stat> Stat(const std::filesystem::path& path);
-bool StatusOf(const std::filesystem::path& host, FileStatus& status);
 mode_t CurrentUmask();
 // write() until every byte is written; false on an error.
 bool WriteAll(int fd, const char* data, std::size_t size);

@@ -1,5 +1,5 @@
 // The CRC-32 of every file a run writes, through libdeflate.
-#include "platform/checksum.h"
+#include "platform/host/checksum.h"
 
 #include <libdeflate.h>
 

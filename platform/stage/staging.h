@@ -1,7 +1,7 @@
 // Staged runs: every change of an upgrade run is written beside its target and
-// put in place by one commit, or dropped. The Stage is the run's view of what it
-// has staged; the file services consult it while the machine carries it, so that
-// reads, listings and look-ups see the staged state (docs/reliability.md).
+// put in place by one commit, or dropped. The Stage keeps what the run has
+// staged; the file services reach it only through the run's StagedView
+// (platform/staged_view.h), which lays it over the disk (docs/reliability.md).
 #pragma once
 
 #include <sys/stat.h>
@@ -15,8 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/machine.h"
-#include "platform/owned_file.h"
+#include "platform/host/owned_file.h"
 
 namespace pelmo {
 
@@ -66,14 +65,12 @@ public:
     using RecoveryProgress = std::function<void(Recovery)>;
     Recovery Recover(const RecoveryProgress& progress = {});
 
-    // --- the staged view ---
+    // --- what is staged, for StagedView ---
     const StagedFile* Find(const std::filesystem::path& target) const;
     // Names of the staged files of one folder (whether or not the disk has them).
     std::vector<std::string> NamesIn(const std::filesystem::path& folder) const;
     // A work file of this run, which listings do not show.
     bool IsOwnWorkFile(std::string_view name) const;
-    // lstat of what a path stands for: the work file of a staged target.
-    std::optional<struct stat> Stat(const std::filesystem::path& target) const;
 
     // --- staging ---
     // Creates a new work file in `folder`; the folder is in the staging record
@@ -146,11 +143,5 @@ private:
     bool ended_ = false;
     bool discardOnly_ = false;
 };
-
-// The stage of the installed system in `folder` (Windows form): NoFolder when
-// that is no folder, nothing made then.
-std::unique_ptr<Stage> OpenStage(const Machine& machine, std::string_view folder, StageOpening& result);
-// Whether the installed system in `folder` has a run folder, so anything to recover.
-bool HasRunFolder(const Machine& machine, std::string_view folder);
 
 }  // namespace pelmo

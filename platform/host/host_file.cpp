@@ -1,6 +1,6 @@
 // Host-side pieces of the file services: status, permissions, owned descriptors and work files.
-#include "platform/host_file.h"
-#include "platform/owned_file.h"
+#include "platform/host/host_file.h"
+#include "platform/host/owned_file.h"
 
 #include <linux/magic.h>
 #include <sys/vfs.h>
@@ -16,21 +16,6 @@ std::optional<struct stat> Stat(const std::filesystem::path& path)
     if (::stat(path.c_str(), &st) != 0)
         return std::nullopt;
     return st;
-}
-
-bool StatusOf(const std::filesystem::path& host, FileStatus& status)
-{
-    auto st = Stat(host);
-    if (!st)
-        return false;
-    status.created = st->st_ctime;
-    status.modified = st->st_mtime;
-    status.accessed = st->st_atime;
-    status.size = static_cast<std::uint64_t>(st->st_size);
-    status.attribute = S_ISDIR(st->st_mode) ? kAttributeFolder : kAttributeArchive;
-    if (IsReadOnly(*st))
-        status.attribute |= kAttributeReadOnly;
-    return true;
 }
 
 mode_t CurrentUmask()

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/staging.h"
+#include "platform/stage/staging.h"
 
 namespace pelmo {
 
@@ -28,9 +28,6 @@ bool StageRunLog(Stage& stage, std::string_view block);
 // recovery): written beside it and renamed over it. False when it cannot be.
 bool AppendRunLog(const Stage& stage, std::string_view block);
 
-// Whether the run folder of the system in `folder` (Windows form) holds a lock
-// file, before a stage is opened there.
-bool HasLockFile(const Machine& machine, std::string_view folder);
 // Removes the lock file while the stage still holds its lock, so that a run
 // which must leave no trace leaves none; a run waiting for the lock then finds
 // its file gone and makes a new one.

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <map>
 
-#include "platform/stage_journal.h"
-#include "platform/staging.h"
+#include "platform/stage/stage_journal.h"
+#include "platform/stage/staging.h"
 
 namespace fs = std::filesystem;
 
