@@ -167,6 +167,28 @@ void Complete(Header& header, LhaHeaderLevel level, bool compressed, std::uint32
     }
 }
 
+// Reads a member's data piece by piece, counting its size and CRC-16, and hands
+// each piece to `take` until it returns false. Nothing when the reading ended well.
+template <class Take>
+std::optional<LhaAdded> ReadPieces(MemberData& data, std::vector<char>& piece, std::uint64_t& size, std::uint16_t& crc,
+                                   Take&& take)
+{
+    for (;;) {
+        const long got = data.Read(piece.data(), piece.size());
+        if (got < 0)
+            return LhaAdded::ReadFailed;
+        if (got == 0)
+            return std::nullopt;
+        const std::string_view bytes(piece.data(), static_cast<std::size_t>(got));
+        size += bytes.size();
+        if (size > kLargest)
+            return LhaAdded::TooLarge;
+        crc = LhaCrc16(crc, bytes);
+        if (!take(bytes))
+            return std::nullopt;
+    }
+}
+
 }  // namespace
 
 std::uint16_t LhaCrc16(std::uint16_t crc, std::string_view bytes)
@@ -223,20 +245,9 @@ LhaAdded LhaWriter::Add(std::string_view name, std::time_t modified, MemberData&
     std::vector<char> piece(kPiece);
     std::uint64_t size = 0;
     std::uint16_t crc = 0;
-    for (;;) {
-        const long got = data.Read(piece.data(), piece.size());
-        if (got < 0)
-            return fail(LhaAdded::ReadFailed);
-        if (got == 0)
-            break;
-        const std::string_view bytes(piece.data(), static_cast<std::size_t>(got));
-        size += bytes.size();
-        if (size > kLargest)
-            return fail(LhaAdded::TooLarge);
-        crc = LhaCrc16(crc, bytes);
-        if (!encoder.Feed(bytes))
-            break;
-    }
+    if (const auto failed =
+            ReadPieces(data, piece, size, crc, [&](std::string_view bytes) { return encoder.Feed(bytes); }))
+        return fail(*failed);
     const bool finished = !tooBig && !writeFailed && encoder.Finish();
     if (writeFailed)
         return fail(LhaAdded::WriteFailed);
@@ -247,20 +258,12 @@ LhaAdded LhaWriter::Add(std::string_view name, std::time_t modified, MemberData&
             return fail(LhaAdded::WriteFailed);
         size = 0;
         crc = 0;
-        for (;;) {
-            const long got = data.Read(piece.data(), piece.size());
-            if (got < 0)
-                return fail(LhaAdded::ReadFailed);
-            if (got == 0)
-                break;
-            const std::string_view bytes(piece.data(), static_cast<std::size_t>(got));
-            size += bytes.size();
-            if (size > kLargest)
-                return fail(LhaAdded::TooLarge);
-            crc = LhaCrc16(crc, bytes);
-            if (!out_.Append(bytes))
-                return fail(LhaAdded::WriteFailed);
-        }
+        bool appended = true;
+        if (const auto failed = ReadPieces(data, piece, size, crc,
+                                           [&](std::string_view bytes) { return appended = out_.Append(bytes); }))
+            return fail(*failed);
+        if (!appended)
+            return fail(LhaAdded::WriteFailed);
     }
     const std::uint64_t packed = out_.Size() - dataStart;
     Complete(*header, level_, compressed, static_cast<std::uint32_t>(packed), static_cast<std::uint32_t>(size), crc);
