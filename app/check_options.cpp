@@ -47,13 +47,8 @@ std::optional<CheckOptions> ParseCheckOptions(int argc, const char* const* argv,
             error = FormatTextUtf8(Text::CliUnknownOption, std::string(argument));
             return std::nullopt;
         }
-        if (!value) {
-            if (i + 1 >= argc) {
-                error = FormatTextUtf8(Text::CliMissingValue, std::string(name));
-                return std::nullopt;
-            }
-            value = argv[++i];
-        }
+        if (!TakeOptionValue(argc, argv, i, name, value, error))
+            return std::nullopt;
         if (name == "--disk") {
             if (!StoreDisk(options.request, *value, error))
                 return std::nullopt;

@@ -88,6 +88,19 @@ OptionArgument SplitOptionArgument(std::string_view argument)
     return {argument.substr(0, equals), argument.substr(equals + 1)};
 }
 
+bool TakeOptionValue(int argc, const char* const* argv, int& i, std::string_view name,
+                     std::optional<std::string_view>& value, std::string& error)
+{
+    if (value)
+        return true;
+    if (i + 1 >= argc) {
+        error = FormatTextUtf8(Text::CliMissingValue, std::string(name));
+        return false;
+    }
+    value = argv[++i];
+    return true;
+}
+
 std::optional<Options> ParseOptions(int argc, const char* const* argv, std::string& error)
 {
     Options options;
@@ -110,13 +123,8 @@ std::optional<Options> ParseOptions(int argc, const char* const* argv, std::stri
             error = FormatTextUtf8(Text::CliUnknownOption, std::string(argument));
             return std::nullopt;
         }
-        if (spec->takes == Takes::Value && !value) {
-            if (i + 1 >= argc) {
-                error = FormatTextUtf8(Text::CliMissingValue, std::string(name));
-                return std::nullopt;
-            }
-            value = argv[++i];
-        }
+        if (spec->takes == Takes::Value && !TakeOptionValue(argc, argv, i, name, value, error))
+            return std::nullopt;
         if (spec->takes == Takes::Value && value->empty()) {
             error = FormatTextUtf8(Text::CliMissingValue, std::string(name));
             return std::nullopt;

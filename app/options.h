@@ -30,6 +30,10 @@ struct OptionArgument {
     std::optional<std::string_view> value;
 };
 OptionArgument SplitOptionArgument(std::string_view argument);
+// Gives an option without "=value" the next argument as its value; false, with
+// `error` set, when there is none.
+bool TakeOptionValue(int argc, const char* const* argv, int& i, std::string_view name,
+                     std::optional<std::string_view>& value, std::string& error);
 
 // `pelmo [--unattended [--dry-run] | --recover | --undo] [--target FOLDER] [--package DIR]
 // [--machine DIR] [--log FILE] [--help] [--version]`;

@@ -43,13 +43,8 @@ std::optional<PackOptions> ParsePackOptions(int argc, const char* const* argv, s
                 continue;
             }
             if (name == "--from" || name == "--to") {
-                if (!value) {
-                    if (i + 1 >= argc) {
-                        error = FormatTextUtf8(Text::CliMissingValue, std::string(name));
-                        return std::nullopt;
-                    }
-                    value = argv[++i];
-                }
+                if (!TakeOptionValue(argc, argv, i, name, value, error))
+                    return std::nullopt;
                 fs::path& folder = name == "--from" ? options.request.from : options.request.source;
                 if (!folder.empty() || value->empty()) {
                     error = FormatTextUtf8(folder.empty() ? Text::CliMissingValue : Text::CliRepeatedOption,
@@ -63,13 +58,8 @@ std::optional<PackOptions> ParsePackOptions(int argc, const char* const* argv, s
                 error = FormatTextUtf8(Text::CliUnknownOption, std::string(argument));
                 return std::nullopt;
             }
-            if (!value) {
-                if (i + 1 >= argc) {
-                    error = FormatTextUtf8(Text::CliMissingValue, std::string(name));
-                    return std::nullopt;
-                }
-                value = argv[++i];
-            }
+            if (!TakeOptionValue(argc, argv, i, name, value, error))
+                return std::nullopt;
             const bool digits = !value->empty() && value->size() <= 10 &&
                                 value->find_first_not_of("0123456789") == std::string_view::npos;
             const std::uint64_t bytes = digits ? std::stoull(std::string(*value)) : 0;
