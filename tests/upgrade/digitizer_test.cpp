@@ -14,19 +14,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A korimu1.ini in C:\sys holding `ini` (none when empty), and a folder C:\wav.
 struct Installed {
-    Installed(const std::string& ini, const std::string& name = "korimu1.ini")
+    explicit Installed(const std::string& ini)
     {
         fs::create_directories(machineFolder.driveC() / "wav");
         if (!ini.empty())
-            WriteHostFile(Ini(name), Sjis(ini));
+            WriteHostFile(Ini(), Sjis(ini));
     }
-    fs::path Ini(const std::string& name = "korimu1.ini") const { return machineFolder.driveC() / "sys" / name; }
-    bool Run(bool masterFileCopied, const std::string& name = "korimu1.ini")
+    fs::path Ini() const { return machineFolder.driveC() / "sys" / "korimu1.ini"; }
+    // The step without a MASTER21 file copied, committed.
+    bool Run()
     {
         const Machine machine = machineFolder.Load();
         TestStage staged(machine);
-        const bool done = RunDigitizerStep(staged, prompter, archive, "C:\\sys\\", name, masterFileCopied);
+        const bool done = RunDigitizerStep(staged, prompter, archive, "C:\\sys\\", "korimu1.ini", false);
         EXPECT_TRUE(staged.Commit());
         return done;
     }
@@ -56,14 +58,14 @@ TEST(DigitizerStep, WritesItsKeysAndNamesTheOptionInTheTitleOnce)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.title);
         Installed installed(row.before);
-        EXPECT_TRUE(installed.Run(false));
+        EXPECT_TRUE(installed.Run());
         EXPECT_EQ(ReadHostFile(installed.Ini()), Sjis(row.after));
         EXPECT_TRUE(installed.prompter.messages().empty());
     }
     // 0x88 0xCD is a kanji whose trail byte is the first byte of "ﾍﾟﾙﾓﾝﾄ".
     Installed trail("");
     WriteHostFile(trail.Ini(), "[SYSTEM]\r\nTITLE=\x88\xCD" + Sjis("ﾟﾙﾓﾝﾄ\r\n"));
-    trail.Run(false);
+    trail.Run();
     EXPECT_EQ(ReadHostFile(trail.Ini()), "[SYSTEM]\r\nTITLE=\x88\xCD" + Sjis("ﾟﾙﾓﾝﾄ with ﾍﾟﾙﾓﾝﾄ\r\nﾃﾞｼﾞﾀｲｻﾞ=1\r\n"));
 }
 
@@ -78,7 +80,7 @@ TEST(DigitizerStep, ExtractsTheVoiceDataOnlyIntoAnExistingFolder)
     for (const auto& [dir, target] : rows) {
         SCOPED_TRACE(dir);
         Installed installed("[SYSTEM]\r\nTITLE=ﾍﾟﾙﾓﾝﾄ\r\nﾃﾞｼﾞﾀｲｻﾞ=1\r\n" + dir + "\r\n");
-        installed.Run(false);
+        installed.Run();
         std::vector<std::string> calls{"mode6 0", "mode8 1"};
         if (!target.empty())
             calls.push_back(Sjis("e -mcwC:\\windows \"C:\\sys\\音声\\wave\" \"") + target + "\" (100)");
@@ -92,9 +94,9 @@ TEST(DigitizerStep, VoiceDataOrAMissingFolderFailsTheStep)
 {
     Installed voice("[DIR]\r\nWAV=C:\\wav\r\n");
     voice.archive.failureText = "x";
-    EXPECT_FALSE(voice.Run(false));
+    EXPECT_FALSE(voice.Run());
     Installed none("");
-    EXPECT_FALSE(none.Run(false));
+    EXPECT_FALSE(none.Run());
     EXPECT_EQ(none.prompter.messages(),
               (std::vector<ShownMessage>{{"C:\\sys\\korimu1.iniの更新に失敗しました。", "確認", MB_OK}}));
 }
