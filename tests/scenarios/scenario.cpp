@@ -147,18 +147,16 @@ private:
     FaultPlan faults_;
 };
 
-namespace {
-
-std::vector<std::string> Lines(const std::string& text)
+std::vector<std::string> SplitLines(const std::string& text, const std::string& end)
 {
     std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t next = text.find(end, at);
+        lines.push_back(text.substr(at, next - at));
+        at = next == std::string::npos ? text.size() : next + end.size();
+    }
     return lines;
 }
-
-}  // namespace
 
 std::string ScenarioText(const std::string& utf8)
 {
@@ -324,8 +322,8 @@ RunResult ScenarioMachine::RunWith(FaultPlan faults, std::vector<std::string> ex
     }
     otherRun.reset();
     result.after = State();
-    result.lines = Lines(out.str());
-    for (const std::string& line : Lines(err.str()))
+    result.lines = SplitLines(out.str(), "\n");
+    for (const std::string& line : SplitLines(err.str(), "\n"))
         result.lines.push_back(line);
     return result;
 }

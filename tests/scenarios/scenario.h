@@ -81,5 +81,7 @@ std::string WorkFiles(const Snapshot& state);
 std::string SnapshotKey(const std::string& windowsPath);
 // A scenario's text in code page 932, '|' standing for a line end (CR LF).
 std::string ScenarioText(const std::string& utf8);
+// The lines of `text`, each ended by `end` (the last may lack it).
+std::vector<std::string> SplitLines(const std::string& text, const std::string& end);
 
 }  // namespace pelmo::test

@@ -135,18 +135,7 @@ std::string HeaderLevel2(const LhaMember& member, std::optional<std::uint32_t> c
 
 }  // namespace
 
-std::uint16_t LhaCrc16(std::string_view bytes, std::uint16_t crc)
-{
-    for (char c : bytes) {
-        crc ^= static_cast<unsigned char>(c);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? static_cast<std::uint16_t>(crc >> 1 ^ 0xA001) : static_cast<std::uint16_t>(crc >> 1);
-    }
-    return crc;
-}
-
-std::string WriteStoredLha(const std::vector<LhaMember>& members, LhaLevel level,
-                           std::optional<std::uint32_t> codePage)
+std::string WriteStoredLha(const std::vector<LhaMember>& members, LhaLevel level, std::optional<std::uint32_t> codePage)
 {
     std::string archive;
     for (const LhaMember& member : members) {

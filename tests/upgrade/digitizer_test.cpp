@@ -14,19 +14,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A korimu1.ini in C:\sys holding `ini` (none when empty), and a folder C:\wav.
 struct Installed {
-    Installed(const std::string& ini, const std::string& name = "korimu1.ini")
+    explicit Installed(const std::string& ini)
     {
         fs::create_directories(machineFolder.driveC() / "wav");
         if (!ini.empty())
-            WriteHostFile(Ini(name), Sjis(ini));
+            WriteHostFile(Ini(), Sjis(ini));
     }
-    fs::path Ini(const std::string& name = "korimu1.ini") const { return machineFolder.driveC() / "sys" / name; }
-    bool Run(bool masterFileCopied, const std::string& name = "korimu1.ini")
+    fs::path Ini() const { return machineFolder.driveC() / "sys" / "korimu1.ini"; }
+    // The step without a MASTER21 file copied, committed.
+    bool Run()
     {
         const Machine machine = machineFolder.Load();
         TestStage staged(machine);
-        const bool done = RunDigitizerStep(staged, prompter, archive, "C:\\sys\\", name, masterFileCopied);
+        const bool done = RunDigitizerStep(staged, prompter, archive, "C:\\sys\\", "korimu1.ini", false);
         EXPECT_TRUE(staged.Commit());
         return done;
     }
@@ -35,40 +37,35 @@ struct Installed {
     RecordingArchive archive;
 };
 
+// Where the keys go and how the title grows are the whole runs' (and the profile
+// writer's); these are the titles that already name the option, or are long.
 TEST(DigitizerStep, WritesItsKeysAndNamesTheOptionInTheTitleOnce)
 {
     struct Row {
         const char* title;
         std::string before;
-        bool masterFileCopied;
         std::string after;
     };
-    const std::string dir = "[DIR]\r\nWAV=C:\\nowhere\r\n";
     const std::string t99(99, 'T');
     const Row rows[] = {
-        {"keys after the last key", "[SYSTEM]\r\nTITLE=ｺﾘﾑ\r\n" + dir, false,
-         "[SYSTEM]\r\nTITLE=ｺﾘﾑ with ﾍﾟﾙﾓﾝﾄ\r\nﾃﾞｼﾞﾀｲｻﾞ=1\r\n" + dir},
-        {"existing keys replaced, MST when MASTER21 was copied", "[SYSTEM]\r\nﾃﾞｼﾞﾀｲｻﾞ=0\r\nﾃﾞｼﾞﾀｲｻﾞMST=\r\n", true,
-         "[SYSTEM]\r\nﾃﾞｼﾞﾀｲｻﾞ=1\r\nﾃﾞｼﾞﾀｲｻﾞMST=1\r\nTITLE=with ﾍﾟﾙﾓﾝﾄ\r\n"},
-        {"no SYSTEM section", dir, false, dir + "[SYSTEM]\r\nﾃﾞｼﾞﾀｲｻﾞ=1\r\nTITLE=with ﾍﾟﾙﾓﾝﾄ\r\n"},
-        {"the option already named", "[SYSTEM]\r\nTITLE = 'ﾍﾟﾙﾓﾝﾄ付き'\r\nﾃﾞｼﾞﾀｲｻﾞ=1\r\n", false,
+        {"the option already named", "[SYSTEM]\r\nTITLE = 'ﾍﾟﾙﾓﾝﾄ付き'\r\nﾃﾞｼﾞﾀｲｻﾞ=1\r\n",
          "[SYSTEM]\r\nTITLE = 'ﾍﾟﾙﾓﾝﾄ付き'\r\nﾃﾞｼﾞﾀｲｻﾞ=1\r\n"},
-        {"named beyond byte 99", "[SYSTEM]\r\nTITLE=" + t99 + "ﾍﾟﾙﾓﾝﾄ\r\nﾃﾞｼﾞﾀｲｻﾞ=1\r\n", false,
+        {"named beyond byte 99", "[SYSTEM]\r\nTITLE=" + t99 + "ﾍﾟﾙﾓﾝﾄ\r\nﾃﾞｼﾞﾀｲｻﾞ=1\r\n",
          "[SYSTEM]\r\nTITLE=" + t99 + "ﾍﾟﾙﾓﾝﾄ\r\nﾃﾞｼﾞﾀｲｻﾞ=1\r\n"},
-        {"long titles keep every byte", "[SYSTEM]\r\nTITLE=株式会社" + t99 + "\r\n", false,
+        {"long titles keep every byte", "[SYSTEM]\r\nTITLE=株式会社" + t99 + "\r\n",
          "[SYSTEM]\r\nTITLE=株式会社" + t99 + " with ﾍﾟﾙﾓﾝﾄ\r\nﾃﾞｼﾞﾀｲｻﾞ=1\r\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.title);
         Installed installed(row.before);
-        EXPECT_TRUE(installed.Run(row.masterFileCopied));
+        EXPECT_TRUE(installed.Run());
         EXPECT_EQ(ReadHostFile(installed.Ini()), Sjis(row.after));
         EXPECT_TRUE(installed.prompter.messages().empty());
     }
     // 0x88 0xCD is a kanji whose trail byte is the first byte of "ﾍﾟﾙﾓﾝﾄ".
     Installed trail("");
     WriteHostFile(trail.Ini(), "[SYSTEM]\r\nTITLE=\x88\xCD" + Sjis("ﾟﾙﾓﾝﾄ\r\n"));
-    trail.Run(false);
+    trail.Run();
     EXPECT_EQ(ReadHostFile(trail.Ini()), "[SYSTEM]\r\nTITLE=\x88\xCD" + Sjis("ﾟﾙﾓﾝﾄ with ﾍﾟﾙﾓﾝﾄ\r\nﾃﾞｼﾞﾀｲｻﾞ=1\r\n"));
 }
 
@@ -83,7 +80,7 @@ TEST(DigitizerStep, ExtractsTheVoiceDataOnlyIntoAnExistingFolder)
     for (const auto& [dir, target] : rows) {
         SCOPED_TRACE(dir);
         Installed installed("[SYSTEM]\r\nTITLE=ﾍﾟﾙﾓﾝﾄ\r\nﾃﾞｼﾞﾀｲｻﾞ=1\r\n" + dir + "\r\n");
-        installed.Run(false);
+        installed.Run();
         std::vector<std::string> calls{"mode6 0", "mode8 1"};
         if (!target.empty())
             calls.push_back(Sjis("e -mcwC:\\windows \"C:\\sys\\音声\\wave\" \"") + target + "\" (100)");
@@ -97,9 +94,9 @@ TEST(DigitizerStep, VoiceDataOrAMissingFolderFailsTheStep)
 {
     Installed voice("[DIR]\r\nWAV=C:\\wav\r\n");
     voice.archive.failureText = "x";
-    EXPECT_FALSE(voice.Run(false));
+    EXPECT_FALSE(voice.Run());
     Installed none("");
-    EXPECT_FALSE(none.Run(false));
+    EXPECT_FALSE(none.Run());
     EXPECT_EQ(none.prompter.messages(),
               (std::vector<ShownMessage>{{"C:\\sys\\korimu1.iniの更新に失敗しました。", "確認", MB_OK}}));
 }

@@ -39,12 +39,6 @@ TEST(UpgradeRun, EveryRunLooksForTheSettingsFileTheWayThePackageSays)
              WriteHostFile(c / "SECOND" / "formater.exe", "MZ");
          },
          "このﾊﾞｰｼﾞｮﾝのｱｯﾌﾟﾃﾞｲﾄはできません。"},
-        {"a name given: the same name both times", "Korimu1.INI", "3",
-         [](const fs::path& c) {
-             WriteHostFile(c / "FIRST" / "tivonel1.ini", "[SYSTEM]\r\n");
-             InstallSystem(c / "SECOND");
-         },
-         "ｲﾝｽﾄｰﾙ先ﾎﾙﾀﾞが正しくないと思われます。"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.title);
