@@ -177,14 +177,6 @@ TEST(FrontEnd, AnInstalledProgramIsOneInTheBinFolderWithNoPackageBesideIt)
         EXPECT_EQ(IsInstalledProgram(row.executable, row.installedBin), row.installed) << row.executable;
 }
 
-TEST(Unattended, PrintsWhatCodePage932CannotHoldAsQuestionMarks)
-{
-    std::ostringstream out;
-    PrintingPrompter prompter(out);
-    EXPECT_EQ(prompter.MessageBox("a\x85\x40" "b", Sjis("確認"), MB_OK), IDOK);
-    EXPECT_EQ(out.str(), "[確認] a?b\n");
-}
-
 // On a terminal a long run rewrites one line in place; a message, and the run's
 // end, clear it first. Without a terminal nothing but the messages.
 TEST(Unattended, ShowsALongRunsProgressAsOneLineThatMessagesClear)

@@ -315,9 +315,7 @@ TEST(CheckOptions, AreReadOrRefusedWithALineForTheUser)
         {{"--disk", "2="}, "pelmo: --disk needs N=DIR, with a disk number from 2: 2="},
         {{"--disk", "2=/a", "--disk", "2=/b"}, "pelmo: --disk 2 given more than once"},
         {{"--package", "/a", "--package=/b"}, "pelmo: --package given more than once"},
-        {{"--package"}, "pelmo: --package needs a value"},
         {{"--package="}, "pelmo: --package needs a value"},
-        {{"--unattended"}, "pelmo: unknown option --unattended"},
         {{"/p"}, "pelmo: unknown option /p"},
     };
     for (const OptionRow& row : rows) {
