@@ -244,26 +244,24 @@ TEST(Executable, AnswersAsAShellExpects)
     InstallSystem(machine.driveC() / "KORIMU");
     WritePackage(machine.driveC() / "PKG", {.entries = {"1,0,A.DAT,DOC\\"}});
     WriteHostFile(machine.driveC() / "PKG/A.DAT", "a");
-    const std::string arguments = "--unattended --package '" + (machine.driveC() / "PKG").string() + "' --machine '" +
-                                  machine.folder().string() + "'";
-    const Outcome done = RunPelmo(arguments);
+    const std::string folders =
+        "--package '" + (machine.driveC() / "PKG").string() + "' --machine '" + machine.folder().string() + "'";
+    const Outcome done = RunPelmo("--unattended " + folders);
     EXPECT_EQ(done.status, 0);
     EXPECT_EQ(done.output, "[確認] システムは正常に更新されました。\n");
     EXPECT_EQ(ReadHostFile(machine.driveC() / "KORIMU/DOC/A.DAT"), "a");
     // The history lists the run, and what undo can still do with it.
     auto listed = [&] {
-        const std::string line = RunPelmo(arguments.substr(arguments.find(' ')) + " --undo --list").output;
+        const std::string line = RunPelmo(folders + " --undo --list").output;
         return line.substr(std::min(line.size(), line.find("  ", line.find("  ") + 2) + 2));
     };
     EXPECT_EQ(listed(), "1 added, 0 replaced, 0 removed  can be taken back\n");
     WriteHostFile(machine.driveC() / "KORIMU/DOC/A.DAT", "changed");
     EXPECT_EQ(listed(), "1 added, 0 replaced, 0 removed  cannot be taken back: files changed since\n");
-    EXPECT_EQ(RunPelmo(arguments.substr(arguments.find(' ')) + " --undo --force").status, 0);
+    EXPECT_EQ(RunPelmo(folders + " --undo --force").status, 0);
     EXPECT_EQ(listed(), "1 added, 0 replaced, 0 removed  taken back with --force\n");
     // The wizard waits for its user: it is still open when `timeout` ends it (124).
-    const std::string wizard = "--package '" + (machine.driveC() / "PKG").string() + "' --machine '" +
-                               machine.folder().string() + "'";
-    EXPECT_EQ(RunPelmo(wizard, "QT_QPA_PLATFORM=offscreen timeout 3").status, 124);
+    EXPECT_EQ(RunPelmo(folders, "QT_QPA_PLATFORM=offscreen timeout 3").status, 124);
     // Without --package the program's own folder is the package.
     machine.MapDrive('z', "/");
     const Outcome own = RunPelmo("--unattended --machine '" + machine.folder().string() + "'");
