@@ -64,9 +64,10 @@ TEST(Unattended, WhatCannotBeRunIsABadCommandLineInTheUsersTerms)
     TempDir elsewhere;
     struct Row {
         std::optional<std::string> target;
-        fs::path package;
+        std::optional<fs::path> package;  // none: the program's own folder
         fs::path machine;
         std::string error;
+        bool undo = false;
     };
     const Row rows[] = {
         {"C:\\\xC3\xA9", package, machine.folder(), "the target folder cannot be written in code page 932: C:\\\xC3\xA9"},
@@ -78,10 +79,20 @@ TEST(Unattended, WhatCannotBeRunIsABadCommandLineInTheUsersTerms)
          "the program cannot use the folder name " + cafe.string() + ": the character \xC3\xA9 has no code page 932 form"},
         {{}, package, elsewhere.path() / "none", "no such folder: " + (elsewhere.path() / "none").string()},
         {{}, package, elsewhere.path(), elsewhere.path().string() + " is no machine folder: it has no dosdevices/"},
+        // The program's own folder, here the test's, is on no drive.
+        {{}, {}, machine.folder(),
+         "without --package the package folder is the program's own, " +
+             fs::canonical("/proc/self/exe").parent_path().string() + ", which lies on no drive of the machine"},
+        // Undo without a target and without a package lacks the folder, not a package.
+        {{}, {}, machine.folder(),
+         "--undo needs the installed system's folder and no package is at hand: give it as --target, e.g. --target "
+         "'C:\\KORIMU'",
+         true},
     };
     for (const Row& row : rows) {
         Options options;
-        options.unattended = true;
+        options.unattended = !row.undo;
+        options.undo = row.undo;
         options.target = row.target;
         options.package = row.package;
         options.machine = row.machine;
@@ -90,29 +101,15 @@ TEST(Unattended, WhatCannotBeRunIsABadCommandLineInTheUsersTerms)
         EXPECT_EQ(err.str(), "pelmo: " + row.error + "\n");
         EXPECT_EQ(out.str(), "");
     }
-    // Without --package the program's own folder, here the test's, is on no drive.
-    Options own;
-    own.unattended = true;
-    own.machine = machine.folder();
-    std::ostringstream out, err;
-    EXPECT_EQ(RunUnattended(own, out, err), kExitBadCommandLine);
-    EXPECT_EQ(err.str(), "pelmo: without --package the package folder is the program's own, " +
-                             fs::canonical("/proc/self/exe").parent_path().string() +
-                             ", which lies on no drive of the machine\n");
-    // Undo without a target and without a package lacks the folder, not a package.
-    Options undo;
-    undo.undo = true;
-    undo.machine = machine.folder();
-    std::ostringstream undoOut, undoErr;
-    EXPECT_EQ(RunUnattended(undo, undoOut, undoErr), kExitBadCommandLine);
-    EXPECT_EQ(undoErr.str(), "pelmo: --undo needs the installed system's folder and no package is at hand: give it as "
-                             "--target, e.g. --target 'C:\\KORIMU'\n");
     // A list with nothing in it says so.
-    undo.list = true;
-    undo.target = "C:\\";
-    std::ostringstream listOut, listErr;
-    EXPECT_EQ(RunUnattended(undo, listOut, listErr), kExitNothingToUndo);
-    EXPECT_EQ(listOut.str(), "[確認] 元に戻すｱｯﾌﾟﾃﾞｲﾄがありません。\n");
+    Options list;
+    list.undo = true;
+    list.list = true;
+    list.target = "C:\\";
+    list.machine = machine.folder();
+    std::ostringstream out, err;
+    EXPECT_EQ(RunUnattended(list, out, err), kExitNothingToUndo);
+    EXPECT_EQ(out.str(), "[確認] 元に戻すｱｯﾌﾟﾃﾞｲﾄがありません。\n");
     // A package at a drive's root is read from the drive itself.
     machine.MapDrive('A', package);
     EXPECT_EQ(SourceFolderForPackage(machine.Load(), package), "A:");
