@@ -148,8 +148,6 @@ TEST(PackageCheck, NamesTheLineAndTheProblemOfEachMistake)
         {"a flag with a blank", [](Package& p) { p.text.digitizerFlag = " 1"; },
          {"info.txt:10: warning: the digitizer flag \" 1\" reads as 1; write the number alone"}},
         // Entry lines.
-        {"a disk number after a blank", [](Package& p) { p.text.entries[0] = " 1,0,A.DAT,DOC\\"; },
-         {"info.txt:22: warning: the disk number \" 1\" reads as 1; write the number alone"}},
         {"a disk number that is no number", [](Package& p) { p.text.entries[2] = "II,0,B.DAT,"; },
          {"info.txt:24: error: the disk number \"II\" is no number and reads as 0"}},
         {"disk 0", [](Package& p) { p.text.entries[2] = "0,0,B.DAT,"; },
