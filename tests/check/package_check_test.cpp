@@ -218,8 +218,8 @@ TEST(PackageCheck, NamesTheLineAndTheProblemOfEachMistake)
          {"info.txt:23: error: no START archive for system kind 0 (tivonel1.ini, maker 1), 99 (tivonel1.ini, another "
           "maker) (START0.lzh, START99.lzh missing): on such a system the run stops here"}},
         // The order of disks and folders.
-        {"a disk left out", [](Package& p) { p.text.entries[2] = "4,0,B.DAT,"; },
-         {"info.txt:24: warning: no entry is on disk 2 to 3: the user is asked for disk 4 after disk 1"}},
+        {"a disk left out", [](Package& p) { p.text.entries[2] = "9,0,B.DAT,"; },
+         {"info.txt:24: warning: no entry is on disk 2 to 8: the user is asked for disk 9 after disk 1"}},
         {"disk 1 after disk 2", [](Package& p) { p.text.entries.push_back("1,0,A.DAT,"); },
          {"info.txt:25: error: disk 1 is never asked for again: after disk 2 this file is read from disk 2"}},
         {"a disk asked for twice",
@@ -303,7 +303,7 @@ TEST(CheckOptions, AreReadOrRefusedWithALineForTheUser)
     };
     const OptionRow rows[] = {
         {{}, "package=."},
-        {{"--package", "/p", "--disk", "2=/f2", "--disk=3=/f=3"}, "package=/p 2=/f2 3=/f=3"},
+        {{"--package", "/p", "--disk", "2=/f2", "--disk=9999=/f=3"}, "package=/p 2=/f2 9999=/f=3"},
         {{"--help"}, "help package=."},
         {{"--disk", "1=/f"}, "pelmo: --disk needs N=DIR, with a disk number from 2: 1=/f"},
         {{"--disk", "x=/f"}, "pelmo: --disk needs N=DIR, with a disk number from 2: x=/f"},
