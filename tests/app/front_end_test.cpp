@@ -40,8 +40,6 @@ TEST(Options, AreReadOrRefusedWithALineForTheUser)
         {{"--version"}, "version target=- package=- machine=-"},
         {{"--version=1"}, "pelmo: unknown option --version=1"},
         {{"-u"}, "pelmo: unknown option -u"},
-        {{"--unattended", "C:\\K"}, "pelmo: unknown option C:\\K"},
-        {{"--unattended=yes"}, "pelmo: unknown option --unattended=yes"},
         {{"--unattended", "--target"}, "pelmo: --target needs a value"},
         {{"--machine="}, "pelmo: --machine needs a value"},
         {{"--package", "a", "--package=b"}, "pelmo: --package given more than once"},
@@ -66,9 +64,10 @@ TEST(Unattended, WhatCannotBeRunIsABadCommandLineInTheUsersTerms)
     TempDir elsewhere;
     struct Row {
         std::optional<std::string> target;
-        fs::path package;
+        std::optional<fs::path> package;  // none: the program's own folder
         fs::path machine;
         std::string error;
+        bool undo = false;
     };
     const Row rows[] = {
         {"C:\\\xC3\xA9", package, machine.folder(), "the target folder cannot be written in code page 932: C:\\\xC3\xA9"},
@@ -80,10 +79,20 @@ TEST(Unattended, WhatCannotBeRunIsABadCommandLineInTheUsersTerms)
          "the program cannot use the folder name " + cafe.string() + ": the character \xC3\xA9 has no code page 932 form"},
         {{}, package, elsewhere.path() / "none", "no such folder: " + (elsewhere.path() / "none").string()},
         {{}, package, elsewhere.path(), elsewhere.path().string() + " is no machine folder: it has no dosdevices/"},
+        // The program's own folder, here the test's, is on no drive.
+        {{}, {}, machine.folder(),
+         "without --package the package folder is the program's own, " +
+             fs::canonical("/proc/self/exe").parent_path().string() + ", which lies on no drive of the machine"},
+        // Undo without a target and without a package lacks the folder, not a package.
+        {{}, {}, machine.folder(),
+         "--undo needs the installed system's folder and no package is at hand: give it as --target, e.g. --target "
+         "'C:\\KORIMU'",
+         true},
     };
     for (const Row& row : rows) {
         Options options;
-        options.unattended = true;
+        options.unattended = !row.undo;
+        options.undo = row.undo;
         options.target = row.target;
         options.package = row.package;
         options.machine = row.machine;
@@ -92,29 +101,15 @@ TEST(Unattended, WhatCannotBeRunIsABadCommandLineInTheUsersTerms)
         EXPECT_EQ(err.str(), "pelmo: " + row.error + "\n");
         EXPECT_EQ(out.str(), "");
     }
-    // Without --package the program's own folder, here the test's, is on no drive.
-    Options own;
-    own.unattended = true;
-    own.machine = machine.folder();
-    std::ostringstream out, err;
-    EXPECT_EQ(RunUnattended(own, out, err), kExitBadCommandLine);
-    EXPECT_EQ(err.str(), "pelmo: without --package the package folder is the program's own, " +
-                             fs::canonical("/proc/self/exe").parent_path().string() +
-                             ", which lies on no drive of the machine\n");
-    // Undo without a target and without a package lacks the folder, not a package.
-    Options undo;
-    undo.undo = true;
-    undo.machine = machine.folder();
-    std::ostringstream undoOut, undoErr;
-    EXPECT_EQ(RunUnattended(undo, undoOut, undoErr), kExitBadCommandLine);
-    EXPECT_EQ(undoErr.str(), "pelmo: --undo needs the installed system's folder and no package is at hand: give it as "
-                             "--target, e.g. --target 'C:\\KORIMU'\n");
     // A list with nothing in it says so.
-    undo.list = true;
-    undo.target = "C:\\";
-    std::ostringstream listOut, listErr;
-    EXPECT_EQ(RunUnattended(undo, listOut, listErr), kExitNothingToUndo);
-    EXPECT_EQ(listOut.str(), "[確認] 元に戻すｱｯﾌﾟﾃﾞｲﾄがありません。\n");
+    Options list;
+    list.undo = true;
+    list.list = true;
+    list.target = "C:\\";
+    list.machine = machine.folder();
+    std::ostringstream out, err;
+    EXPECT_EQ(RunUnattended(list, out, err), kExitNothingToUndo);
+    EXPECT_EQ(out.str(), "[確認] 元に戻すｱｯﾌﾟﾃﾞｲﾄがありません。\n");
     // A package at a drive's root is read from the drive itself.
     machine.MapDrive('A', package);
     EXPECT_EQ(SourceFolderForPackage(machine.Load(), package), "A:");
@@ -175,14 +170,6 @@ TEST(FrontEnd, AnInstalledProgramIsOneInTheBinFolderWithNoPackageBesideIt)
     };
     for (const Row& row : rows)
         EXPECT_EQ(IsInstalledProgram(row.executable, row.installedBin), row.installed) << row.executable;
-}
-
-TEST(Unattended, PrintsWhatCodePage932CannotHoldAsQuestionMarks)
-{
-    std::ostringstream out;
-    PrintingPrompter prompter(out);
-    EXPECT_EQ(prompter.MessageBox("a\x85\x40" "b", Sjis("確認"), MB_OK), IDOK);
-    EXPECT_EQ(out.str(), "[確認] a?b\n");
 }
 
 // On a terminal a long run rewrites one line in place; a message, and the run's
@@ -254,26 +241,24 @@ TEST(Executable, AnswersAsAShellExpects)
     InstallSystem(machine.driveC() / "KORIMU");
     WritePackage(machine.driveC() / "PKG", {.entries = {"1,0,A.DAT,DOC\\"}});
     WriteHostFile(machine.driveC() / "PKG/A.DAT", "a");
-    const std::string arguments = "--unattended --package '" + (machine.driveC() / "PKG").string() + "' --machine '" +
-                                  machine.folder().string() + "'";
-    const Outcome done = RunPelmo(arguments);
+    const std::string folders =
+        "--package '" + (machine.driveC() / "PKG").string() + "' --machine '" + machine.folder().string() + "'";
+    const Outcome done = RunPelmo("--unattended " + folders);
     EXPECT_EQ(done.status, 0);
     EXPECT_EQ(done.output, "[確認] システムは正常に更新されました。\n");
     EXPECT_EQ(ReadHostFile(machine.driveC() / "KORIMU/DOC/A.DAT"), "a");
     // The history lists the run, and what undo can still do with it.
     auto listed = [&] {
-        const std::string line = RunPelmo(arguments.substr(arguments.find(' ')) + " --undo --list").output;
+        const std::string line = RunPelmo(folders + " --undo --list").output;
         return line.substr(std::min(line.size(), line.find("  ", line.find("  ") + 2) + 2));
     };
     EXPECT_EQ(listed(), "1 added, 0 replaced, 0 removed  can be taken back\n");
     WriteHostFile(machine.driveC() / "KORIMU/DOC/A.DAT", "changed");
     EXPECT_EQ(listed(), "1 added, 0 replaced, 0 removed  cannot be taken back: files changed since\n");
-    EXPECT_EQ(RunPelmo(arguments.substr(arguments.find(' ')) + " --undo --force").status, 0);
+    EXPECT_EQ(RunPelmo(folders + " --undo --force").status, 0);
     EXPECT_EQ(listed(), "1 added, 0 replaced, 0 removed  taken back with --force\n");
     // The wizard waits for its user: it is still open when `timeout` ends it (124).
-    const std::string wizard = "--package '" + (machine.driveC() / "PKG").string() + "' --machine '" +
-                               machine.folder().string() + "'";
-    EXPECT_EQ(RunPelmo(wizard, "QT_QPA_PLATFORM=offscreen timeout 3").status, 124);
+    EXPECT_EQ(RunPelmo(folders, "QT_QPA_PLATFORM=offscreen timeout 3").status, 124);
     // Without --package the program's own folder is the package.
     machine.MapDrive('z', "/");
     const Outcome own = RunPelmo("--unattended --machine '" + machine.folder().string() + "'");

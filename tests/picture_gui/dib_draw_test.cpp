@@ -1,7 +1,6 @@
 // Pictures painted into images on the offscreen platform, checked pixel by pixel.
 #include "picture/dib_draw.h"
 
-#include <QGuiApplication>
 #include <gtest/gtest.h>
 
 #include "tests/support/bmp_writer.h"
@@ -85,12 +84,3 @@ TEST(Draw, PicturesAreStretchedOverTheRectangleOnly)
 
 }  // namespace
 }  // namespace pelmo
-
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication application(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

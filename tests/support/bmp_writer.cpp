@@ -45,11 +45,9 @@ std::string PackRow(const std::uint32_t* values, int width, std::uint16_t bitCou
     case 24:
     case 32:
         for (int x = 0; x < width; ++x) {
-            row.push_back(static_cast<char>(values[x] & 0xFF));
-            row.push_back(static_cast<char>(values[x] >> 8 & 0xFF));
-            row.push_back(static_cast<char>(values[x] >> 16 & 0xFF));
-            if (bitCount == 32)
-                row.push_back('\0');
+            Put32(row, values[x] & 0xFFFFFF);  // blue, green, red, 0
+            if (bitCount == 24)
+                row.pop_back();
         }
         break;
     default:
@@ -87,12 +85,8 @@ std::string WriteBmp(const BmpFile& bmp)
     Put32(out, 0);
     out.append(headerBytes - 40, '\0');
 
-    for (std::uint32_t colour : bmp.colours) {
-        out.push_back(static_cast<char>(colour & 0xFF));
-        out.push_back(static_cast<char>(colour >> 8 & 0xFF));
-        out.push_back(static_cast<char>(colour >> 16 & 0xFF));
-        out.push_back('\0');
-    }
+    for (std::uint32_t colour : bmp.colours)
+        Put32(out, colour & 0xFFFFFF);
     return out + bmp.pixels;
 }
 
