@@ -59,7 +59,7 @@ TEST(Unattended, WhatCannotBeRunIsABadCommandLineInTheUsersTerms)
     TestMachine machine;
     const fs::path package = machine.driveC() / "PKG";
     WritePackage(package, {});
-    const fs::path cafe = machine.driveC() / "caf\xC3\xA9";
+    const fs::path cafe = machine.driveC() / "caf\xC3\xA9" / "PKG";  // the name at fault two levels up
     WritePackage(cafe, {});
     TempDir elsewhere;
     struct Row {

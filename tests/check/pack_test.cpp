@@ -55,11 +55,12 @@ TEST(PackDescription, EachMistakeIsNamedAtItsLine)
                                         "0 error: 'version' is missing"}));
 }
 
+// A description saved on Windows, with blanks after values, reads the same.
 TEST(PackDescription, FillsTheFixedLinesAsTheRunReadsThem)
 {
     Findings findings;
     const PackDescription description = ParseDescription(
-        std::string(kHead) + "start-notes: one\nstart-notes: two\nkeyword: ﾌﾟﾛ\nmain-picture: pics/main.bmp\n"
+        std::string(kHead) + "start-notes: one \t\r\nstart-notes: two\r\nkeyword: ﾌﾟﾛ\nmain-picture: pics/main.bmp\n"
                              "start: kinds .\ncopy: docs/a.txt DOC/SUB disk 2\n",
         findings);
     EXPECT_TRUE(Found(findings).empty());

@@ -101,6 +101,11 @@ TEST(UndoHistory, UndoTakesBackRunsNewestFirstAndForceKeepsWhatChanged)
     test::WriteHostFile(system / stage::kRunFolder / newest / "0001", "a?");
     EXPECT_EQ(Undo(system, true), "failed | 0+1u 1+1f");
     EXPECT_EQ(Files(system), "A=a1 ");
+
+    // Each commit keeps only the newest sets.
+    for (const char* run : {"A=b1", "A=b2", "A=b3"})
+        CommitRun(machine, system, {run});
+    EXPECT_EQ(Undo(system), "restored | 0+1u 0+1u");
 }
 
 TEST(UndoHistory, TheLogLosesWholeBlocksOldestFirstBeyondItsLimit)
