@@ -26,9 +26,8 @@ TEST(Options, AreReadOrRefusedWithALineForTheUser)
     };
     auto describe = [](const Options& o) {
         return std::string(o.unattended ? "unattended " : "") + (o.help ? "help " : "") +
-               (o.version ? "version " : "") + "target=" +
-               o.target.value_or("-") + " package=" + o.package.value_or("-").string() +
-               " machine=" + o.machine.value_or("-").string();
+               (o.version ? "version " : "") + "target=" + o.target.value_or("-") +
+               " package=" + o.package.value_or("-").string() + " machine=" + o.machine.value_or("-").string();
     };
     const Row rows[] = {
         {{}, "target=- package=- machine=-"},
@@ -70,21 +69,29 @@ TEST(Unattended, WhatCannotBeRunIsABadCommandLineInTheUsersTerms)
         bool undo = false;
     };
     const Row rows[] = {
-        {"C:\\\xC3\xA9", package, machine.folder(), "the target folder cannot be written in code page 932: C:\\\xC3\xA9"},
+        {"C:\\\xC3\xA9", package, machine.folder(),
+         "the target folder cannot be written in code page 932: C:\\\xC3\xA9"},
         {{}, machine.driveC(), machine.folder(), "no info.txt in " + machine.driveC().string()},
         {{}, elsewhere.path(), machine.folder(), elsewhere.path().string() + " lies on no drive of the machine"},
         {{}, package / "missing", machine.folder(), "no such folder: " + (package / "missing").string()},
         {{}, package / "info.txt", machine.folder(), (package / "info.txt").string() + " is not a folder"},
-        {{}, cafe, machine.folder(),
-         "the program cannot use the folder name " + cafe.string() + ": the character \xC3\xA9 has no code page 932 form"},
+        {{},
+         cafe,
+         machine.folder(),
+         "the program cannot use the folder name " + cafe.string() +
+             ": the character \xC3\xA9 has no code page 932 form"},
         {{}, package, elsewhere.path() / "none", "no such folder: " + (elsewhere.path() / "none").string()},
         {{}, package, elsewhere.path(), elsewhere.path().string() + " is no machine folder: it has no dosdevices/"},
         // The program's own folder, here the test's, is on no drive.
-        {{}, {}, machine.folder(),
+        {{},
+         {},
+         machine.folder(),
          "without --package the package folder is the program's own, " +
              fs::canonical("/proc/self/exe").parent_path().string() + ", which lies on no drive of the machine"},
         // Undo without a target and without a package lacks the folder, not a package.
-        {{}, {}, machine.folder(),
+        {{},
+         {},
+         machine.folder(),
          "--undo needs the installed system's folder and no package is at hand: give it as --target, e.g. --target "
          "'C:\\KORIMU'",
          true},
@@ -257,14 +264,20 @@ TEST(Executable, AnswersAsAShellExpects)
     EXPECT_EQ(listed(), "1 added, 0 replaced, 0 removed  cannot be taken back: files changed since\n");
     EXPECT_EQ(RunPelmo(folders + " --undo --force").status, 0);
     EXPECT_EQ(listed(), "1 added, 0 replaced, 0 removed  taken back with --force\n");
+    // A log that cannot be written is said, and the run counts as one with a failure.
+    const Outcome full = RunPelmo("--unattended --log /dev/full " + folders);
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(full.output,
+              "[確認] システムは正常に更新されました。\npelmo: cannot write the log /dev/full: No space left on "
+              "device\n");
     // The wizard waits for its user: it is still open when `timeout` ends it (124).
     EXPECT_EQ(RunPelmo(folders, "QT_QPA_PLATFORM=offscreen timeout 3").status, 124);
     // Without --package the program's own folder is the package.
     machine.MapDrive('z', "/");
     const Outcome own = RunPelmo("--unattended --machine '" + machine.folder().string() + "'");
     EXPECT_EQ(own.status, 64);
-    EXPECT_TRUE(own.output.starts_with("pelmo: no info.txt in " + fs::canonical(PELMO_EXECUTABLE).parent_path().string() +
-                                       "\nusage: pelmo"))
+    EXPECT_TRUE(own.output.starts_with("pelmo: no info.txt in " +
+                                       fs::canonical(PELMO_EXECUTABLE).parent_path().string() + "\nusage: pelmo"))
         << own.output;
 }
 
