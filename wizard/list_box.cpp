@@ -47,11 +47,11 @@ void ListBox::paintEvent(QPaintEvent* event)
     const QBrush dots(ink, Qt::Dense4Pattern);
     QPainter painter(viewport());
     painter.setBrushOrigin(focus.topLeft());
-    focus.adjust(0, 0, -1, -1);
-    painter.fillRect(QRect(focus.left(), focus.top(), focus.width() + 1, 1), dots);
-    painter.fillRect(QRect(focus.left(), focus.bottom(), focus.width() + 1, 1), dots);
-    painter.fillRect(QRect(focus.left(), focus.top(), 1, focus.height() + 1), dots);
-    painter.fillRect(QRect(focus.right(), focus.top(), 1, focus.height() + 1), dots);
+    // Inside the entry's rectangle, as DrawFocusRect draws: its last column and row included.
+    painter.fillRect(QRect(focus.left(), focus.top(), focus.width(), 1), dots);
+    painter.fillRect(QRect(focus.left(), focus.bottom(), focus.width(), 1), dots);
+    painter.fillRect(QRect(focus.left(), focus.top(), 1, focus.height()), dots);
+    painter.fillRect(QRect(focus.right(), focus.top(), 1, focus.height()), dots);
 }
 
 void ListBox::focusInEvent(QFocusEvent* event)

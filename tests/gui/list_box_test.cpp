@@ -18,7 +18,8 @@ protected:
     void Click(int row, Qt::MouseButton button = Qt::LeftButton, bool twice = false)
     {
         const QPoint at = list.visualItemRect(list.item(row)).center();
-        twice ? QTest::mouseDClick(list.viewport(), button, {}, at) : QTest::mouseClick(list.viewport(), button, {}, at);
+        twice ? QTest::mouseDClick(list.viewport(), button, {}, at)
+              : QTest::mouseClick(list.viewport(), button, {}, at);
     }
     ListBox list{true};
     QSignalSpy selChanges{&list, &ListBox::selChange};
@@ -112,16 +113,19 @@ TEST_F(ListBoxTest, MarksTheCurrentEntryWhileItHasTheFocus)
     list.setCurrentRow(1, QItemSelectionModel::NoUpdate);
     EXPECT_TRUE(marked(1));
     EXPECT_FALSE(marked(0));
-    // An empty list marks a row's height at its very top and left.
+    // An empty list marks a row's height at its very top, left and right.
     Fill({});
     list.setFocus();
     const QImage empty = list.viewport()->grab().toImage();
-    int top = 0, left = 0;
+    int top = 0, left = 0, right = 0;
     for (int x = 0; x < empty.width(); ++x)
         top += qGray(empty.pixel(x, 0)) < 128;
-    for (int y = 0; y < list.fontMetrics().height(); ++y)
+    for (int y = 0; y < list.fontMetrics().height(); ++y) {
         left += qGray(empty.pixel(0, y)) < 128;
-    EXPECT_TRUE(top > empty.width() / 4 && left > list.fontMetrics().height() / 4) << top << " " << left;
+        right += qGray(empty.pixel(empty.width() - 1, y)) < 128;
+    }
+    const int some = list.fontMetrics().height() / 4;
+    EXPECT_TRUE(top > empty.width() / 4 && left > some && right > some) << top << " " << left << " " << right;
 }
 
 }  // namespace pelmo::test
