@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+# The window-action test needs a virtual screen with openbox on it.
+bash scripts/install-deps.sh xvfb openbox x11-utils
 
 build=${PELMO_TEST_BUILD:-build-test}
 werror=OFF
