@@ -32,8 +32,9 @@ std::string NewRunId()
 // Whether two files have the same bytes, permission bits and last-write time.
 bool SameFile(const fs::path& a, const fs::path& b)
 {
-    host::FileDescriptor fa(::open(a.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    host::FileDescriptor fb(::open(b.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    // O_NONBLOCK: opening a FIFO for reading would wait for a writer.
+    host::FileDescriptor fa(::open(a.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    host::FileDescriptor fb(::open(b.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     struct stat sa {};
     struct stat sb {};
     if (!fa.valid() || !fb.valid() || ::fstat(fa.get(), &sa) != 0 || ::fstat(fb.get(), &sb) != 0 ||

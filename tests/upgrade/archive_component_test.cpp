@@ -281,6 +281,14 @@ TEST_F(ArchiveTest, WhatStandsInTheWayIsNotReplaced)
     EXPECT_FALSE(staged.Commit());
     EXPECT_TRUE(fs::is_symlink(Host("out/LINK.TXT")));
     EXPECT_EQ(ReadHostFile(Host("victim.txt")), "victim");
+    // Nor is a FIFO, which nothing may wait to read.
+    ::mkfifo(Host("out/PIPE.TXT").c_str(), 0644);
+    WriteHostFile(Host("pkg/a.lzh"), Level2({File("PIPE.TXT", "replacement")}));
+    EXPECT_EQ(component.Execute(staged, BuildExtractCommand("C:\\windows", "C:\\pkg\\a", "C:\\out\\"), output,
+                                256),
+              0);
+    EXPECT_FALSE(staged.Commit());
+    EXPECT_TRUE(fs::is_fifo(Host("out/PIPE.TXT")));
 }
 
 TEST_F(ArchiveTest, ArchivePathsAndTargetFolders)
