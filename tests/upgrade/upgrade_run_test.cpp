@@ -99,6 +99,14 @@ TEST(UpgradeRun, ReportsItsProgressStepByStepInOrder)
                                        "committing 3/3",
                                    }));
     EXPECT_FALSE(archive.reporting());
+
+    // A run that stops takes back what it staged, file by file.
+    RecordingPrompter stopped;
+    archive.failureText = "x";
+    info.entries = {{1, 0, "README.TXT", "DOC2\\"}, {1, 1, "START", ""}};
+    RunUpgrade(machine, stopped, archive, info, "C:\\PKG\\");
+    ASSERT_GE(stopped.progress().size(), 2u);
+    EXPECT_EQ(stopped.progress().back(), "taking back 1/1");
 }
 
 }  // namespace
