@@ -87,6 +87,7 @@ const Row kRows[] = {
     {"each stray continuation byte is one '?'", To932, "a\x80\x80" "b", "lossy", "a??b"},
     {"a cut sequence decodes as one U+FFFD", To16, "\xE3\x81" "b", "", "\uFFFD" "b"},
     {"an overlong form is a byte each", To16, "\xC0\xAF", "", "\uFFFD\uFFFD"},
+    {"the least of each length decodes", To16, "\xC2\x80\xE0\xA0\x80\xF0\x90\x80\x80", "", "\u0080\u0800\U00010000"},
     {"no code point past U+10FFFF", To16, "\xF4\x90\x80", "", "\uFFFD\uFFFD\uFFFD"},
     {"no encoded surrogate", To16, "\xED\xA0\x80", "", "\uFFFD\uFFFD\uFFFD"}, {"a pair", To16, "😀", "", "😀"},
     {"a lone surrogate keeps its own bytes", From16, "a\0\x00\xD8"s, "", "a\xED\xA0\x80"},
