@@ -401,7 +401,7 @@ TEST_F(ArchiveTest, ReportsHowMuchOfTheArchiveItHasRead)
 
 TEST(ExtractCommand, SplitsWordsQuotesAndSwitches)
 {
-    const auto request = ParseExtractCommand(Sjis("E -x \"C:\\ソフト\\a b\" -mcw\"C:\\w\" \t\"C:\\out\\\""));
+    const auto request = ParseExtractCommand(Sjis("E -x \"C:\\ソフト\\a b\" -mcw\"C:\\w\" \t\"C:\\out\\\" "));
     ASSERT_TRUE(request.has_value());
     EXPECT_EQ(request->archive, Sjis("C:\\ソフト\\a b"));
     EXPECT_EQ(request->targetFolder, "C:\\out\\");
