@@ -121,13 +121,15 @@ void ExpectJournalOfChanges(const RunResult& result)
     for (const std::string& line : SplitLines(log.substr(0, log.size() - 2), "\r\n"))
         lines.push_back(Cp932ToUtf8Lossy(line));
     EXPECT_EQ(LoggedFiles(lines), journalFiles);
-    // Its head names the package and the target; a run that commits passed every check.
+    // Its head names the program, its front end, the package and the target; a run
+    // that commits passed every check.
     std::string head;
     for (const std::string& line : lines)
-        if (line.starts_with("package ") || line.starts_with("target ") || line.starts_with("check "))
+        if (line.starts_with("version ") || line.starts_with("front end ") || line.starts_with("package ") ||
+            line.starts_with("target ") || line.starts_with("check "))
             head +=
                 line.substr(0, line.find(' ')) + (line.starts_with("check ") ? line.substr(line.rfind(' ')) : "") + ";";
-    EXPECT_EQ(head, "package;target;check ok;check ok;check ok;");
+    EXPECT_EQ(head, "version;front;package;target;check ok;check ok;check ok;");
     std::vector<std::string> messages;
     for (const std::string& line : lines)
         if (line.starts_with("message "))
