@@ -113,19 +113,22 @@ TEST_F(ListBoxTest, MarksTheCurrentEntryWhileItHasTheFocus)
     list.setCurrentRow(1, QItemSelectionModel::NoUpdate);
     EXPECT_TRUE(marked(1));
     EXPECT_FALSE(marked(0));
-    // An empty list marks a row's height at its very top, left and right.
+    // An empty list marks a row's height at its very top: each of the four edges.
     Fill({});
     list.setFocus();
     const QImage empty = list.viewport()->grab().toImage();
-    int top = 0, left = 0, right = 0;
-    for (int x = 0; x < empty.width(); ++x)
+    const int width = empty.width(), height = list.fontMetrics().height();
+    int top = 0, bottom = 0, left = 0, right = 0;
+    for (int x = 0; x < width; ++x) {
         top += qGray(empty.pixel(x, 0)) < 128;
-    for (int y = 0; y < list.fontMetrics().height(); ++y) {
-        left += qGray(empty.pixel(0, y)) < 128;
-        right += qGray(empty.pixel(empty.width() - 1, y)) < 128;
+        bottom += qGray(empty.pixel(x, height - 1)) < 128;
     }
-    const int some = list.fontMetrics().height() / 4;
-    EXPECT_TRUE(top > empty.width() / 4 && left > some && right > some) << top << " " << left << " " << right;
+    for (int y = 0; y < height; ++y) {
+        left += qGray(empty.pixel(0, y)) < 128;
+        right += qGray(empty.pixel(width - 1, y)) < 128;
+    }
+    EXPECT_TRUE(top > width / 4 && bottom > width / 4 && left > height / 4 && right > height / 4)
+        << top << " " << bottom << " " << left << " " << right;
 }
 
 }  // namespace pelmo::test
