@@ -264,8 +264,9 @@ TEST(Executable, AnswersAsAShellExpects)
     EXPECT_EQ(listed(), "1 added, 0 replaced, 0 removed  cannot be taken back: files changed since\n");
     EXPECT_EQ(RunPelmo(folders + " --undo --force").status, 0);
     EXPECT_EQ(listed(), "1 added, 0 replaced, 0 removed  taken back with --force\n");
-    // A log that cannot be written is said, and the run counts as one with a failure.
-    const Outcome full = RunPelmo("--unattended --log /dev/full " + folders);
+    // A log that cannot be written is said, and the run counts as one with a failure
+    // (under a timeout: a run that never ends would keep ctest waiting for its output).
+    const Outcome full = RunPelmo("--unattended --log /dev/full " + folders, "timeout 60");
     EXPECT_EQ(full.status, 1);
     EXPECT_EQ(full.output,
               "[確認] システムは正常に更新されました。\npelmo: cannot write the log /dev/full: No space left on "
