@@ -4,22 +4,18 @@
 #include <ostream>
 
 #include "app/check_options.h"
+#include "app/options.h"
 #include "res/strings.h"
 #include "wizard/qt_dialog_measure.h"
 
 namespace pelmo {
-
-namespace {
-constexpr int kBadCommandLine = 64;
-}
 
 int RunCheckCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     std::string error;
     const std::optional<CheckOptions> options = ParseCheckOptions(argc, argv, error);
     if (!options) {
-        err << error << '\n' << GetTextUtf8(Text::CliUsage);
-        return kBadCommandLine;
+        return RefuseCommandLine(err, error);
     }
     if (options->help) {
         out << GetTextUtf8(Text::CliUsage);
@@ -28,8 +24,7 @@ int RunCheckCommand(int argc, const char* const* argv, std::ostream& out, std::o
     const QtDialogMeasure measure;
     const std::optional<Findings> findings = CheckPackage(options->request, measure, error);
     if (!findings) {
-        err << error << '\n' << GetTextUtf8(Text::CliUsage);
-        return kBadCommandLine;
+        return RefuseCommandLine(err, error);
     }
     findings->Print(out);
     return findings->Status();

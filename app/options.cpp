@@ -1,9 +1,11 @@
 // The command line of the pelmo executable.
 #include "app/options.h"
 
+#include <ostream>
 #include <string_view>
 #include <utility>
 
+#include "app/front_end.h"
 #include "res/strings.h"
 
 namespace pelmo {
@@ -156,6 +158,12 @@ std::optional<Options> ParseOptions(int argc, const char* const* argv, std::stri
         return std::nullopt;
     }
     return options;
+}
+
+int RefuseCommandLine(std::ostream& err, const std::string& line)
+{
+    err << line << '\n' << GetTextUtf8(Text::CliUsage);
+    return kExitBadCommandLine;
 }
 
 }  // namespace pelmo

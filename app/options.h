@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,6 +35,9 @@ OptionArgument SplitOptionArgument(std::string_view argument);
 // `error` set, when there is none.
 bool TakeOptionValue(int argc, const char* const* argv, int& i, std::string_view name,
                      std::optional<std::string_view>& value, std::string& error);
+// A command line an authors' tool cannot act on: its line, then the usage, on
+// `err`; the exit status for it.
+int RefuseCommandLine(std::ostream& err, const std::string& line);
 
 // `pelmo [--unattended [--dry-run] | --recover | --undo] [--target FOLDER] [--package DIR]
 // [--machine DIR] [--log FILE] [--help] [--version]`;

@@ -19,7 +19,6 @@ namespace fs = std::filesystem;
 namespace pelmo {
 namespace {
 
-constexpr int kBadCommandLine = 64;
 // Below a few sectors not even info.txt fits; above 4 GiB no FAT medium.
 constexpr std::uint64_t kSmallestDisk = 4096;
 constexpr std::uint64_t kLargestDisk = std::uint64_t{1} << 32;
@@ -98,8 +97,7 @@ int RunPackCommand(int argc, const char* const* argv, std::ostream& out, std::os
     std::string error;
     const std::optional<PackOptions> options = ParsePackOptions(argc, argv, error);
     if (!options) {
-        err << error << '\n' << GetTextUtf8(Text::CliUsage);
-        return kBadCommandLine;
+        return RefuseCommandLine(err, error);
     }
     if (options->help) {
         out << GetTextUtf8(Text::CliUsage);
@@ -108,8 +106,7 @@ int RunPackCommand(int argc, const char* const* argv, std::ostream& out, std::os
     const QtDialogMeasure measure;
     const PackResult result = BuildPackage(options->request, measure);
     if (!result.problem.empty()) {
-        err << result.problem << '\n' << GetTextUtf8(Text::CliUsage);
-        return kBadCommandLine;
+        return RefuseCommandLine(err, result.problem);
     }
     const std::string description = options->request.from.empty() ? (options->request.source / "pack.txt").string()
                                                                   : options->request.description.string();
