@@ -2,6 +2,7 @@
 #include "platform/host/host_file.h"
 #include "platform/host/owned_file.h"
 
+#include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -16,6 +17,14 @@ std::optional<struct stat> Stat(const std::filesystem::path& path)
     if (::stat(path.c_str(), &st) != 0)
         return std::nullopt;
     return st;
+}
+
+FileDescriptor OpenRegularFile(const char* path, int flags, struct stat& st)
+{
+    FileDescriptor fd(::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | flags));
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return FileDescriptor();
+    return fd;
 }
 
 mode_t CurrentUmask()

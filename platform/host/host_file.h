@@ -12,6 +12,8 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/host/owned_file.h"
+
 namespace pelmo::host {
 
 constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
@@ -24,6 +26,10 @@ inline bool IsReadOnly(const struct stat& st)
 }
 
 std::optional<struct stat> Stat(const std::filesystem::path& path);
+// Opens a regular file for reading (`flags` besides O_RDONLY) and gives its
+// status; an invalid descriptor for anything else. A FIFO is opened without
+// waiting for a writer, then refused.
+FileDescriptor OpenRegularFile(const char* path, int flags, struct stat& st);
 mode_t CurrentUmask();
 // write() until every byte is written; false on an error.
 bool WriteAll(int fd, const char* data, std::size_t size);

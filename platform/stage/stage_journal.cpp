@@ -34,10 +34,9 @@ bool Exists(const std::string& path)
 // Copies a file with its mode and times, flushed, to a new file `to`.
 bool CopyWhole(const std::string& from, const std::string& to)
 {
-    // O_NONBLOCK: a FIFO in the system's folder must not stop the run; only regular files are copied.
-    host::FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
-    if (!in.valid() || ::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode))
+    const host::FileDescriptor in = host::OpenRegularFile(from.c_str(), 0, st);
+    if (!in.valid())
         return false;
     host::FileDescriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (!out.valid())
@@ -135,9 +134,9 @@ bool KeepBackup(const std::string& target, const fs::path& backup, bool& isCopy)
 
 std::optional<std::pair<std::uint64_t, std::uint32_t>> Content(const std::string& path)
 {
-    host::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));  // a FIFO: no wait
     struct stat st {};
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+    const host::FileDescriptor fd = host::OpenRegularFile(path.c_str(), O_NOFOLLOW, st);
+    if (!fd.valid())
         return std::nullopt;
     std::uint64_t size = 0;
     std::uint32_t crc = 0;

@@ -32,15 +32,12 @@ std::string NewRunId()
 // Whether two files have the same bytes, permission bits and last-write time.
 bool SameFile(const fs::path& a, const fs::path& b)
 {
-    // O_NONBLOCK: opening a FIFO for reading would wait for a writer.
-    host::FileDescriptor fa(::open(a.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-    host::FileDescriptor fb(::open(b.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     struct stat sa {};
     struct stat sb {};
-    if (!fa.valid() || !fb.valid() || ::fstat(fa.get(), &sa) != 0 || ::fstat(fb.get(), &sb) != 0 ||
-        !S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size ||
-        (sa.st_mode & 07777) != (sb.st_mode & 07777) || sa.st_mtim.tv_sec != sb.st_mtim.tv_sec ||
-        sa.st_mtim.tv_nsec != sb.st_mtim.tv_nsec)
+    const host::FileDescriptor fa = host::OpenRegularFile(a.c_str(), O_NOFOLLOW, sa);
+    const host::FileDescriptor fb = host::OpenRegularFile(b.c_str(), O_NOFOLLOW, sb);
+    if (!fa.valid() || !fb.valid() || sa.st_size != sb.st_size || (sa.st_mode & 07777) != (sb.st_mode & 07777) ||
+        sa.st_mtim.tv_sec != sb.st_mtim.tv_sec || sa.st_mtim.tv_nsec != sb.st_mtim.tv_nsec)
         return false;
     std::string other;
     return host::ReadPieces(fa.get(), [&](std::string_view piece) {
