@@ -33,6 +33,7 @@ TEST(PackDescription, EachMistakeIsNamedAtItsLine)
         {"colour: red", "4 error: unknown key 'colour'"},
         {"just words", "4 error: expected 'key: value'"},
         {"version: 3", "4 error: 'version' is given more than once"},
+        {"product:", "4 error: 'product' needs a value"},
         {"digitizer: 1", "4 error: 'digitizer' is yes or no"},
         {"keyword: 한", "4 error: 'keyword' cannot be written in code page 932: '한'"},
         {"start-notes: a\tb", "4 error: 'start-notes' holds a TAB, which info.txt cannot hold"},

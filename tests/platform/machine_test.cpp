@@ -114,6 +114,8 @@ TEST(Machine, StartsAndIsChosenAsTheHostSays)
     unsetenv("WINEPREFIX");
     fs::create_directory_symlink(setup.folder(), home.path() / ".wine");
     EXPECT_EQ(Machine::Select(std::nullopt).value().Drives(), std::vector<int>{3});
+    unsetenv("HOME");
+    EXPECT_EQ(Machine::Select(std::nullopt).value().ToHost("Z:\\etc"), fs::path("/etc")) << "without a home";
     setenv("HOME", oldHome.c_str(), 1);
     std::string error;
     EXPECT_FALSE(Machine::Select(setup.folder() / "missing", &error));

@@ -253,6 +253,10 @@ TEST_P(ScenarioTest, ADryRunChangesNothingAndPlansWhatTheRunThenDoes)
             logged.push_back(line.substr(8));
     EXPECT_EQ(logged, std::vector<std::string>(dry.lines.begin(), planAt));
     EXPECT_NE(dry.log.find("dry run, nothing changed\n"), std::string::npos) << dry.log;
+    for (const std::string& line : plan)
+        if (line.starts_with("settings ") || line.starts_with("converted ")) {
+            EXPECT_NE(dry.log.find("\n" + line + "\n"), std::string::npos) << "not in the log: " << line;
+        }
     if (std::find(scenario.run.begin(), scenario.run.end(), "--dry-run") == scenario.run.end())
         ExpectPlanOfTheRun(plan, ScenarioMachine(scenario).Run());
 }

@@ -1,7 +1,9 @@
 // Test support: an archive library that records each call and answers as told.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "upgrade/archive_library.h"
@@ -15,9 +17,8 @@ public:
     int Execute(StagedView&, std::string_view commandLine, std::string& output, std::size_t outputSize) override
     {
         Record(std::string(commandLine) + " (" + std::to_string(outputSize) + ")");
-        // Halfway through, as far as a progress display can tell.
         if (progress_)
-            progress_(1, 2);
+            progress_(reported.first, reported.second);
         output = failureText;
         return failureText.empty() ? 0 : 1;
     }
@@ -27,6 +28,7 @@ public:
 
     std::vector<std::string> calls;  // "mode6 0", or the command line with the output size
     std::string failureText;         // when not empty, Execute fails with it
+    std::pair<std::uint64_t, std::uint64_t> reported{1, 2};  // bytes read of the archive's size: halfway
 
 private:
     Progress progress_;

@@ -24,7 +24,9 @@ void RecordingPrompter::Progress(const RunProgress& progress)
     if (!progress.item.empty())
         line += " " + Cp932ToUtf8Lossy(progress.item);
     line += " " + std::to_string(progress.done) + "/" + std::to_string(progress.total);
-    if (progress.part > 0)
+    if (!(progress.part >= 0 && progress.part <= 1))
+        line += " beyond the part";
+    else if (progress.part > 0)
         line += " " + std::to_string(static_cast<int>(progress.part * 100 + 0.5)) + "%";
     if (busy_ == 0)
         line += " (idle)";
