@@ -172,7 +172,14 @@ TEST_F(WizardTest, FrameAndDialogFollowTheScreenAndDoNotStayMinimised)
         EXPECT_EQ(start->windowState(), Qt::WindowNoState);
         EXPECT_EQ(app.mainFrame()->windowState(), Qt::WindowMaximized);
     };
-    EXPECT_EQ(RunApp(app, {Inspect(changeScreen, Inspect(minimise, Click(2)))}),
+    // Where the user drags a dialog it stays.
+    auto drag = [&](QWidget* start) {
+        const QPoint moved = start->pos() + QPoint(40, 30);
+        start->move(moved);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(start->pos(), moved);
+    };
+    EXPECT_EQ(RunApp(app, {Inspect(changeScreen, Inspect(minimise, Inspect(drag, Click(2))))}),
               std::vector<std::string>{"CStartDlg [ｱｯﾌﾟﾃﾞｲﾄ]"});
 }
 
