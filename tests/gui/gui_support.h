@@ -115,4 +115,32 @@ protected:
     std::optional<WizardContext> context;
 };
 
+// How a push button looks: ringed in the text colour (the default button), with
+// a dotted rectangle inside (the focus).
+struct ButtonLook {
+    bool ringed = false;
+    bool dotted = false;
+    bool operator==(const ButtonLook&) const = default;
+};
+inline void PrintTo(const ButtonLook& look, std::ostream* out)
+{
+    *out << "ringed " << look.ringed << " dotted " << look.dotted;
+}
+
+inline ButtonLook LookOf(QPushButton* button)
+{
+    const QImage image = button->grab().toImage();
+    const QColor ink = button->palette().color(QPalette::WindowText);
+    auto inked = [&](int x, int y) { return image.pixelColor(x, y) == ink; };
+    const int right = image.width() - 1, bottom = image.height() - 1;
+    ButtonLook look{true, true};
+    for (int x = 0; x <= right; ++x)
+        look.ringed &= inked(x, 0) && inked(x, bottom);
+    for (int y = 0; y <= bottom; ++y)
+        look.ringed &= inked(0, y) && inked(right, y);
+    for (int x = 5; x < right - 5; ++x)
+        look.dotted &= inked(x, 4) != inked(x + 1, 4);
+    return look;
+}
+
 }  // namespace pelmo::test

@@ -6,6 +6,7 @@
 
 #include "res/dialog_templates.h"
 #include "res/strings.h"
+#include "tests/gui/gui_support.h"
 #include "wizard/dialog_builder.h"
 #include "wizard/display_text.h"
 #include "wizard/message_box.h"
@@ -80,7 +81,7 @@ TEST(MessageBoxTest, EveryPartTakesTheBoxsFontAndEscapeAndTheButtonsAnswer)
     EXPECT_EQ(okCancel.answer(), 1);
     okCancel.buttons()[0]->click();
     EXPECT_EQ(okCancel.answer(), 0);
-    EXPECT_TRUE(okCancel.buttons()[0]->isDefault());
+    EXPECT_EQ(LookOf(okCancel.buttons()[0]).ringed, true) << "the default button looks as in a dialog";
     MessageBoxDialog ok(nullptr, font, "確認", "text", {"OK"}, 0, 1024);
     ok.reject();
     EXPECT_EQ(ok.answer(), 0);
