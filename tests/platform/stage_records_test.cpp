@@ -38,6 +38,7 @@ TEST(StageRecords, AJournalIsReadBackExactlyOrNotAtAll)
                           "A:\\%\x83\x5c"};
     test::TempDir dir;
     ASSERT_TRUE(WriteJournal(dir.path() / "JOURNAL", journal));
+    EXPECT_FALSE(WriteJournal(dir.path() / "missing" / "JOURNAL", journal)) << "a journal it cannot make";
     const std::string text = test::ReadHostFile(dir.path() / "JOURNAL");
     const std::string whole = Describe(journal);
     EXPECT_EQ(Describe(ReadJournal(dir.path() / "JOURNAL")), whole);
