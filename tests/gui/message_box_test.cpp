@@ -81,7 +81,7 @@ TEST(MessageBoxTest, EveryPartTakesTheBoxsFontAndEscapeAndTheButtonsAnswer)
     EXPECT_EQ(okCancel.answer(), 1);
     okCancel.buttons()[0]->click();
     EXPECT_EQ(okCancel.answer(), 0);
-    EXPECT_EQ(LookOf(okCancel.buttons()[0]).ringed, true) << "the default button looks as in a dialog";
+    EXPECT_TRUE(LookOf(okCancel.buttons()[0]).ringed) << "the default button looks as in a dialog";
     MessageBoxDialog ok(nullptr, font, "確認", "text", {"OK"}, 0, 1024);
     ok.reject();
     EXPECT_EQ(ok.answer(), 0);
